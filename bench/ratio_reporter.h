@@ -1,0 +1,72 @@
+// A console reporter that also prints the ratio of each measured case to its baseline.
+//
+// Benchmarks name their baseline with the label "baseline:<group>" and the cases measured
+// against it with "case:<group>". After the run one line per case gives the ratio of mean
+// real times, case / baseline, and the target that the case should meet.
+#ifndef TARNWICK_BENCH_RATIO_REPORTER_H_
+#define TARNWICK_BENCH_RATIO_REPORTER_H_
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace benchutil {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
+      const double seconds = run.real_accumulated_time / static_cast<double>(run.iterations);
+      const std::string& label = run.report_label;
+      const auto colon = label.find(':');
+      if (colon == std::string::npos) continue;
+      const std::string role = label.substr(0, colon);
+      const std::string group = label.substr(colon + 1);
+      if (role == "baseline") baselines_[group] = {run.benchmark_name(), seconds};
+      if (role == "case") cases_.push_back({group, run.benchmark_name(), seconds});
+    }
+  }
+
+  // Prints "case / baseline = ratio"; a target of 0 prints no target.
+  void PrintRatios(const std::map<std::string, double>& targets) const {
+    std::printf("\n%-44s %-28s %8s %8s\n", "measured", "baseline", "ratio", "target");
+    for (const Case& c : cases_) {
+      const auto b = baselines_.find(c.group);
+      if (b == baselines_.end()) continue;
+      const auto t = targets.find(c.group);
+      const double ratio = c.seconds / b->second.seconds;
+      std::printf("%-44s %-28s %7.2fx", c.name.c_str(), b->second.name.c_str(), ratio);
+      if (t != targets.end() && t->second > 0) {
+        std::printf(" %7s %s", ("<=" + Format(t->second)).c_str(),
+                    ratio <= t->second ? "met" : "MISSED");
+      }
+      std::printf("\n");
+    }
+  }
+
+ private:
+  static std::string Format(double v) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1fx", v);
+    return buf;
+  }
+  struct Baseline {
+    std::string name;
+    double seconds;
+  };
+  struct Case {
+    std::string group, name;
+    double seconds;
+  };
+  std::map<std::string, Baseline> baselines_;
+  std::vector<Case> cases_;
+};
+
+}  // namespace benchutil
+
+#endif  // TARNWICK_BENCH_RATIO_REPORTER_H_

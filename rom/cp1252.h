@@ -1,0 +1,22 @@
+// Windows-1252 text: the 8-bit code page of names in the image and of every list line.
+//
+// The core keeps text as Windows-1252 bytes from image to output; these helpers exist for the
+// places that show it to a person (a terminal, a window) and for text typed in by one.
+#ifndef TARNWICK_ROM_CP1252_H_
+#define TARNWICK_ROM_CP1252_H_
+
+#include <string>
+#include <string_view>
+
+namespace rom {
+
+// Unicode code point of a Windows-1252 byte. The five bytes the code page leaves unassigned
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same value.
+[[nodiscard]] char32_t Cp1252ToCodePoint(unsigned char byte);
+
+// The same text in UTF-8.
+[[nodiscard]] std::string Cp1252ToUtf8(std::string_view text);
+
+}  // namespace rom
+
+#endif  // TARNWICK_ROM_CP1252_H_

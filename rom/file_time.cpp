@@ -1,0 +1,65 @@
+// Proleptic Gregorian calendar conversion of FILETIME values.
+#include "rom/file_time.h"
+
+namespace rom {
+
+namespace {
+
+constexpr uint64_t kTicksPerSecond = 10000000;
+constexpr int64_t kSecondsPerDay = 86400;
+// Days from 1 January 1601 to 1 March 0000 are not needed: the conversion below counts days
+// from 1 January 1970 (days_from_civil of H. Hinnant), and 1601-01-01 is day -134774.
+constexpr int64_t kDays1601To1970 = 134774;
+
+// Civil date of a day count relative to 1970-01-01.
+void CivilFromDays(int64_t z, int64_t& y, int& m, int& d) {
+  z += 719468;
+  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const int64_t doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  y = yoe + era * 400;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  if (m <= 2) ++y;
+}
+
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+}  // namespace
+
+CalendarTime FileTimeToCalendar(uint64_t filetime) {
+  CalendarTime t;
+  if (filetime >> 63) return t;
+  const auto seconds = static_cast<int64_t>(filetime / kTicksPerSecond);
+  const int64_t days = seconds / kSecondsPerDay - kDays1601To1970;
+  const int64_t rest = seconds % kSecondsPerDay;
+  CivilFromDays(days, t.year, t.month, t.day);
+  t.hour = static_cast<int>(rest / 3600);
+  t.minute = static_cast<int>(rest / 60 % 60);
+  t.second = static_cast<int>(rest % 60);
+  return t;
+}
+
+std::string FormatFileTime(uint32_t low, uint32_t high) {
+  const CalendarTime t = FileTimeToCalendar((static_cast<uint64_t>(high) << 32) | low);
+  return std::to_string(t.day) + "." + std::to_string(t.month) + "." + std::to_string(t.year) +
+         " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
+         std::to_string(t.second);
+}
+
+uint64_t CalendarToFileTime(const CalendarTime& t) {
+  const int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDays1601To1970;
+  const int64_t seconds = days * kSecondsPerDay + t.hour * 3600 + t.minute * 60 + t.second;
+  return seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * kTicksPerSecond;
+}
+
+}  // namespace rom

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: an optimised build, and one with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh
+jobs=$(nproc)
+
+echo "== Release build"
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DTARNWICK_WERROR=ON >/dev/null
+cmake --build build/release -j"$jobs"
+(cd build/release && ctest --output-on-failure -j"$jobs")
+
+echo "== Sanitizer build (AddressSanitizer + UndefinedBehaviorSanitizer)"
+cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_SANITIZE=ON \
+  -DTARNWICK_WERROR=ON -DTARNWICK_BENCH=OFF >/dev/null
+cmake --build build/asan -j"$jobs"
+(cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")

@@ -1,0 +1,65 @@
+// Tests on real bootloader images built by the platform's own image builder.
+// They skip when the folder of real images is absent.
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "rom/analysis.h"
+#include "rom/rom_image.h"
+#include "rom/text_format.h"
+
+namespace rom {
+namespace {
+
+std::string RealImage(const char* name) {
+  const std::filesystem::path p = std::filesystem::path(TARNWICK_REALDATA) / name;
+  return std::filesystem::exists(p) ? p.string() : std::string();
+}
+
+struct Expected {
+  const char* file;
+  const char* ecec_line;
+};
+
+TEST(RealImages, LogAndMapOfTheBootloaders) {
+  const Expected cases[] = {
+      {"6410_EBOOT.nb0",
+       "; ECEC found @ 00000040 Header (abs) @ 8008D810, (in Img) @ 0005D810"},
+      {"6410_IROM_EBOOT_SDFUSER.nb0",
+       "; ECEC found @ 00000040 Header (abs) @ 80090F4C, (in Img) @ 00060F4C"},
+  };
+  for (const Expected& c : cases) {
+    const std::string path = RealImage(c.file);
+    if (path.empty()) GTEST_SKIP() << "real images not present";
+    RomImage image;
+    RomLists lists;
+    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok);
+    AnalyseImage(image, lists);
+    const LineList& log = lists.AnalysisLog;
+    ASSERT_EQ(log.size(), 34u) << c.file;
+    EXPECT_EQ(log[2], c.ecec_line);
+    EXPECT_EQ(log[3], "; zweiter Ptr zum RomHdr FEHLT !!!");
+    EXPECT_EQ(log[27], "; =========================== Modules = 1");
+    EXPECT_EQ(log[29].substr(0, 29), "M[--R-]  nk.exe              ");
+    EXPECT_EQ(log.back(), "; =========================== Files = 0");
+    // Header block (84 + 32 bytes), leading gap and tail.
+    ASSERT_EQ(lists.MemoryMap.size(), 3u);
+    EXPECT_NE(lists.MemoryMap[1].find("-------- ROM Header"), std::string::npos);
+    EXPECT_EQ(*LineEnd(lists.MemoryMap[1]) - *LineStart(lists.MemoryMap[1]), 84u + 32u - 1u);
+  }
+}
+
+TEST(RealImages, SteploaderHasNoSignature) {
+  const std::string path = RealImage("6410_STEPLDR.nb0");
+  if (path.empty()) GTEST_SKIP() << "real images not present";
+  RomImage image;
+  RomLists lists;
+  ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok);
+  AnalyseImage(image, lists);
+  EXPECT_EQ(lists.AnalysisLog,
+            (LineList{"; File: " + path, "; Size   = 00002000 (8192)"}));
+  EXPECT_TRUE(lists.MemoryMap.empty());
+}
+
+}  // namespace
+}  // namespace rom

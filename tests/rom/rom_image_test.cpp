@@ -1,0 +1,141 @@
+// Tests of the buffer rules, the load sequence and the checked readers.
+#include "rom/rom_image.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/image_builder/image_builder.h"
+#include "tests/rom/test_files.h"
+
+namespace rom {
+namespace {
+
+using testimg::Bytes;
+
+TEST(FlashBufferSize, FollowsTheFlashChoice) {
+  EXPECT_EQ(FlashBufferSize(FlashChoice::k32MB, 0), k32MiB);
+  EXPECT_EQ(FlashBufferSize(FlashChoice::kNone, 1000), k32MiB);
+  EXPECT_EQ(FlashBufferSize(FlashChoice::k32MB, k32MiB), k32MiB);
+  EXPECT_EQ(FlashBufferSize(FlashChoice::k32MB, k32MiB + 1), k32MiB + 1);
+  EXPECT_EQ(FlashBufferSize(FlashChoice::k64MB, 1000), k64MiB);
+  // A file larger than 64 MiB gets a buffer of its own size, as under "32 MB".
+  EXPECT_EQ(FlashBufferSize(FlashChoice::k64MB, int64_t{k64MiB} + 5), int64_t{k64MiB} + 5);
+}
+
+TEST(FlashSizeText, DropsTheRemainderOfTheMegabytes) {
+  EXPECT_EQ(FlashSizeText(40000000), "max. FlashSize: 40000000 ( 38 MB )");
+  EXPECT_EQ(FlashSizeText(k32MiB + 1), "max. FlashSize: 33554433 ( 32 MB )");
+}
+
+TEST(AlignUp4, RoundsUpAndWraps) {
+  EXPECT_EQ(AlignUp4(0), 0u);
+  EXPECT_EQ(AlignUp4(1), 4u);
+  EXPECT_EQ(AlignUp4(4), 4u);
+  EXPECT_EQ(AlignUp4(5), 8u);
+  EXPECT_EQ(AlignUp4(0xFFFFFFFD), 0u);
+  EXPECT_EQ(AlignUp4(0xFFFFFFFC), 0xFFFFFFFCu);
+}
+
+TEST(LoadImage, FillsTheRestOfTheBufferWithThePreset) {
+  testimg::TempDir dir;
+  const Bytes content = testimg::Pattern(1000, 3);
+  testimg::WriteFile(dir.File("a.nb0"), content);
+  RomImage image;
+  const LoadResult r = LoadImage(image, dir.File("a.nb0"), FlashChoice::k64MB, 0xFF);
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.status_text, "max. FlashSize: 67108864 ( 64 MB )");
+  EXPECT_EQ(image.BufferSize, k64MiB);
+  EXPECT_EQ(image.ImageLength, 1000);
+  EXPECT_EQ(image.FileName, dir.File("a.nb0"));
+  EXPECT_TRUE(std::equal(content.begin(), content.end(), image.Data()));
+  const uint8_t* rest = image.Data() + 1000;
+  const uint8_t* end = image.Data() + k64MiB;
+  EXPECT_TRUE(std::all_of(rest, end, [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST(LoadImage, EmptyFileAndFileOfExactlyTheFlashSize) {
+  testimg::TempDir dir;
+  testimg::WriteFile(dir.File("empty.nb0"), {});
+  RomImage image;
+  LoadResult r = LoadImage(image, dir.File("empty.nb0"), FlashChoice::k32MB, 0);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.status_text, "max. FlashSize: 33554432 ( 32 MB )");
+  EXPECT_EQ(image.ImageLength, 0);
+
+  Bytes full(k32MiB + 1, 0x5A);
+  testimg::WriteFile(dir.File("full.nb0"), full);
+  r = LoadImage(image, dir.File("full.nb0"), FlashChoice::k32MB, 0xFF);
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(image.BufferSize, k32MiB + 1);
+  EXPECT_EQ(r.status_text, "max. FlashSize: 33554433 ( 32 MB )");
+  EXPECT_EQ(image.Data()[k32MiB], 0x5A);
+}
+
+TEST(LoadImage, FailedLoadLeavesNoImage) {
+  testimg::TempDir dir;
+  testimg::WriteFile(dir.File("a.nb0"), testimg::Pattern(64, 0));
+  RomImage image;
+  ASSERT_TRUE(LoadImage(image, dir.File("a.nb0"), FlashChoice::k32MB, 0).ok);
+  image.SignatureOffset = 4;  // as if an earlier analysis had found something
+
+  const LoadResult r = LoadImage(image, dir.File("missing.nb0"), FlashChoice::k32MB, 0);
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("missing.nb0"), std::string::npos);
+  EXPECT_TRUE(r.status_text.empty());
+  EXPECT_FALSE(image.HasData());
+  EXPECT_TRUE(image.FileName.empty());
+  EXPECT_EQ(image.ImageLength, 0);
+  EXPECT_EQ(image.SignatureOffset, -1);
+
+  EXPECT_FALSE(LoadImage(image, dir.path().string(), FlashChoice::k32MB, 0).ok);
+}
+
+class LoadedImage : public ::testing::Test {
+ protected:
+  void Load(const Bytes& bytes, FlashChoice flash = FlashChoice::k32MB) {
+    testimg::WriteFile(dir_.File("t.nb0"), bytes);
+    ASSERT_TRUE(LoadImage(image_, dir_.File("t.nb0"), flash, 0).ok);
+  }
+  testimg::TempDir dir_;
+  RomImage image_;
+};
+
+TEST_F(LoadedImage, ReadersNeverLeaveTheBuffer) {
+  Bytes bytes(k32MiB, 'x');
+  bytes[k32MiB - 4] = 1;
+  Load(bytes);
+  image_.Cursor = k32MiB - 4;
+  EXPECT_EQ(image_.ReadDword(4), 0x78787801u);
+  EXPECT_EQ(image_.Cursor, k32MiB);
+  EXPECT_FALSE(image_.ReadDword(4));
+  image_.Cursor = k32MiB - 3;
+  EXPECT_FALSE(image_.ReadDwordBE(4));
+  EXPECT_EQ(image_.Cursor, k32MiB - 3);
+  EXPECT_FALSE(image_.Dword(k32MiB - 2));
+  EXPECT_FALSE(image_.Dword(0xFFFFFFFFFFFFFFFFull));
+  EXPECT_FALSE(image_.SetDword(k32MiB - 1, 0));
+
+  // A name without its 0 byte ends at the buffer's end.
+  image_.RomBase = 0x80000000;
+  EXPECT_EQ(image_.ReadRomString(0x80000000 + k32MiB - 5), std::string("x\x01xxx", 5));
+  EXPECT_EQ(image_.ReadRomString(0x80000000 + k32MiB), "");
+  EXPECT_EQ(image_.ReadRomString(0x7FFFFFFF), "");
+}
+
+TEST_F(LoadedImage, ReadRomStringAppliesTheAddressRule) {
+  Bytes bytes(64, 0);
+  const std::string name = "A\xE4z";
+  std::copy(name.begin(), name.end(), bytes.begin() + 40);
+  Load(bytes);
+  image_.RomBase = 0xFFFFFFF0;  // address 0x18 wraps to offset 0x28
+  EXPECT_EQ(image_.ReadRomString(0x18), name);
+  EXPECT_EQ(image_.RomStringLength(0x18), 3u);
+  EXPECT_EQ(image_.ReadRomString(0x17), "");  // first byte 0
+  image_.RomBase = 0;
+  EXPECT_EQ(image_.ReadRomString(0x28), name);
+  // The big-endian reader sees the bytes in their order.
+  image_.Cursor = 40;
+  EXPECT_EQ(image_.ReadDwordBE(4), 0x41E47A00u);
+}
+
+}  // namespace
+}  // namespace rom

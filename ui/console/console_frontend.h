@@ -1,0 +1,26 @@
+// Console front end of Tarnwick: load, analyse and edit an image from the command line.
+//
+//   Tarnwick --image PATH [--flash 32|64] [--preset 0|FF] OPERATION...
+//
+// Operations run in the order given, each on the image as the previous ones left it, and do
+// what the window's buttons do. Lists go to standard output as the window saves them (bytes
+// unchanged, CR LF after each line); messages go to standard error, one line each.
+#ifndef TARNWICK_UI_CONSOLE_CONSOLE_FRONTEND_H_
+#define TARNWICK_UI_CONSOLE_CONSOLE_FRONTEND_H_
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace console {
+
+// True when the arguments ask for the console front end (they begin with an option).
+[[nodiscard]] bool IsConsoleInvocation(const std::vector<std::string>& args);
+
+// Runs the front end on `args` (without the program name). Exit status: 0 success, 1 a load or
+// an operation failed or was refused, 2 wrong options.
+[[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace console
+
+#endif  // TARNWICK_UI_CONSOLE_CONSOLE_FRONTEND_H_
