@@ -12,31 +12,32 @@ namespace benchutil {
 inline constexpr uint32_t kBenchImageSize = 64u << 20;
 inline constexpr uint32_t kBenchFiles = 5000;
 
-// Files of about 12 KiB each with names in front of their data from 0x10000 on; the header
-// block ends the image's used part; the rest up to 64 MiB is zero.
+// Files of about 12 KiB each, every name directly in front of its data and every file
+// touching the next, from 0x10000 on; the header block ends the image at about 60 MiB, so
+// the buffer of 64 MiB leaves room for additions.
 inline testimg::Bytes BenchImageBytes() {
-  testimg::ImageBuilder b(kBenchImageSize);
-  uint32_t at = 0x10000;
-  const uint32_t stride = (kBenchImageSize - 0x20000 - 0x40000) / kBenchFiles & ~3u;
+  constexpr uint32_t kStride = (60u << 20) / kBenchFiles & ~3u;
+  constexpr uint32_t kFirst = 0x10000;
+  const uint32_t header = kFirst + kStride * kBenchFiles;
+  testimg::ImageBuilder b(header + 84 + 28 * kBenchFiles);
+  b.HeaderOffset(header);
   for (uint32_t i = 0; i < kBenchFiles; ++i) {
     testimg::FileSpec f;
-    f.name = "file" + std::to_string(i) + ".dat";
-    f.name_offset = at;
-    f.data_offset = at + ((static_cast<uint32_t>(f.name.size()) + 4) & ~3u);
-    f.data = testimg::Pattern(stride - 64, static_cast<uint8_t>(i));
+    f.name = "file" + std::to_string(10000 + i) + ".dat";  // 13 characters: 16 with padding
+    f.name_offset = kFirst + i * kStride;
+    f.data_offset = f.name_offset + 16;
+    f.data = testimg::Pattern(kStride - 16, static_cast<uint8_t>(i));
     f.attributes = i % 3 == 0 ? 0x801 : 0x1;
     f.time = 127229512230000000ull + i * 10000000ull;
     b.AddFile(std::move(f));
-    at += stride;
   }
-  b.HeaderOffset((at + 3) & ~3u);
   return b.Build();
 }
 
 // Path of the image file, made on first use in the temporary folder.
 inline const std::string& BenchImagePath() {
   static const std::string path = [] {
-    const auto p = std::filesystem::temp_directory_path() / "tarnwick_bench_64m.nb0";
+    const auto p = std::filesystem::temp_directory_path() / "tarnwick_bench_5000_files.nb0";
     testimg::WriteFile(p.string(), BenchImageBytes());
     return p.string();
   }();

@@ -2,8 +2,6 @@
 #include "rom/analysis.h"
 
 #include <algorithm>
-#include <iterator>
-#include <optional>
 
 #include "rom/file_time.h"
 #include "rom/rom_header.h"
@@ -26,9 +24,23 @@ constexpr const char* kHeaderLabels[] = {
 constexpr const char* kOutsideBuffer = " au\xDF" "erhalb des Puffers";
 
 // "+" and the attribute bits other than C, H, R, S, when there are any.
-std::string Extra(uint32_t attributes) {
+void AppendExtra(std::string& out, uint32_t attributes) {
   const uint32_t rest = attributes & ~kAttrNamedMask;
-  return rest == 0 ? std::string() : "+" + Hex(rest, 3);
+  if (rest == 0) return;
+  out.push_back('+');
+  AppendHex(out, rest, 3);
+}
+
+// Appends the name at `address` as ReadRomString reads it.
+void AppendName(std::string& out, const RomImage& image, uint32_t address) {
+  const uint32_t n = image.RomStringLength(address);
+  if (n != 0) out.append(reinterpret_cast<const char*>(image.Data() + (address - image.RomBase)), n);
+}
+
+void AppendRange(std::string& out, uint32_t first, uint32_t last) {
+  AppendHex(out, first, 8);
+  out.append(" .. ");
+  AppendHex(out, last, 8);
 }
 
 // Replaces the four letters "CHRS" at `pos` by "-" where the bit is clear.
@@ -39,8 +51,8 @@ void ApplyLetterMarks(std::string& line, size_t pos, uint32_t attributes) {
   }
 }
 
-std::string EntryTime(const RecordView& e, uint32_t ft_field) {
-  return FormatFileTime(e.Get(ft_field), e.Get(ft_field + 4));
+void AppendEntryTime(std::string& out, const RecordView& e, uint32_t ft_field) {
+  AppendFileTime(out, e.Get(ft_field), e.Get(ft_field + 4));
 }
 
 void WriteHeaderFields(const RecordView& hdr, LineList& log) {
@@ -55,21 +67,36 @@ void WriteHeaderFields(const RecordView& hdr, LineList& log) {
   }
 }
 
+// Detail line: a label and an 8-digit offset.
+std::string Detail(const char* label, uint32_t value) {
+  std::string line(label);
+  AppendHex(line, value, 8);
+  return line;
+}
+
 void WriteModules(RomImage& image, uint32_t nummods, LineList& log) {
   for (uint32_t i = 0; i < image.ModuleCount; ++i) {
     const RecordView m = *ModuleEntry(image, i);
     const uint32_t attributes = m.Get(tocentry::dwFileAttributes);
     const uint32_t size = m.Get(tocentry::nFileSize);
-    std::string line = "M[CHRS" + Extra(attributes) + "]  " +
-                       image.ReadRomString(m.Get(tocentry::lpszFileName));
-    PadRight(line, 9 + Extra(attributes).size() + 20);
-    line += "(" + EntryTime(m, tocentry::ftTime) + ") Size= " + H8(size) + "  (" +
-            std::to_string(size) + ")";
+    std::string line = "M[CHRS";
+    AppendExtra(line, attributes);
+    line.append("]  ");
+    const size_t name_at = line.size();
+    AppendName(line, image, m.Get(tocentry::lpszFileName));
+    PadRight(line, name_at + 20);
+    line.push_back('(');
+    AppendEntryTime(line, m, tocentry::ftTime);
+    line.append(") Size= ");
+    AppendHex(line, size, 8);
+    line.append("  (");
+    AppendDec(line, size);
+    line.push_back(')');
     ApplyLetterMarks(line, 2, attributes);
     log.push_back(std::move(line));
-    log.push_back("  E32  : " + H8(OffsetOf(image, m.Get(tocentry::ulE32Offset))));
-    log.push_back("  O32  : " + H8(OffsetOf(image, m.Get(tocentry::ulO32Offset))));
-    log.push_back("  Load : " + H8(m.Get(tocentry::ulLoadOffset)));
+    log.push_back(Detail("  E32  : ", OffsetOf(image, m.Get(tocentry::ulE32Offset))));
+    log.push_back(Detail("  O32  : ", OffsetOf(image, m.Get(tocentry::ulO32Offset))));
+    log.push_back(Detail("  Load : ", m.Get(tocentry::ulLoadOffset)));
   }
   if (image.ModuleCount < nummods) {
     log.push_back("; Module ab Nr. " + std::to_string(image.ModuleCount) + " liegen" +
@@ -83,26 +110,32 @@ void WriteFiles(RomImage& image, uint32_t numfiles, LineList& log) {
     const uint32_t attributes = f.Get(filesentry::dwFileAttributes);
     const uint32_t comp = f.Get(filesentry::nCompFileSize);
     const uint32_t load = f.Get(filesentry::ulLoadOffset);
-    std::string line = "F[CHRS" + Extra(attributes) + "]  " +
-                       image.ReadRomString(f.Get(filesentry::lpszFileName));
-    PadRight(line, 9 + Extra(attributes).size() + 24);
-    line += "(" + EntryTime(f, filesentry::ftTime) + ")  Len " +
-            std::to_string(f.Get(filesentry::nRealFileSize));
+    std::string line = "F[CHRS";
+    AppendExtra(line, attributes);
+    line.append("]  ");
+    const size_t name_at = line.size();
+    AppendName(line, image, f.Get(filesentry::lpszFileName));
+    PadRight(line, name_at + 24);
+    line.push_back('(');
+    AppendEntryTime(line, f, filesentry::ftTime);
+    line.append(")  Len ");
+    AppendDec(line, f.Get(filesentry::nRealFileSize));
     PadRight(line, 43);
-    if (attributes & kAttrCompressed) line += " compr: " + std::to_string(comp);
+    if (attributes & kAttrCompressed) {
+      line.append(" compr: ");
+      AppendDec(line, comp);
+    }
     ApplyLetterMarks(line, 2, attributes);
     log.push_back(std::move(line));
-    log.push_back(" von    " + H8(OffsetOf(image, load)));
-    log.push_back(" bis    " + H8(OffsetOf(image, load + comp)));
-    log.push_back(" name-> " + H8(OffsetOf(image, f.Get(filesentry::lpszFileName))));
+    log.push_back(Detail(" von    ", OffsetOf(image, load)));
+    log.push_back(Detail(" bis    ", OffsetOf(image, load + comp)));
+    log.push_back(Detail(" name-> ", OffsetOf(image, f.Get(filesentry::lpszFileName))));
   }
   if (image.FileCount < numfiles) {
     log.push_back("; Dateien ab Nr. " + std::to_string(image.FileCount) + " liegen" +
                   kOutsideBuffer);
   }
 }
-
-std::string Range(uint32_t first, uint32_t last) { return H8(first) + " .. " + H8(last); }
 
 }  // namespace
 
@@ -130,12 +163,22 @@ void WriteMemoryMap(RomImage& image, LineList& map) {
   map.clear();
   if (!image.RomHeaderInBuffer) return;
 
-  LineList lines;
+  // Every line begins with its start offset in 8 upper-case hexadecimal digits, so comparing
+  // the numbers first gives the order of the texts; equal starts compare the whole text.
+  struct Stretch {
+    uint32_t start;
+    uint32_t end;
+    std::string text;
+  };
+  std::vector<Stretch> lines;
   lines.reserve(size_t{image.FileCount} * 2 + 1);
   const uint32_t block_end = image.RomHeaderOffset + romhdr::kSize +
                              tocentry::kSize * image.ModuleCount +
                              filesentry::kSize * image.FileCount - 1;
-  lines.push_back(Range(image.RomHeaderOffset, block_end) + " -------- ROM Header");
+  std::string header;
+  AppendRange(header, image.RomHeaderOffset, block_end);
+  header.append(" -------- ROM Header");
+  lines.push_back({image.RomHeaderOffset, block_end, std::move(header)});
 
   for (uint32_t i = 0; i < image.FileCount; ++i) {
     const RecordView f = *FileEntry(image, i);
@@ -145,72 +188,85 @@ void WriteMemoryMap(RomImage& image, LineList& map) {
     const uint32_t start = OffsetOf(image, f.Get(filesentry::ulLoadOffset));
     const uint32_t name_address = f.Get(filesentry::lpszFileName);
     const uint32_t name_offset = OffsetOf(image, name_address);
-    const std::string name = image.ReadRomString(name_address);
+    const uint32_t name_length = image.RomStringLength(name_address);
 
-    std::string data = Range(start, start + length - 1) + " F[CHRS] " + Extra(attributes) +
-                       DecPad(comp, 7) + "  " + name;
+    std::string data;
+    data.reserve(96);
+    AppendRange(data, start, start + length - 1);
+    data.append(" F[CHRS] ");
+    AppendExtra(data, attributes);
+    AppendDec(data, comp, 7);
+    data.append("  ");
+    AppendName(data, image, name_address);
     ApplyLetterMarks(data, 23, attributes);
     PadRight(data, 60);
-    data += "(" + EntryTime(f, filesentry::ftTime) + ") name @ " + H8(name_offset);
-    lines.push_back(std::move(data));
+    data.push_back('(');
+    AppendEntryTime(data, f, filesentry::ftTime);
+    data.append(") name @ ");
+    AppendHex(data, name_offset, 8);
+    lines.push_back({start, start + length - 1, std::move(data)});
 
-    lines.push_back(Range(name_offset, name_offset + static_cast<uint32_t>(name.size())) +
-                    " namestr \"" + name + "\"");
+    std::string name;
+    name.reserve(40 + name_length);
+    AppendRange(name, name_offset, name_offset + name_length);
+    name.append(" namestr \"");
+    AppendName(name, image, name_address);
+    name.push_back('"');
+    lines.push_back({name_offset, name_offset + name_length, std::move(name)});
   }
-  std::stable_sort(lines.begin(), lines.end(),
-                   [](const std::string& a, const std::string& b) { return MapLineLess(a, b); });
+  std::stable_sort(lines.begin(), lines.end(), [](const Stretch& a, const Stretch& b) {
+    return a.start != b.start ? a.start < b.start : MapLineLess(a.text, b.text);
+  });
 
   // Gap pass: each line against the line directly before it in sort order. A gap line sorts
   // directly before the line that follows it, so it is written there.
   map.reserve(lines.size() * 2 + 2);
-  std::optional<uint32_t> prev_end = LineEnd(lines[0]);
-  map.push_back(std::move(lines[0]));
-  for (size_t i = 1; i < lines.size(); ++i) {
-    const auto d = LineStart(lines[i]);
-    if (!d || !prev_end) {
-      map.insert(map.end(), std::make_move_iterator(lines.begin() + static_cast<std::ptrdiff_t>(i)),
-                 std::make_move_iterator(lines.end()));
-      std::stable_sort(map.begin(), map.end(), [](const std::string& a, const std::string& b) {
-        return MapLineLess(a, b);
-      });
-      return;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) {
+      const uint32_t e = lines[i - 1].end;
+      const uint32_t d = lines[i].start;
+      const auto gap = static_cast<int32_t>(d - e - 1u);
+      if (gap > 0) {
+        std::string g;
+        AppendRange(g, e + 1, d - 1);
+        if (gap >= 4) {
+          g.append(" -!----- ");
+          AppendDec(g, static_cast<uint32_t>(gap), 7);
+          g.append("  ---------------- ");
+        } else {
+          g.append(" .  ");
+          AppendDec(g, static_cast<uint32_t>(gap));
+          g.append("  ");
+        }
+        map.push_back(std::move(g));
+      }
     }
-    const uint32_t e = *prev_end;
-    const auto gap = static_cast<int32_t>(*d - e - 1u);
-    if (gap >= 4) {
-      map.push_back(Range(e + 1, *d - 1) + " -!----- " + DecPad(static_cast<uint32_t>(gap), 7) +
-                    "  ---------------- ");
-    } else if (gap > 0) {
-      map.push_back(Range(e + 1, *d - 1) + " .  " + std::to_string(gap) + "  ");
-    }
-    prev_end = LineEnd(lines[i]);
-    map.push_back(std::move(lines[i]));
+    map.push_back(std::move(lines[i].text));
   }
 
-  auto insert_sorted = [&map](std::string line) {
-    const auto at = std::upper_bound(
-        map.begin(), map.end(), line,
-        [](const std::string& a, const std::string& b) { return MapLineLess(a, b); });
-    map.insert(at, std::move(line));
-  };
+  auto less = [](const std::string& a, const std::string& b) { return MapLineLess(a, b); };
   // Stretches that wrap around the 32-bit range can make a gap line sort elsewhere.
-  if (!std::is_sorted(map.begin(), map.end(), [](const std::string& a, const std::string& b) {
-        return MapLineLess(a, b);
-      })) {
-    std::stable_sort(map.begin(), map.end(), [](const std::string& a, const std::string& b) {
-      return MapLineLess(a, b);
-    });
+  if (!std::is_sorted(map.begin(), map.end(), less)) {
+    std::stable_sort(map.begin(), map.end(), less);
   }
-
+  auto insert_sorted = [&map, &less](std::string line) {
+    map.insert(std::upper_bound(map.begin(), map.end(), line, less), std::move(line));
+  };
   // An empty leading gap (the lowest stretch starts at 0) gets no line: it would offer an
   // empty block for deletion.
   const uint32_t d0 = *LineStart(map.front());
   if (d0 != 0) {
-    insert_sorted(Range(0, d0 - 1) + " -!----- " + std::to_string(d0) + "  ---------------- ");
+    std::string lead;
+    AppendRange(lead, 0, d0 - 1);
+    lead.append(" -!----- ");
+    AppendDec(lead, d0);
+    lead.append("  ---------------- ");
+    insert_sorted(std::move(lead));
   }
-  const uint32_t last_end = *LineEnd(map.back());
-  insert_sorted(Range(last_end + 1, static_cast<uint32_t>(image.BufferSize) - 1) +
-                " -------- unallocated");
+  std::string tail;
+  AppendRange(tail, *LineEnd(map.back()) + 1, static_cast<uint32_t>(image.BufferSize) - 1);
+  tail.append(" -------- unallocated");
+  insert_sorted(std::move(tail));
 }
 
 void AnalyseImage(RomImage& image, RomLists& lists) {

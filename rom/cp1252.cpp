@@ -38,4 +38,44 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
+std::optional<std::string> Utf8ToCp1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size();) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    char32_t cp;
+    size_t n;
+    if (b0 < 0x80) {
+      cp = b0;
+      n = 1;
+    } else if ((b0 & 0xE0) == 0xC0) {
+      cp = b0 & 0x1F;
+      n = 2;
+    } else if ((b0 & 0xF0) == 0xE0) {
+      cp = b0 & 0x0F;
+      n = 3;
+    } else {
+      return std::nullopt;  // beyond the Basic Multilingual Plane: not in the code page
+    }
+    if (text.size() - i < n) return std::nullopt;
+    for (size_t k = 1; k < n; ++k) {
+      const auto b = static_cast<unsigned char>(text[i + k]);
+      if ((b & 0xC0) != 0x80) return std::nullopt;
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    i += n;
+    int byte = -1;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      byte = static_cast<int>(cp);
+    } else {
+      for (int k = 0; k < 32; ++k) {
+        if (kHigh[k] == cp) byte = 0x80 + k;
+      }
+    }
+    if (byte < 0) return std::nullopt;
+    out.push_back(static_cast<char>(byte));
+  }
+  return out;
+}
+
 }  // namespace rom

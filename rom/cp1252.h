@@ -5,6 +5,7 @@
 #ifndef TARNWICK_ROM_CP1252_H_
 #define TARNWICK_ROM_CP1252_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,10 @@ namespace rom {
 
 // The same text in UTF-8.
 [[nodiscard]] std::string Cp1252ToUtf8(std::string_view text);
+
+// The same text in Windows-1252, when it is valid UTF-8 and every character exists in the
+// code page; nullopt otherwise.
+[[nodiscard]] std::optional<std::string> Utf8ToCp1252(std::string_view text);
 
 }  // namespace rom
 

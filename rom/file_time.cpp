@@ -1,6 +1,8 @@
 // Proleptic Gregorian calendar conversion of FILETIME values.
 #include "rom/file_time.h"
 
+#include <charconv>
+
 namespace rom {
 
 namespace {
@@ -49,11 +51,22 @@ CalendarTime FileTimeToCalendar(uint64_t filetime) {
   return t;
 }
 
-std::string FormatFileTime(uint32_t low, uint32_t high) {
+void AppendFileTime(std::string& out, uint32_t low, uint32_t high) {
   const CalendarTime t = FileTimeToCalendar((static_cast<uint64_t>(high) << 32) | low);
-  return std::to_string(t.day) + "." + std::to_string(t.month) + "." + std::to_string(t.year) +
-         " " + std::to_string(t.hour) + ":" + std::to_string(t.minute) + ":" +
-         std::to_string(t.second);
+  const int64_t numbers[] = {t.day, t.month, t.year, t.hour, t.minute, t.second};
+  const char separators[] = {'.', '.', ' ', ':', ':'};
+  for (size_t i = 0; i < 6; ++i) {
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, numbers[i]);
+    out.append(buf, static_cast<size_t>(r.ptr - buf));
+    if (i < 5) out.push_back(separators[i]);
+  }
+}
+
+std::string FormatFileTime(uint32_t low, uint32_t high) {
+  std::string out;
+  AppendFileTime(out, low, high);
+  return out;
 }
 
 uint64_t CalendarToFileTime(const CalendarTime& t) {

@@ -23,6 +23,9 @@ struct CalendarTime {
 // value the conversion refuses.
 [[nodiscard]] std::string FormatFileTime(uint32_t low, uint32_t high);
 
+// Appends FormatFileTime's text to `out`.
+void AppendFileTime(std::string& out, uint32_t low, uint32_t high);
+
 // FILETIME of a calendar time in UTC (the inverse, used for file creation times and tests).
 [[nodiscard]] uint64_t CalendarToFileTime(const CalendarTime& t);
 

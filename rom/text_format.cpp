@@ -1,6 +1,7 @@
 // Number formatting and parsing for list lines and text fields.
 #include "rom/text_format.h"
 
+#include <charconv>
 #include <limits>
 
 namespace rom {
@@ -18,24 +19,35 @@ int HexValue(char c) {
 
 }  // namespace
 
-std::string Hex(uint64_t x, int digits) {
+void AppendHex(std::string& out, uint64_t x, int digits) {
   char buf[16];
   int n = 0;
   do {
     buf[n++] = kHexDigits[x & 0xF];
     x >>= 4;
   } while (x != 0);
-  std::string out;
-  out.reserve(static_cast<size_t>(digits > n ? digits : n));
-  for (int i = n; i < digits; ++i) out.push_back('0');
+  if (digits > n) out.append(static_cast<size_t>(digits - n), '0');
   while (n > 0) out.push_back(buf[--n]);
+}
+
+void AppendDec(std::string& out, uint64_t x, int width) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  const auto n = static_cast<int>(r.ptr - buf);
+  if (width > n) out.append(static_cast<size_t>(width - n), ' ');
+  out.append(buf, static_cast<size_t>(n));
+}
+
+std::string Hex(uint64_t x, int digits) {
+  std::string out;
+  AppendHex(out, x, digits);
   return out;
 }
 
 std::string DecPad(uint64_t x, int width) {
-  std::string digits = std::to_string(x);
-  if (static_cast<int>(digits.size()) >= width) return digits;
-  return std::string(static_cast<size_t>(width) - digits.size(), ' ') + digits;
+  std::string out;
+  AppendDec(out, x, width);
+  return out;
 }
 
 void PadRight(std::string& s, size_t width) {

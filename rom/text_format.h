@@ -12,6 +12,10 @@
 
 namespace rom {
 
+// Appends x in upper-case hexadecimal, at least `digits` digits with leading zeros.
+void AppendHex(std::string& out, uint64_t x, int digits);
+// Appends x in decimal, padded on the left with blanks to at least `width` characters.
+void AppendDec(std::string& out, uint64_t x, int width = 0);
 // x in upper-case hexadecimal, at least `digits` digits with leading zeros.
 [[nodiscard]] std::string Hex(uint64_t x, int digits);
 // x as exactly 8 upper-case hexadecimal digits.

@@ -7,6 +7,7 @@
 
 #include "rom/analysis.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/rom/edit_fixture.h"
 #include "tests/rom/test_files.h"
 
 namespace console {
@@ -22,7 +23,7 @@ struct RunResult {
 
 RunResult RunConsole(const std::vector<std::string>& args) {
   std::ostringstream out, err;
-  const int status = Run(args, out, err);
+  const int status = Run(args, out, err, nullptr);
   return {status, out.str(), err.str()};
 }
 
@@ -89,6 +90,83 @@ TEST(TarnwickProgram, RunsFromTheCommandLine) {
 
   const std::string bad = std::string(TARNWICK_BINARY) + " --image " + path + " --nope 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(bad.c_str())), 2);
+}
+
+}  // namespace
+}  // namespace console
+
+namespace console {
+namespace {
+
+class ConsoleOperations : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    image_ = dir_.File("four.nb0");
+    testimg::WriteFile(image_, testimg::FourFiles().Build());
+  }
+  TempDir dir_;
+  std::string image_;
+};
+
+TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
+  const std::string added = dir_.File("new.txt");
+  testimg::WriteFile(added, testimg::BytesOf("hello"));
+  const std::string saved = dir_.File("saved.nb0");
+  const std::string exported = dir_.File("c.out");
+  const RunResult r = RunConsole({"--image", image_, "--delete", "00001020", "--add", added,
+                                  "--export-raw", "00001020", exported, "--edit", "00001020",
+                                  "$841", "99", "--save", saved});
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The freed table place stays in the image, so the addition warns before it goes on over
+  // the fill there.
+  EXPECT_EQ(r.err,
+            "Delta= 18 ge\xC3\xA4nderte Direntries= 4 Base= 80000000\n"
+            "A: 000010F8 BLen: 00001114\n");
+  // After the deletion c.bin starts at 0x1020.
+  EXPECT_EQ(testimg::ReadFile(exported), testimg::Pattern(17, 0xC0));
+
+  rom::RomImage image;
+  rom::RomLists lists;
+  ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok);
+  rom::AnalyseImage(image, lists);
+  EXPECT_EQ(image.ImageLength, 0x112C - 0x18 + 28 + 8 + 8);
+  std::string map;
+  for (const auto& l : lists.MemoryMap) map += l + "\n";
+  EXPECT_NE(map.find("00001020 .. 00001030 F[C-R-] +040     17  c.bin"), std::string::npos) << map;
+  EXPECT_NE(map.find("namestr \"new.txt\""), std::string::npos) << map;
+}
+
+TEST_F(ConsoleOperations, RefusedOperationStopsTheRun) {
+  const std::string saved = dir_.File("saved.nb0");
+  // No line starts at 00001021; nothing after the failure runs.
+  RunResult r = RunConsole({"--image", image_, "--delete", "00001021", "--save", saved});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("00001021"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(saved));
+
+  // The last file line before the header block cannot be replaced.
+  testimg::WriteFile(dir_.File("x"), {1});
+  r = RunConsole({"--image", image_, "--replace", "00001054", dir_.File("x")});
+  EXPECT_EQ(r.status, 0) << r.err;
+  r = RunConsole({"--image", image_, "--edit", "00001054", "$1", "x1"});
+  EXPECT_EQ(r.status, 1);
+
+  EXPECT_EQ(RunConsole({"--image", image_, "--delete", "1020"}).status, 2);
+  EXPECT_EQ(RunConsole({"--image", image_, "--delete", "0000102G"}).status, 2);
+  EXPECT_EQ(RunConsole({"--image", image_, "--edit", "00001020", "$1"}).status, 2);
+}
+
+TEST_F(ConsoleOperations, FileWithAFixedBlockBehindCannotBeDeleted) {
+  testimg::ImageBuilder b(0x3000);
+  b.HeaderOffset(0x2800);
+  b.AddFile({.name = "f", .name_offset = 0x1F00, .data = testimg::Pattern(8, 1), .data_offset = 0x2000});
+  testimg::WriteFile(image_, b.Build());
+  RunResult r = RunConsole({"--image", image_, "--delete", "00002000"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("fixed block"), std::string::npos);
+  // The fixed block behind it can be deleted as a block.
+  r = RunConsole({"--image", image_, "--delete", "00002008", "--delete", "00002000"});
+  EXPECT_EQ(r.status, 0) << r.err;
 }
 
 }  // namespace

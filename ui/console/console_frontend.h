@@ -12,14 +12,18 @@
 #include <string>
 #include <vector>
 
+#include "rom/export.h"
+
 namespace console {
 
 // True when the arguments ask for the console front end (they begin with an option).
 [[nodiscard]] bool IsConsoleInvocation(const std::vector<std::string>& args);
 
-// Runs the front end on `args` (without the program name). Exit status: 0 success, 1 a load or
-// an operation failed or was refused, 2 wrong options.
-[[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Runs the front end on `args` (without the program name). `decompress` is the ROM-mode
+// decompression that a decompressed export uses. Exit status: 0 success, 1 a load or an
+// operation failed or was refused (nothing after it runs), 2 wrong options.
+[[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const rom::RomDecompressor& decompress);
 
 }  // namespace console
 

@@ -1,0 +1,219 @@
+// Tests of file addition and replacement.
+#include "rom/add_replace.h"
+
+#include <gtest/gtest.h>
+
+#include "rom/file_io.h"
+#include "tests/rom/edit_fixture.h"
+
+namespace rom {
+namespace {
+
+using testimg::Bytes;
+using testimg::ImageBuilder;
+using testimg::Pattern;
+
+class AddTest : public testimg::EditFixture {
+ protected:
+  AddRequest Request(const std::string& picked_as, const Bytes& content,
+                     std::optional<uint64_t> time = std::nullopt) {
+    const std::string path = dir_.File("picked.bin");
+    testimg::WriteFile(path, content);
+    return {path, EntryNameFromPath(picked_as), time};
+  }
+};
+
+TEST_F(AddTest, InsertsNameAndDataInFrontOfTheHeader) {
+  ImageBuilder b(0x40000 + 84);
+  b.HeaderOffset(0x40000).SecondPointer(0x100);
+  Load(b.Build());
+  const ActionOutcome o = AddFile(
+      image_, lists_, Request("C:\\data\\Readme.txt", Pattern(10, 5), 0x01C40291396A5580ull));
+  ASSERT_TRUE(o.done()) << o.reason;
+  EXPECT_FALSE(o.beep);
+  ASSERT_EQ(image_.FileCount, 1u);
+  EXPECT_EQ(Field(0, filesentry::dwFileAttributes), 1u);
+  EXPECT_EQ(Field(0, filesentry::lpszFileName), 0x80040000u);
+  EXPECT_EQ(Field(0, filesentry::ulLoadOffset), 0x8004000Cu);
+  EXPECT_EQ(Field(0, filesentry::nRealFileSize), 10u);
+  EXPECT_EQ(Field(0, filesentry::nCompFileSize), 10u);
+  EXPECT_EQ(Field(0, filesentry::ftTime), 0x396A5580u);
+  EXPECT_EQ(Field(0, filesentry::ftTime + 4), 0x01C40291u);
+  EXPECT_EQ(image_.RomHeaderOffset, 0x40018u);
+  EXPECT_EQ(Dword(0x48), 0x40018u);
+  EXPECT_EQ(Dword(0x44), 0x80040018u);
+  EXPECT_EQ(Dword(0x100), 0x80040018u);
+  EXPECT_EQ(image_.ImageLength, 0x40000 + 84 + 28 + 24);
+  EXPECT_EQ(Bytes(image_.Data() + 0x40000, image_.Data() + 0x40018),
+            [] {
+              Bytes area = testimg::BytesOf(std::string("Readme.txt\0\0", 12));
+              const Bytes data = Pattern(10, 5);
+              area.insert(area.end(), data.begin(), data.end());
+              area.insert(area.end(), {0, 0});
+              return area;
+            }());
+  EXPECT_TRUE(o.lists_rebuilt);
+  EXPECT_GE(MapIndex("0004000C .. 00040015 F[--R-]      10  Readme.txt"), 0);
+}
+
+TEST_F(AddTest, EmptyFileGetsOnlyItsNameArea) {
+  Load(testimg::FourFiles().Build());
+  auto before = Contents();
+  const ActionOutcome o = AddFile(image_, lists_, Request("/tmp/e", {}));
+  ASSERT_TRUE(o.done());
+  EXPECT_EQ(image_.RomHeaderOffset, 0x1068u + 4);
+  EXPECT_EQ(Field(4, filesentry::ulLoadOffset), 0x80001068u + 4);
+  EXPECT_EQ(Field(4, filesentry::ftTime), 0u);
+  before["e"] = {};
+  EXPECT_EQ(Contents(), before);
+}
+
+TEST_F(AddTest, WarnsAboutBytesBehindTheTableAndGoesOnOnlyOverFill) {
+  Load(ImageBuilder(0x2000).Build());
+  ActionOutcome o = AddFile(image_, lists_, Request("f", Pattern(4, 1)));
+  ASSERT_TRUE(o.done());
+  EXPECT_TRUE(o.beep);
+  EXPECT_EQ(o.status2, "A: 00001054 BLen: 00002000");
+
+  Load(ImageBuilder(0x2000).Put(0x1054 + 27, {0x12}).Build());
+  const Bytes before(image_.Data(), image_.Data() + 0x2000);
+  o = AddFile(image_, lists_, Request("f", Pattern(4, 1)));
+  EXPECT_EQ(o.status, ActionStatus::kRefused);
+  EXPECT_EQ(o.status2, "A: 00001054 BLen: 00002000");
+  EXPECT_TRUE(o.message);
+  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x2000), before);
+  EXPECT_EQ(image_.ImageLength, 0x2000);
+}
+
+TEST_F(AddTest, RefusesWhatDoesNotFitAndMissingFiles) {
+  Load(ImageBuilder(k32MiB - 16).HeaderOffset(k32MiB - 16 - 84).Build());
+  const Bytes before(image_.Data(), image_.Data() + k32MiB);
+  ActionOutcome o = AddFile(image_, lists_, Request("f", {}));
+  EXPECT_EQ(o.status, ActionStatus::kRefused);
+  o = AddFile(image_, lists_, {dir_.File("missing"), "missing", std::nullopt});
+  EXPECT_EQ(o.status, ActionStatus::kFileError);
+  EXPECT_NE(o.message->text.find("missing"), std::string::npos);
+  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + k32MiB), before);
+  EXPECT_EQ(image_.ImageLength, k32MiB - 16);
+}
+
+// x: 10 bytes at 0x2000, then 2 alignment bytes, y: 16 bytes at 0x200C, a fixed block
+// 0x201C..0x202F, z: 4 bytes at 0x2030; names at 0x1F00; header at 0x2800.
+ImageBuilder FixedBlockBehind() {
+  ImageBuilder b(0x2900);
+  b.HeaderOffset(0x2800);
+  b.AddFile({.name = "x", .name_offset = 0x1F00, .data = Pattern(10, 1), .data_offset = 0x2000, .attributes = 0x801});
+  b.AddFile({.name = "y", .name_offset = 0x1F04, .data = Pattern(16, 2), .data_offset = 0x200C});
+  b.AddFile({.name = "z", .name_offset = 0x1F08, .data = Pattern(4, 3), .data_offset = 0x2030});
+  return b;
+}
+
+class ReplaceTest : public testimg::EditFixture {
+ protected:
+  ActionOutcome Replace(const std::string& start, const Bytes& content, uint8_t fill = 0xFF) {
+    const int index = MapIndex(start);
+    EXPECT_GE(index, 0);
+    const auto plan = PlanReplace(lists_.MemoryMap, index);
+    EXPECT_TRUE(plan);
+    if (!plan) return {};
+    testimg::WriteFile(dir_.File("new.bin"), content);
+    return ReplaceFile(image_, lists_, *plan, dir_.File("new.bin"), fill);
+  }
+};
+
+TEST_F(ReplaceTest, FixedBlockBehindSameRoomWritesInPlace) {
+  Load(FixedBlockBehind().Build());
+  auto before = Contents();
+  const int index = MapIndex("00002000");
+  ASSERT_EQ(PlanReplace(lists_.MemoryMap, index)->room, 12);  // the small gap counts as room
+  const ActionOutcome o = Replace("00002000", Pattern(12, 9));
+  ASSERT_TRUE(o.done());
+  EXPECT_FALSE(o.message);
+  EXPECT_EQ(o.status2, "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  EXPECT_EQ(o.select_index, index);
+  EXPECT_EQ(Field(0, filesentry::nCompFileSize), 12u);
+  EXPECT_EQ(Field(0, filesentry::nRealFileSize), 12u);
+  EXPECT_EQ(Field(0, filesentry::dwFileAttributes), 0x801u);  // the C bit stays
+  before["x"] = Pattern(12, 9);
+  EXPECT_EQ(Contents(), before);
+  EXPECT_EQ(image_.ImageLength, 0x2900);
+}
+
+TEST_F(ReplaceTest, FixedBlockBehindRefusesALargerFile) {
+  Load(FixedBlockBehind().Build());
+  const Bytes before(image_.Data(), image_.Data() + 0x2900);
+  const ActionOutcome o = Replace("00002000", Pattern(13, 9));
+  EXPECT_EQ(o.status, ActionStatus::kRefused);
+  ASSERT_TRUE(o.message);
+  EXPECT_EQ(o.message->caption, "Das geht nicht");
+  EXPECT_EQ(o.message->text, "Es liegt ein fixer Block dahinter und die Datei ist zu gro\xDF.");
+  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x2900), before);
+}
+
+TEST_F(ReplaceTest, FixedBlockBehindSmallerFileLeavesFill) {
+  Load(FixedBlockBehind().Build());
+  const ActionOutcome o = Replace("00002000", Pattern(4, 9), 0xFF);
+  ASSERT_TRUE(o.done());
+  ASSERT_TRUE(o.message);
+  EXPECT_EQ(o.message->caption, "Das gibt eine L\xFC" "cke");
+  Bytes expected = Pattern(4, 9);
+  expected.resize(12, 0xFF);
+  EXPECT_EQ(Bytes(image_.Data() + 0x2000, image_.Data() + 0x200C), expected);
+  EXPECT_EQ(Contents().at("y"), Pattern(16, 2));
+}
+
+// big: 100 bytes at 0x2000, after: 16 bytes at 0x2064, header right behind at 0x2074.
+ImageBuilder NothingFixedBehind(uint32_t image_length = 0x2100) {
+  ImageBuilder b(image_length);
+  b.HeaderOffset(0x2074).SecondPointer(0x60);
+  b.AddFile({.name = "big", .name_offset = 0x1F00, .data = Pattern(100, 1), .data_offset = 0x2000});
+  b.AddFile({.name = "after", .name_offset = 0x1F04, .data = Pattern(16, 2), .data_offset = 0x2064});
+  return b;
+}
+
+TEST_F(ReplaceTest, GrowingFileMovesEverythingBehind) {
+  Load(NothingFixedBehind().Build());
+  auto before = Contents();
+  const ActionOutcome o = Replace("00002000", Pattern(150, 7));
+  ASSERT_TRUE(o.done()) << o.reason;
+  EXPECT_EQ(Field(1, filesentry::ulLoadOffset), 0x80002064u + 52);
+  EXPECT_EQ(image_.RomHeaderOffset, 0x2074u + 52);
+  EXPECT_EQ(Dword(0x60), 0x80002074u + 52);
+  EXPECT_EQ(image_.ImageLength, 0x2100 + 52);
+  before["big"] = Pattern(150, 7);
+  EXPECT_EQ(Contents(), before);
+  EXPECT_EQ(image_.Data()[0x2000 + 150], 0xFF);  // alignment bytes take the preset
+}
+
+TEST_F(ReplaceTest, ShrinkingFileClosesTheGap) {
+  Load(NothingFixedBehind().Build());
+  auto before = Contents();
+  const ActionOutcome o = Replace("00002000", Pattern(40, 7), 0x00);
+  ASSERT_TRUE(o.done());
+  EXPECT_EQ(Field(1, filesentry::ulLoadOffset), 0x80002064u - 60);
+  EXPECT_EQ(image_.ImageLength, 0x2100 - 60);
+  before["big"] = Pattern(40, 7);
+  EXPECT_EQ(Contents(), before);
+}
+
+TEST_F(ReplaceTest, RefusesGrowthPastTheBuffer) {
+  Load(NothingFixedBehind(k32MiB - 8).Build());
+  const ActionOutcome o = Replace("00002000", Pattern(150, 7));
+  EXPECT_EQ(o.status, ActionStatus::kRefused);
+  EXPECT_EQ(image_.ImageLength, k32MiB - 8);
+  EXPECT_EQ(Contents().at("big"), Pattern(100, 1));
+}
+
+TEST_F(ReplaceTest, LastTwoLinesCannotBeReplaced) {
+  ImageBuilder b(0x2100);
+  b.HeaderOffset(0x100);
+  b.AddFile({.name = "last", .name_offset = 0x1F00, .data = Pattern(16, 1), .data_offset = 0x2000});
+  Load(b.Build());
+  const int index = MapIndex("00002000");
+  ASSERT_EQ(index, static_cast<int>(lists_.MemoryMap.size()) - 2);
+  EXPECT_FALSE(PlanReplace(lists_.MemoryMap, index));
+  EXPECT_FALSE(PlanReplace(lists_.MemoryMap, -1));
+}
+
+}  // namespace
+}  // namespace rom
