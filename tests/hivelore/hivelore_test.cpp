@@ -1,0 +1,265 @@
+// Tests of the registry reader, the REGEDIT4 writer and the Hivelore program.
+#include "tools/hivelore/hivelore.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "tests/hivelore/registry_builder.h"
+#include "tests/image_builder/image_builder.h"
+#include "tests/rom/test_files.h"
+#include "tools/hivelore/regedit4_writer.h"
+#include "tools/hivelore/registry_image.h"
+
+namespace hivelore {
+namespace {
+
+using testreg::Bytes;
+using testreg::RegistryBuilder;
+using testreg::StringData;
+using testreg::Units;
+using testreg::Wide;
+
+// The REGEDIT4 text of the file's records (after the 8-byte header).
+std::string Convert(const Bytes& file) {
+  RegistryImage image;
+  image.LoadBytes(file);
+  EXPECT_TRUE(image.CheckSignature());
+  image.ReadU32();
+  std::string text;
+  Regedit4Writer writer(image, text);
+  writer.WriteHeader();
+  image.WalkRecords(writer);
+  return text;
+}
+
+constexpr const char* kHead = "REGEDIT4\r\n\r\n";
+
+TEST(Regedit4Writer, ReproducesTheDocumentedExample) {
+  Bytes data;
+  for (uint8_t i = 0; i < 22; ++i) data.push_back(i);
+  Bytes count;
+  testreg::U16(count, 10);
+  testreg::U16(count, 0);
+  const Bytes file = RegistryBuilder()
+                         .Key(2, "Software\\Demo")
+                         .Value(1, "", StringData("C:\\Temp \"x\""))
+                         .Value(4, "Count", count)
+                         .Value(3, "Data", data)
+                         .Value(7, "List", Units({'a', 0, 'b', 0, 0}))
+                         .Value(2, "Old", {})
+                         .Key(0, "X")
+                         .bytes();
+  EXPECT_EQ(Convert(file),
+            "REGEDIT4\r\n"
+            "\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Demo]\r\n"
+            "\"\"=\"C:\\\\Temp \\\"x\\\"\"\r\n"
+            "\"Count\"=dword:0000000A\r\n"
+            "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,\\\r\n"
+            "   14,15\r\n"
+            "\"List\"=multi_sz:\"a\",\\\r\n"
+            "  \"b\"\r\n"
+            "\"Old\"=----------------------expand_sz---\r\n"
+            "\r\n"
+            "[HKEY_CLASSES_ROOT\\X]\r\n");
+}
+
+std::string HexLine(size_t n) {
+  Bytes data(n, 0xAB);
+  return Convert(RegistryBuilder().Value(3, "h", data).bytes()).substr(12);
+}
+
+TEST(Regedit4Writer, HexListsBreakAfter20AndEvery25Bytes) {
+  auto bytes = [](size_t n) {
+    std::string s;
+    for (size_t i = 0; i < n; ++i) s += i ? ",AB" : "AB";
+    return s;
+  };
+  EXPECT_EQ(HexLine(20), "\"h\"=hex:" + bytes(20) + "\r\n");
+  EXPECT_EQ(HexLine(21), "\"h\"=hex:" + bytes(20) + ",\\\r\n   AB\r\n");
+  EXPECT_EQ(HexLine(46), "\"h\"=hex:" + bytes(20) + ",\\\r\n   " + bytes(25) + ",\\\r\n   AB\r\n");
+  EXPECT_EQ(HexLine(0), "\"h\"=hex:\r\n");
+}
+
+TEST(Regedit4Writer, HexDataMayRunPastTheBodyAndTheFile) {
+  // dataLength 6 with 2 bytes in the body: the next record's head and then zeros follow.
+  const Bytes file = RegistryBuilder().Value(3, "h", {1, 2}, 6).bytes();
+  EXPECT_EQ(Convert(file), std::string(kHead) + "\"h\"=hex:01,02,00,00,00,00\r\n");
+}
+
+TEST(Regedit4Writer, MultiStringLists) {
+  auto multi = [](const Bytes& units, uint16_t length) {
+    return Convert(RegistryBuilder().Value(7, "m", units, length).bytes()).substr(12);
+  };
+  // An empty string in the middle.
+  EXPECT_EQ(multi(Units({'a', 0, 0, 'b', 0, 0}), 12),
+            "\"m\"=multi_sz:\"a\",\\\r\n  \"\",\\\r\n  \"b\"\r\n");
+  for (uint16_t length : {0, 1, 2}) {
+    EXPECT_EQ(multi(Units({'a', 0, 0}), length), "\"m\"=multi_sz:\r\n") << length;
+  }
+  // The last string without its zero unit within the counted bytes is lost, after the
+  // separator of the item before it was already written.
+  EXPECT_EQ(multi(Units({'a', 0, 'b', 'c'}), 8), "\"m\"=multi_sz:\"a\",\\\r\n  \r\n");
+  // A list without its final zero unit, counted as if it had one, ends the same.
+  EXPECT_EQ(multi(Units({'a', 0, 'b', 0}), 10), "\"m\"=multi_sz:\"a\",\\\r\n  \"b\"\r\n");
+  // Items are escaped.
+  EXPECT_EQ(multi(Units({'\\', '"', 0, 0}), 8), "\"m\"=multi_sz:\"\\\\\\\"\"\r\n");
+}
+
+TEST(Regedit4Writer, EscapingAndTypes) {
+  Bytes max;
+  testreg::U16(max, 0xFFFF);
+  testreg::U16(max, 0xFFFF);
+  const Bytes file = RegistryBuilder()
+                         .Value(1, "q\"\\", StringData("C:\\x"))
+                         .Value(21, "mui", StringData("C:\\x"))
+                         .Value(4, "d", max, 0)
+                         .Value(0, "n", {})
+                         .Value(5, "a", {})
+                         .Value(6, "b", {})
+                         .Value(8, "c", {})
+                         .Value(9, "e", {})
+                         .Value(10, "f", {})
+                         .Value(11, "g", {})
+                         .Value(12, "u", {})
+                         .Value(65535, "v", {})
+                         .bytes();
+  EXPECT_EQ(Convert(file), std::string(kHead) +
+                               "\"q\"\\\"=\"C:\\\\x\"\r\n"
+                               "\"mui\"=mui_sz:\"C:\\x\"\r\n"
+                               "\"d\"=dword:FFFFFFFF\r\n"
+                               "\"n\"=-----------------------none---\r\n"
+                               "\"a\"=----dword_be---\r\n"
+                               "\"b\"=----link---\r\n"
+                               "\"c\"=---- resorcelist--\r\n"
+                               "\"e\"=---- full resorce descr--\r\n"
+                               "\"f\"=---- resorce requirements--\r\n"
+                               "\"g\"=---- Qword--\r\n"
+                               "\"u\"=--------------------- unbekannt 12\r\n"
+                               "\"v\"=--------------------- unbekannt 65535\r\n");
+}
+
+TEST(RegistryImage, WideStringsKeepTheLowByte) {
+  const Bytes file = RegistryBuilder()
+                         .Key(1, Units({0x00E9, 0x20AC, 0x0100, 'z'}))
+                         .Key(3, Bytes{})
+                         .Key(9, "odd")
+                         .bytes();
+  EXPECT_EQ(Convert(file), std::string(kHead) +
+                               "\r\n[HKEY_CURRENT_USER\\\xE9\xAC" + std::string(1, '\0') +
+                               "z]\r\n"
+                               "\r\n[HKEY_USERS\\]\r\n"
+                               "\r\n[HKEY_ROOT_9\\odd]\r\n");
+}
+
+TEST(RegistryImage, RecordsAreFoundThroughTheirBodyLength) {
+  // A string that runs into the next record, a record of bodyLength 0, skipped types.
+  Bytes unterminated;
+  testreg::U16(unterminated, 1);
+  testreg::U16(unterminated, 0);
+  testreg::U16(unterminated, 0);
+  testreg::Append(unterminated, Wide("s"));
+  testreg::U16(unterminated, 0);
+  testreg::Append(unterminated, Wide("ab"));  // no terminator inside the body
+  const Bytes file = RegistryBuilder()
+                         .Record(2, unterminated)
+                         .Record(0, Wide("skipped"))
+                         .Record(3, {})
+                         .Record(0xFFFF, {1, 2, 3, 4})
+                         .Key(2, "K")
+                         .bytes();
+  const std::string text = Convert(file);
+  // "ab" then the head of the type-0 record (14, 0, 0, 0): 14 gives byte 0x0E; its type unit
+  // 0 ends the string.
+  EXPECT_EQ(text, std::string(kHead) + "\"s\"=\"ab\x0E\"\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n");
+
+  RegistryBuilder zero;
+  zero.Record(1, {}, 0).Raw({2, 0, 0, 0, 'A', 0, 0, 0});
+  // bodyLength 0: the fields are read from the bytes that follow (root 2, path "A"); the
+  // next record begins 4 bytes after the head, where root 2 reads as body length 2.
+  EXPECT_EQ(Convert(zero.bytes()).substr(0, 40), std::string(kHead) + "\r\n[HKEY_LOCAL_MACHINE\\A]\r\n");
+}
+
+TEST(RegistryImage, TrailingBytesAreAHeadPaddedWithZeros) {
+  EXPECT_EQ(Convert(RegistryBuilder().Raw({5}).bytes()), kHead);
+  EXPECT_EQ(Convert(RegistryBuilder().Raw({5, 0}).bytes()), kHead);
+  EXPECT_EQ(Convert(RegistryBuilder().Raw({5, 0, 1}).bytes()),
+            std::string(kHead) + "\r\n[HKEY_CLASSES_ROOT\\]\r\n");
+  EXPECT_EQ(Convert(RegistryBuilder().Raw({5, 0, 2}).bytes()),
+            std::string(kHead) + "\"\"=-----------------------none---\r\n");
+  // A value before any key is written directly after the header's empty line.
+  EXPECT_EQ(Convert(RegistryBuilder().Value(4, "v", {1, 0, 0, 0}).bytes()),
+            std::string(kHead) + "\"v\"=dword:00000001\r\n");
+}
+
+class HiveloreProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    cwd_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+  }
+  void TearDown() override { std::filesystem::current_path(cwd_); }
+  int Run(const std::vector<std::string>& args) {
+    out_.str("");
+    err_.str("");
+    return hivelore::Run(args, out_, err_);
+  }
+  std::string Output() {
+    const testimg::Bytes b = testimg::ReadFile(kOutputFileName);
+    return std::string(b.begin(), b.end());
+  }
+  testimg::TempDir dir_;
+  std::filesystem::path cwd_;
+  std::ostringstream out_, err_;
+};
+
+TEST_F(HiveloreProgram, UsageForAnyOtherNumberOfArguments) {
+  testimg::WriteFile("a.fdf", RegistryBuilder().bytes());
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(out_.str().rfind("\"default.fdf\"  Windows CE precompiled Registry Recompiler\n", 0), 0u);
+  EXPECT_EQ(Run({"a.fdf", "a.fdf"}), 0);
+  EXPECT_NE(out_.str().find(" REGCOMP myfilename aPathWhereTheFileGoesTo\n"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(kOutputFileName));
+}
+
+TEST_F(HiveloreProgram, ConvertsAFile) {
+  testimg::WriteFile("in.fdf", RegistryBuilder().Key(2, "A").bytes());
+  EXPECT_EQ(Run({"in.fdf"}), 0);
+  EXPECT_EQ(out_.str(), "");
+  EXPECT_EQ(Output(), "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n");
+  // Only the header: the header lines and nothing more. The input may bear the output's name.
+  testimg::WriteFile(kOutputFileName, RegistryBuilder().bytes());
+  EXPECT_EQ(Run({kOutputFileName}), 0);
+  EXPECT_EQ(Output(), "REGEDIT4\r\n\r\n");
+}
+
+TEST_F(HiveloreProgram, FailuresEndWithStatusOne) {
+  EXPECT_EQ(Run({"default.fdf"}), 1);
+  EXPECT_EQ(out_.str(), "kann Datei \"default.fdf\" nicht finden.\n");
+  EXPECT_FALSE(std::filesystem::exists(kOutputFileName));
+  EXPECT_EQ(Run({"."}), 1);  // a folder is no file
+
+  testimg::WriteFile("short.fdf", {0xB2, 0x74});
+  EXPECT_EQ(Run({"short.fdf"}), 1);
+  EXPECT_EQ(Output(), "die Datei hat eine falsche Signatur.\r\n");
+  EXPECT_EQ(out_.str(), "");
+
+  testimg::Bytes big(kMaxRegistryFileSize + 1, 0);
+  testimg::WriteFile("big.fdf", big);
+  std::filesystem::remove(kOutputFileName);
+  EXPECT_EQ(Run({"big.fdf"}), 1);
+  EXPECT_EQ(out_.str(), "die Datei ist zu gro\xE1.\n");
+  EXPECT_FALSE(std::filesystem::exists(kOutputFileName));
+
+  big.pop_back();
+  big[0] = 0xB2, big[1] = 0x74, big[2] = 0x83, big[3] = 0x1D;
+  testimg::WriteFile("exact.fdf", big);
+  EXPECT_EQ(Run({"exact.fdf"}), 0);
+}
+
+}  // namespace
+}  // namespace hivelore

@@ -1,0 +1,81 @@
+// Builds precompiled registry files in code for the Hivelore tests and benchmark.
+#ifndef TARNWICK_TESTS_HIVELORE_REGISTRY_BUILDER_H_
+#define TARNWICK_TESTS_HIVELORE_REGISTRY_BUILDER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testreg {
+
+using Bytes = std::vector<uint8_t>;
+
+// UTF-16LE units of an 8-bit text (each byte one unit), without terminator.
+inline Bytes Wide(const std::string& text) {
+  Bytes b;
+  for (unsigned char c : text) b.insert(b.end(), {c, 0});
+  return b;
+}
+inline Bytes Units(std::initializer_list<uint16_t> units) {
+  Bytes b;
+  for (uint16_t u : units) b.insert(b.end(), {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
+  return b;
+}
+inline void U16(Bytes& b, uint16_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+
+class RegistryBuilder {
+ public:
+  RegistryBuilder() { bytes_ = {0xB2, 0x74, 0x83, 0x1D, 0, 0, 0, 0}; }
+
+  // A record with a body as given; `body_length` overrides the stored length.
+  RegistryBuilder& Record(uint16_t type, const Bytes& body,
+                          std::optional<uint16_t> body_length = std::nullopt) {
+    U16(bytes_, body_length.value_or(static_cast<uint16_t>(body.size())));
+    U16(bytes_, type);
+    Append(bytes_, body);
+    return *this;
+  }
+  RegistryBuilder& Key(uint16_t root, const Bytes& path_units) {
+    Bytes body;
+    U16(body, root);
+    U16(body, 0);
+    Append(body, path_units);
+    U16(body, 0);
+    return Record(1, body);
+  }
+  RegistryBuilder& Key(uint16_t root, const std::string& path) { return Key(root, Wide(path)); }
+  // A value record; `data` follows the name's terminator as it is.
+  RegistryBuilder& Value(uint16_t type, const std::string& name, const Bytes& data,
+                         std::optional<uint16_t> data_length = std::nullopt,
+                         std::optional<uint16_t> body_length = std::nullopt) {
+    Bytes body;
+    U16(body, type);
+    U16(body, 0);
+    U16(body, data_length.value_or(static_cast<uint16_t>(data.size())));
+    Append(body, Wide(name));
+    U16(body, 0);
+    Append(body, data);
+    return Record(2, body, body_length);
+  }
+  RegistryBuilder& Raw(const Bytes& b) {
+    Append(bytes_, b);
+    return *this;
+  }
+  [[nodiscard]] const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+};
+
+// Data of a string value: the text's units and the terminator.
+inline Bytes StringData(const std::string& text) {
+  Bytes b = Wide(text);
+  U16(b, 0);
+  return b;
+}
+
+}  // namespace testreg
+
+#endif  // TARNWICK_TESTS_HIVELORE_REGISTRY_BUILDER_H_

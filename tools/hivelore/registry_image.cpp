@@ -1,0 +1,107 @@
+// Loading, readers and the record walk of RegistryImage.
+#include "tools/hivelore/registry_image.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+namespace hivelore {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+LoadStatus RegistryImage::LoadRegistryFile(const std::string& name, std::string& error) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(name, ec);
+  if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) {
+    return LoadStatus::kMissing;
+  }
+  errno = 0;
+  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "rb"));
+  if (!f) {
+    error = name + ": " + std::strerror(errno ? errno : EIO);
+    return LoadStatus::kIoError;
+  }
+  long end = -1;
+  if (std::fseek(f.get(), 0, SEEK_END) == 0) end = std::ftell(f.get());
+  if (end < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) {
+    error = name + ": " + std::strerror(errno ? errno : EIO);
+    return LoadStatus::kIoError;
+  }
+  if (end > kMaxRegistryFileSize) return LoadStatus::kTooLarge;
+  std::vector<uint8_t> bytes(static_cast<size_t>(end));
+  if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
+    error = name + ": " + std::strerror(errno ? errno : EIO);
+    return LoadStatus::kIoError;
+  }
+  LoadBytes(std::move(bytes));
+  return LoadStatus::kOk;
+}
+
+void RegistryImage::LoadBytes(std::vector<uint8_t> bytes) {
+  bytes_ = std::move(bytes);
+  cursor_ = 0;
+  body_start_ = 0;
+}
+
+bool RegistryImage::CheckSignature() { return ReadU32() == kRegistrySignature; }
+
+uint16_t RegistryImage::ReadU16() {
+  const auto v = static_cast<uint16_t>(ByteAt(cursor_) | (ByteAt(cursor_ + 1) << 8));
+  cursor_ += 2;
+  return v;
+}
+
+uint32_t RegistryImage::ReadU32() {
+  const uint32_t low = ReadU16();
+  return low | (static_cast<uint32_t>(ReadU16()) << 16);
+}
+
+std::string RegistryImage::ReadWideString() {
+  std::string text;
+  // Fast path inside the file; past its end every unit reads as the terminator.
+  while (cursor_ + 1 < size()) {
+    const uint8_t low = bytes_[static_cast<size_t>(cursor_)];
+    const uint8_t high = bytes_[static_cast<size_t>(cursor_) + 1];
+    cursor_ += 2;
+    if ((low | high) == 0) return text;
+    text.push_back(static_cast<char>(low));
+  }
+  // The last unit may be cut by the end of the file: its missing high byte reads as zero.
+  const uint16_t unit = ReadU16();
+  if (unit != 0) {
+    text.push_back(static_cast<char>(unit & 0xFF));
+    cursor_ += 2;  // the terminator that lies past the end
+  }
+  return text;
+}
+
+void RegistryImage::WalkRecords(RecordSink& sink) {
+  while (cursor_ < size()) {
+    const uint16_t body_length = ReadU16();
+    const uint16_t record_type = ReadU16();
+    body_start_ = cursor_;
+    if (record_type == kKeyRecord) {
+      const uint16_t root = ReadU16();
+      ReadU16();
+      const std::string path = ReadWideString();
+      sink.WriteKeyLine(root, path);
+    } else if (record_type == kValueRecord) {
+      const uint16_t value_type = ReadU16();
+      ReadU16();
+      const uint16_t data_length = ReadU16();
+      const std::string name = ReadWideString();
+      sink.WriteValueLine(value_type, data_length, name);
+    }
+    cursor_ = body_start_ + body_length;
+  }
+}
+
+}  // namespace hivelore

@@ -1,0 +1,62 @@
+// RegistryImage: the whole precompiled registry file in memory, its readers and the record walk.
+//
+// Reads at or beyond the file's size give zero bytes, so short or cut-off data never fails: a
+// string without its terminator ends at the zeros past the end at the latest. Every record
+// moves the cursor forward by at least 4 bytes, so the walk ends on any input.
+#ifndef TARNWICK_TOOLS_HIVELORE_REGISTRY_IMAGE_H_
+#define TARNWICK_TOOLS_HIVELORE_REGISTRY_IMAGE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/hivelore/registry_layout.h"
+
+namespace hivelore {
+
+enum class LoadStatus { kOk, kMissing, kTooLarge, kIoError };
+
+// Receives the records of WalkRecords in file order.
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  virtual void WriteKeyLine(uint16_t root, const std::string& path) = 0;
+  // Called with the cursor at the value's data; the sink reads the data itself.
+  virtual void WriteValueLine(uint16_t value_type, uint16_t data_length,
+                              const std::string& name) = 0;
+};
+
+class RegistryImage {
+ public:
+  // Reads the file whole. kMissing for no file (or a folder), kTooLarge above 16 MiB,
+  // kIoError when it cannot be opened or read (the reason in `error`).
+  [[nodiscard]] LoadStatus LoadRegistryFile(const std::string& name, std::string& error);
+  // Installs bytes directly (tests and fuzzing).
+  void LoadBytes(std::vector<uint8_t> bytes);
+
+  // Reads one u32 at the cursor and compares it with the signature.
+  [[nodiscard]] bool CheckSignature();
+  uint16_t ReadU16();
+  uint32_t ReadU32();
+  // UTF-16LE units up to the unit 0x0000 (consumed); each unit gives its low byte.
+  std::string ReadWideString();
+  // One byte without moving the cursor; zero past the end of the file.
+  [[nodiscard]] uint8_t ByteAt(int64_t offset) const {
+    return offset >= 0 && offset < size() ? bytes_[static_cast<size_t>(offset)] : 0;
+  }
+
+  // Hands every key and value record to `sink`, from the cursor to the end of the file.
+  void WalkRecords(RecordSink& sink);
+
+  [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
+  [[nodiscard]] int64_t cursor() const { return cursor_; }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  int64_t cursor_ = 0;
+  int64_t body_start_ = 0;
+};
+
+}  // namespace hivelore
+
+#endif  // TARNWICK_TOOLS_HIVELORE_REGISTRY_IMAGE_H_
