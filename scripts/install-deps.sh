@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  qt6-base-dev fonts-liberation xvfb xauth
+  qt6-base-dev fonts-liberation xvfb xauth imagemagick
+  g++-mingw-w64-i686-win32
 )
 
 missing=()

@@ -1,11 +1,18 @@
 // Tarnwick's entry point: binds the compression libraries, then runs the console front end for
-// option arguments.
+// option arguments, or the main window ("Tarnwick [PATH]").
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "compress/compression_library.h"
 #include "ui/console/console_frontend.h"
+
+#ifdef TARNWICK_WITH_WINDOWS
+#include <QApplication>
+
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+#endif
 
 int main(int argc, char** argv) {
   std::string missing;
@@ -14,16 +21,26 @@ int main(int argc, char** argv) {
     std::cerr << "Tarnwick: " << missing << " is missing\n";
     return 1;
   }
-  const rom::RomDecompressor decompress = [&lib](const uint8_t* src, uint32_t len, uint8_t* dst,
-                                                 uint32_t cap, uint32_t zero, uint32_t one,
-                                                 uint32_t page) {
-    return lib->CEDecompressROM(src, len, dst, cap, zero, one, page);
-  };
   std::vector<std::string> args(argv + 1, argv + argc);
   if (console::IsConsoleInvocation(args)) {
     std::ios::sync_with_stdio(false);
+    const rom::RomDecompressor decompress = [&lib](const uint8_t* src, uint32_t len, uint8_t* dst,
+                                                   uint32_t cap, uint32_t zero, uint32_t one,
+                                                   uint32_t page) {
+      return lib->CEDecompressROM(src, len, dst, cap, zero, one, page);
+    };
     return console::Run(args, std::cout, std::cerr, decompress);
   }
-  std::cerr << "Tarnwick: this build has no window; use the console options:\n";
-  return console::Run({}, std::cout, std::cerr, decompress);
+#ifdef TARNWICK_WITH_WINDOWS
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tarnwick");
+  ui::QtDialogs dialogs;
+  ui::TMainForm form(dialogs, *lib);
+  form.show();
+  if (!args.empty()) form.LoadAtStart(QString::fromLocal8Bit(args[0].c_str()));
+  return QApplication::exec();
+#else
+  std::cerr << "Tarnwick: this build has no windows; use the console options:\n";
+  return console::Run({}, std::cout, std::cerr, nullptr);
+#endif
 }

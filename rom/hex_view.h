@@ -1,0 +1,66 @@
+// The hex view's arithmetic: rows, colours, click positions and value texts, without Qt.
+//
+// A view shows the buffer from ViewStart in rows of 16 bytes: two offsets, 16 hexadecimal
+// bytes, three blanks and 16 characters, in a fixed-pitch font (character columns 0-10 and
+// 11-19 for the offsets, 20+3i to 22+3i for byte i, 71-86 for the characters). Bytes are only
+// read where they lie inside the buffer.
+#ifndef TARNWICK_ROM_HEX_VIEW_H_
+#define TARNWICK_ROM_HEX_VIEW_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rom {
+
+enum class HexColor { kBlack, kBlue, kGray, kSilver, kRed };
+
+// A text drawn at the current x, which then advances by the text's width. An empty colour
+// list (blank) is drawn as background only.
+struct HexPiece {
+  std::string text;
+  HexColor color;
+  bool blank = false;  // advance only
+};
+
+enum class HexShowAs { kByte, kWord, kDWord, kPChar };
+
+struct HexViewState {
+  const uint8_t* buffer = nullptr;  // BufData
+  int32_t buffer_size = 0;          // BufSize
+  int32_t view_start = 0;           // ViewStart
+  int32_t view_end = 0;             // ViewEnd
+  uint32_t base_addr = 0;           // BaseAddr
+  int32_t click_col = 0;            // ClickCol
+  int32_t click_row = 0;            // ClickRow
+};
+
+struct HexShowOptions {
+  HexShowAs show_as = HexShowAs::kByte;
+  bool decimal = false;     // "DEZ"
+  bool big_endian = false;  // "big"
+  bool negative = false;    // "negativ"
+};
+
+// "Hex View von 00000000 bis 0000000F Länge: 16" (Windows-1252).
+[[nodiscard]] std::string HexCaption(int32_t first, int32_t last);
+// Rows of the list for a range: (last - first) / 16 + 32, never below 0.
+[[nodiscard]] int32_t HexRowCount(int32_t first, int32_t last);
+
+// The pieces of row `row`; empty when the row starts outside the buffer (drawn blank).
+[[nodiscard]] std::vector<HexPiece> HexRowPieces(const HexViewState& s, int32_t row);
+
+// Byte position of the remembered click: ViewStart + 16 * ClickRow + (ClickCol - 21) / 3.
+[[nodiscard]] int64_t HexClickPosition(const HexViewState& s);
+
+struct HexValueText {
+  std::string panel0;
+  std::string panel1;
+};
+// The status texts for the remembered click. Where the four bytes at the position do not lie
+// wholly in the buffer, panel 0 shows the head text and "--", panel 1 is empty.
+[[nodiscard]] HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o);
+
+}  // namespace rom
+
+#endif  // TARNWICK_ROM_HEX_VIEW_H_

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Compile-and-link check of the console programs for 32-bit Windows with Debian's MinGW-w64
+# cross compiler: the Windows backend of the compression binding (CECompress.dll and
+# Compress.dll bound by name) and the Windows file-time call build there. Nothing is run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cxx=i686-w64-mingw32-g++-win32
+if ! command -v "$cxx" >/dev/null; then
+  echo "windows-check: $cxx not installed; skipped"
+  exit 0
+fi
+out=build/windows
+mkdir -p "$out"
+flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -I. -static)
+compress=(compress/compression_library.cpp compress/lz_codec.cpp compress/windows_backend.cpp)
+"$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" -o "$out/Zumpel.exe"
+"$cxx" "${flags[@]}" tools/hivelore/*.cpp -o "$out/Hivelore.exe"
+"$cxx" "${flags[@]}" ui/main.cpp ui/console/*.cpp rom/*.cpp "${compress[@]}" -o "$out/Tarnwick-console.exe"
+echo "windows-check: Zumpel.exe, Hivelore.exe and Tarnwick-console.exe built in $out"

@@ -1,0 +1,62 @@
+// Dialogs answered by a script, recording what the windows asked and showed.
+#ifndef TARNWICK_TESTS_UI_SCRIPTED_DIALOGS_H_
+#define TARNWICK_TESTS_UI_SCRIPTED_DIALOGS_H_
+
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "ui/dialogs.h"
+
+namespace uitest {
+
+class ScriptedDialogs final : public ui::Dialogs {
+ public:
+  // Answers for file dialogs (open and save alike) and folder choosers, in order; an empty
+  // queue answers "cancel".
+  std::deque<std::optional<QString>> files;
+  std::deque<std::optional<QString>> folders;
+  std::deque<ui::OverwriteAnswer> overwrite_answers;
+
+  std::vector<ui::FileDialogRequest> requests;
+  std::vector<std::pair<QString, QString>> messages;  // text, caption
+  std::vector<QString> overwrite_questions;
+  int beeps = 0;
+
+  std::optional<QString> OpenFile(QWidget*, const ui::FileDialogRequest& r) override {
+    return Next(r);
+  }
+  std::optional<QString> SaveFile(QWidget*, const ui::FileDialogRequest& r) override {
+    return Next(r);
+  }
+  std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
+    if (folders.empty()) return std::nullopt;
+    auto a = folders.front();
+    folders.pop_front();
+    return a;
+  }
+  void Message(QWidget*, const QString& text, const QString& caption) override {
+    messages.emplace_back(text, caption);
+  }
+  ui::OverwriteAnswer AskOverwrite(QWidget*, const QString& path) override {
+    overwrite_questions.push_back(path);
+    if (overwrite_answers.empty()) return ui::OverwriteAnswer::kCancel;
+    const auto a = overwrite_answers.front();
+    overwrite_answers.pop_front();
+    return a;
+  }
+  void Beep() override { ++beeps; }
+
+ private:
+  std::optional<QString> Next(const ui::FileDialogRequest& r) {
+    requests.push_back(r);
+    if (files.empty()) return std::nullopt;
+    auto a = files.front();
+    files.pop_front();
+    return a;
+  }
+};
+
+}  // namespace uitest
+
+#endif  // TARNWICK_TESTS_UI_SCRIPTED_DIALOGS_H_

@@ -1,0 +1,66 @@
+// TCompressForm: compresses or decompresses files on the PC in one batch.
+//
+// The user picks a source folder and marks files in its listing, picks a target folder,
+// chooses one of five operations and presses "Start". The logic lives in compress/batch.h.
+#ifndef TARNWICK_UI_COMPRESS_FORM_H_
+#define TARNWICK_UI_COMPRESS_FORM_H_
+
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+#include "compress/compression_library.h"
+#include "ui/dialogs.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace ui {
+
+class TCompressForm final : public QWidget {
+  Q_OBJECT
+
+ public:
+  TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent);
+
+  // After the folder dialogs: list the folder (the source with its folders, the target without).
+  void SourceDirectoryEditAfterDialog(const QString& folder);
+  void ZielDirectoryEditAfterDialog(const QString& folder);
+  // Marks or unmarks the selected source line.
+  void ToggleMark();
+
+  [[nodiscard]] QStringList SourceLines() const;
+  [[nodiscard]] QStringList ZielLines() const;
+
+ public slots:
+  void StartButtonClick();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ChooseSource();
+  void ChooseZiel();
+
+  Dialogs& dialogs_;
+  const codec::CompressionLibrary& library_;
+  std::string source_dir_;  // SourceDir
+  std::string ziel_dir_;    // ZielDir
+  std::vector<std::string> source_lines_;
+  QLineEdit* source_edit_ = nullptr;
+  QLineEdit* ziel_edit_ = nullptr;
+  QListWidget* source_list_ = nullptr;
+  QListWidget* ziel_list_ = nullptr;
+  QButtonGroup* operation_ = nullptr;
+  QLabel* count_label_ = nullptr;
+  QCheckBox* overwrite_ = nullptr;
+};
+
+}  // namespace ui
+
+#endif  // TARNWICK_UI_COMPRESS_FORM_H_
