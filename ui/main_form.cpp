@@ -147,6 +147,7 @@ void TMainForm::BuildClientArea() {
 
   file_box_ = new QGroupBox("Sortierte Dateiliste", client);
   file_box_->setObjectName("FileBox");
+  file_box_->setAutoFillBackground(true);  // lies over the log
   auto* file_layout = new QGridLayout(file_box_);
   file_list_box_ = MakeList(file_box_, "FileListBox", map_model_);
   file_layout->addWidget(file_list_box_, 0, 0);
@@ -155,6 +156,7 @@ void TMainForm::BuildClientArea() {
 
   delete_group_box_ = new QGroupBox(QString::fromUtf8("einen Block löschen"), client);
   delete_group_box_->setObjectName("DeleteGroupBox");
+  delete_group_box_->setAutoFillBackground(true);
   auto* label = new QLabel(Lines({"Warnung! ", "Dieses ist ein Block, der gelinkte und in der XIP-Kette",
                                   "enthaltene Programmteile enthalten KANN (nicht muss!).",
                                   "Wenn Sie fortfahren, wird dieser Block aus dem",
@@ -237,6 +239,7 @@ void TMainForm::BuildPanel() {
 
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
+  fedit_group_box_->setAutoFillBackground(true);  // covers "CompressTool" when shown
   struct ButtonSpec {
     const char* name;
     const char* caption;
@@ -264,6 +267,7 @@ void TMainForm::BuildPanel() {
 
   edit_box_ = new QGroupBox("Datei Attribute", panel_);
   edit_box_->setObjectName("EditBox");
+  edit_box_->setAutoFillBackground(true);
   const char* box_names[] = {"C_CheckBox", "H_CheckBox", "R_CheckBox", "S_CheckBox"};
   const char* box_captions[] = {"\"C\" compressed", "\"H\" hidden", "\"R\" im ROM", "\"S\" System"};
   for (int i = 0; i < 4; ++i) {
@@ -436,6 +440,8 @@ void TMainForm::FileListCheckBoxClick() {
   hex_button_->setVisible(shown);
   fedit_group_box_->setVisible(shown);
   if (shown) fedit_group_box_->raise();
+  // The editing group lies over "CompressTool" whatever the window's height.
+  compress_tool_button_->setVisible(!shown);
 }
 
 void TMainForm::WriteButtonClick() {

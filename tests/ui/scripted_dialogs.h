@@ -13,9 +13,9 @@ namespace uitest {
 class ScriptedDialogs final : public ui::Dialogs {
  public:
   // Answers for file dialogs (open and save alike) and folder choosers, in order; an empty
-  // queue answers "cancel".
-  std::deque<std::optional<QString>> files;
-  std::deque<std::optional<QString>> folders;
+  // text or an empty queue answers "cancel".
+  std::deque<QString> files;
+  std::deque<QString> folders;
   std::deque<ui::OverwriteAnswer> overwrite_answers;
 
   std::vector<ui::FileDialogRequest> requests;
@@ -30,10 +30,7 @@ class ScriptedDialogs final : public ui::Dialogs {
     return Next(r);
   }
   std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
-    if (folders.empty()) return std::nullopt;
-    auto a = folders.front();
-    folders.pop_front();
-    return a;
+    return Pop(folders);
   }
   void Message(QWidget*, const QString& text, const QString& caption) override {
     messages.emplace_back(text, caption);
@@ -50,10 +47,14 @@ class ScriptedDialogs final : public ui::Dialogs {
  private:
   std::optional<QString> Next(const ui::FileDialogRequest& r) {
     requests.push_back(r);
-    if (files.empty()) return std::nullopt;
-    auto a = files.front();
-    files.pop_front();
-    return a;
+    return Pop(files);
+  }
+  static std::optional<QString> Pop(std::deque<QString>& queue) {
+    if (queue.empty()) return std::nullopt;
+    const QString answer = queue.front();
+    queue.pop_front();
+    if (answer.isEmpty()) return std::nullopt;
+    return answer;
   }
 };
 

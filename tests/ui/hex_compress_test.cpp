@@ -1,0 +1,149 @@
+// Headless tests of the hex view and the batch compress window as the main window opens them.
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/image_builder/image_builder.h"
+#include "tests/rom/test_files.h"
+#include "tests/ui/scripted_dialogs.h"
+#include "ui/compress_form.h"
+#include "ui/hex_panel.h"
+#include "ui/main_form.h"
+
+void PrintTo(const QString& s, std::ostream* os);
+
+namespace {
+
+using testimg::Bytes;
+
+class WindowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string missing;
+    library_ = codec::CompressionLibrary::Bind(missing);
+    ASSERT_TRUE(library_);
+    form_ = std::make_unique<ui::TMainForm>(dialogs_, *library_);
+  }
+  void Load(const Bytes& bytes) {
+    const std::string path = dir_.File("img.nb0");
+    testimg::WriteFile(path, bytes);
+    form_->LoadAtStart(QString::fromStdString(path));
+    form_->findChild<QCheckBox*>("FileListCheckBox")->click();
+  }
+  void ClickMapRow(int row) {
+    auto* view = form_->findChild<QListView*>("FileListBox");
+    view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
+                                            QItemSelectionModel::ClearAndSelect);
+  }
+  static void Deleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+  testimg::TempDir dir_;
+  uitest::ScriptedDialogs dialogs_;
+  std::unique_ptr<codec::CompressionLibrary> library_;
+  std::unique_ptr<ui::TMainForm> form_;
+};
+
+TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
+  testimg::ImageBuilder b(0x2000);
+  b.AddFile({.name = "f", .name_offset = 0x1800, .data = {0x80, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6,
+                                                           7, 8, 9, 10, 11, 12},
+             .data_offset = 0x1900});
+  Load(b.Build());
+  // With no line selected the first line is taken: the leading gap from 0.
+  form_->findChild<QPushButton*>("HexButton")->click();
+  ui::THexPanel* first = form_->HexPanel();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->windowTitle(), QString::fromUtf8("Hex View von 00000000 bis 00000FFF Länge: 4096"));
+
+  const auto& map = form_->lists().MemoryMap;
+  const int file_row = static_cast<int>(std::find_if(map.begin(), map.end(), [](const std::string& l) {
+                                          return l.rfind("00001900", 0) == 0;
+                                        }) - map.begin());
+  ClickMapRow(file_row);
+  form_->findChild<QPushButton*>("HexButton")->click();
+  ui::THexPanel* panel = form_->HexPanel();
+  ASSERT_NE(panel, first);
+  EXPECT_EQ(panel->hexBox()->RowCount(), 0 / 16 + 32);
+  const int w = panel->hexBox()->CharWidth();
+  // Byte 0 of row 0 (columns 20 to 22): "Byte", "negativ", "DEZ".
+  panel->findChild<QRadioButton*>("ChSign_negativ")->click();
+  panel->findChild<QRadioButton*>("Formate_DEZ")->click();
+  panel->HexBoxMouseDown(22 * w + 1, 3);
+  EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = -128");
+  panel->findChild<QRadioButton*>("AlsWas_DWord")->click();
+  EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = -128");
+  panel->findChild<QRadioButton*>("Formate_HEX")->click();
+  EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = FFFFFF80");
+  // A press below the last row clears panel 0 and nothing else.
+  panel->HexBoxMouseDown(22 * w, 16 * 40);
+  EXPECT_EQ(panel->PanelText(0), "");
+  EXPECT_EQ(panel->state().click_row, 0);
+
+  // Loading another image closes every hex window before the buffer goes.
+  QPointer<ui::THexPanel> a(first), c(panel);
+  Load(b.Build());
+  Deleted();
+  EXPECT_TRUE(a.isNull());
+  EXPECT_TRUE(c.isNull());
+}
+
+TEST_F(WindowsTest, BatchWindowMarksAndRuns) {
+  const auto src = dir_.path() / "src";
+  const auto dst = dir_.path() / "dst";
+  std::filesystem::create_directories(src / "folder");
+  std::filesystem::create_directories(dst);
+  testimg::WriteFile((src / "one.txt").string(), testimg::BytesOf(std::string(2000, 'x')));
+  testimg::WriteFile((src / "two.bin").string(), testimg::Pattern(3000, 1));
+  testimg::WriteFile((dst / "one.txt").string(), testimg::BytesOf("old"));
+
+  form_->findChild<QPushButton*>("CompressToolButton")->click();
+  ui::TCompressForm* batch = form_->CompressForm();
+  ASSERT_NE(batch, nullptr);
+  EXPECT_EQ(batch->windowTitle(), "Dateien auf dem PC komprimieren und dekomprimieren");
+  auto* count = batch->findChild<QLabel*>("CountLabel");
+  EXPECT_EQ(count->text(), "   0 Dateien (de-) komprimiert");
+
+  batch->SourceDirectoryEditAfterDialog(QString::fromStdString(src.string()));
+  auto* list = batch->findChild<QListWidget*>("SourceListBox");
+  ASSERT_EQ(list->count(), 5);
+  // Folder lines cannot be marked; the blank key marks a file line.
+  list->setCurrentRow(2);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_EQ(batch->SourceLines()[2], "   [DIR] folder");
+  list->setCurrentRow(3);
+  QTest::keyClick(list, Qt::Key_Space);
+  list->setCurrentRow(4);
+  QTest::keyClick(list, Qt::Key_Space);
+  EXPECT_TRUE(batch->SourceLines()[3].startsWith("* one.txt"));
+
+  // No target folder yet: nothing is written, the user is told.
+  batch->findChild<QPushButton*>("StartButton")->click();
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].first, QString::fromUtf8("Es fehlt ein Zielverzeichnis."));
+
+  batch->ZielDirectoryEditAfterDialog(QString::fromStdString(dst.string()));
+  EXPECT_EQ(batch->ZielLines().size(), 1);
+  dialogs_.overwrite_answers.push_back(ui::OverwriteAnswer::kNo);
+  batch->findChild<QPushButton*>("StartButton")->click();
+  ASSERT_EQ(dialogs_.overwrite_questions.size(), 1u);
+  EXPECT_EQ(count->text(), "  1 Dateien (de-) komprimiert");
+  EXPECT_EQ(testimg::ReadFile((dst / "one.txt").string()), testimg::BytesOf("old"));
+  EXPECT_TRUE(std::filesystem::exists(dst / "two.bin"));
+  EXPECT_TRUE(batch->ZielLines().back().startsWith(" two.bin"));
+
+  // Ticked: replaced without a question.
+  batch->findChild<QCheckBox*>("OverwriteCheckBox")->click();
+  batch->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_EQ(dialogs_.overwrite_questions.size(), 1u);
+  EXPECT_EQ(count->text(), "  2 Dateien (de-) komprimiert");
+  EXPECT_NE(testimg::ReadFile((dst / "one.txt").string()), testimg::BytesOf("old"));
+}
+
+}  // namespace
