@@ -32,24 +32,44 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
 
-  // Prints "case / baseline = ratio"; a target of 0 prints no target.
+  // Mean seconds of the first run of `role` ("baseline" or "case") in `group`; 0 when none.
+  double SecondsOf(const std::string& role, const std::string& group) const {
+    if (role == "baseline") {
+      const auto b = baselines_.find(group);
+      return b == baselines_.end() ? 0 : b->second.seconds;
+    }
+    for (const Case& c : cases_) {
+      if (c.group == group) return c.seconds;
+    }
+    return 0;
+  }
+
+  // Prints one table row per case: what was measured, its baseline, the ratio of their times
+  // and the target (a target of 0 prints none). Rows begin with "| " for scripts/bench.sh.
   void PrintRatios(const std::map<std::string, double>& targets) const {
-    std::printf("\n%-44s %-28s %8s %8s\n", "measured", "baseline", "ratio", "target");
+    std::printf("\n| measured | time | baseline | time | ratio | target |\n");
     for (const Case& c : cases_) {
       const auto b = baselines_.find(c.group);
       if (b == baselines_.end()) continue;
       const auto t = targets.find(c.group);
       const double ratio = c.seconds / b->second.seconds;
-      std::printf("%-44s %-28s %7.2fx", c.name.c_str(), b->second.name.c_str(), ratio);
+      std::string target = "-";
       if (t != targets.end() && t->second > 0) {
-        std::printf(" %7s %s", ("<=" + Format(t->second)).c_str(),
-                    ratio <= t->second ? "met" : "MISSED");
+        target = "<= " + Format(t->second) + (ratio <= t->second ? " met" : " MISSED");
       }
-      std::printf("\n");
+      std::printf("| %s | %.1f ms | %s | %.1f ms | %.2fx | %s |\n", Short(c.name).c_str(),
+                  c.seconds * 1e3, Short(b->second.name).c_str(), b->second.seconds * 1e3, ratio,
+                  target.c_str());
     }
   }
 
  private:
+  // The benchmark's name without Google Benchmark's suffixes.
+  static std::string Short(const std::string& name) {
+    std::string s = name.substr(0, name.find("/min_time"));
+    s = s.substr(0, s.find("/real_time"));
+    return s.rfind("BM_", 0) == 0 ? s.substr(3) : s;
+  }
   static std::string Format(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.1fx", v);

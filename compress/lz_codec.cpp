@@ -12,7 +12,7 @@
 // never before the start of the data. Any other W is corrupt. The stream ends behind the
 // last page; N = 0 is a stream of the header alone.
 //
-// Tokens are those of the "Plain LZ77" format of Microsoft's [MS-XCA] specification: a 32-bit
+// Tokens are those of the "Plain LZ77" format of Microsoft's open [MS-XCA] document: a 32-bit
 // flag word, read most significant bit first, announces the next 32 tokens (0 literal, 1
 // match); a flag word is read when the previous one is used up and a token follows, so each
 // page's tokens begin with one. A literal is one byte. Differences from [MS-XCA]: flag words,
@@ -29,7 +29,7 @@
 // + 1 (1 to 2048); bit 15 set: one more byte B follows and offset = (((T >> 4) & 0x7FF) << 8
 // | B) + 1 (1 to 524288). Length code = T & 15; code 15 reads a byte E: E < 255 gives length
 // 18 + E, E = 255 reads a u16 V holding the length (V >= 273), and V = 0 reads a u32 holding
-// it (>= 65536). Length = code + 3 otherwise.
+// it (>= 65536; a smaller one is read all the same). Length = code + 3 otherwise.
 //
 // The decoder checks every read against the end of the source, rejects offset 0 (impossible
 // by construction), offsets beyond the bytes produced and lengths beyond the page, and
@@ -360,6 +360,18 @@ inline void CopyMatch(uint8_t* out, uint32_t offset, uint32_t length) {
   }
 }
 
+// A u16, or a u16 of 0 followed by a u32: the long form of a length in both versions.
+bool ReadLongLength(const uint8_t*& in, const uint8_t* in_end, uint32_t& value) {
+  if (in_end - in < 2) return false;
+  value = Load16(in);
+  in += 2;
+  if (value != 0) return true;
+  if (in_end - in < 4) return false;
+  value = Load32(in);
+  in += 4;
+  return true;
+}
+
 // Decodes the tokens in [in, in_end) into [out, out_end); `base` is the start of the data,
 // the limit of match offsets. True when the page is produced and the tokens are used up.
 bool DecodePage(Format format, const uint8_t* in, const uint8_t* in_end, const uint8_t* base,
@@ -410,15 +422,7 @@ bool DecodePage(Format format, const uint8_t* in, const uint8_t* in_end, const u
           if (in == in_end) return false;
           length = *in++;
           if (length == 255) {
-            if (in_end - in < 2) return false;
-            length = Load16(in);
-            in += 2;
-            if (length == 0) {
-              if (in_end - in < 4) return false;
-              length = Load32(in);
-              in += 4;
-            }
-            if (length < 15 + 7) return false;
+            if (!ReadLongLength(in, in_end, length) || length < 15 + 7) return false;
             length -= 15 + 7;
           }
           length += 15;
@@ -439,18 +443,8 @@ bool DecodePage(Format format, const uint8_t* in, const uint8_t* in_end, const u
         const uint32_t e = *in++;
         if (e < 255) {
           length = 18 + e;
-        } else {
-          if (in_end - in < 2) return false;
-          length = Load16(in);
-          in += 2;
-          if (length == 0) {
-            if (in_end - in < 4) return false;
-            length = Load32(in);
-            in += 4;
-            if (length < 65536) return false;
-          } else if (length < 18 + 255) {
-            return false;
-          }
+        } else if (!ReadLongLength(in, in_end, length) || length < 18 + 255) {
+          return false;
         }
       }
     }

@@ -1,0 +1,19 @@
+// Fuzz target: any bytes as a precompiled registry file, walked into REGEDIT4 text.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tools/hivelore/regedit4_writer.h"
+#include "tools/hivelore/registry_image.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  hivelore::RegistryImage image;
+  image.LoadBytes(std::vector<uint8_t>(data, data + size));
+  if (!image.CheckSignature()) image.LoadBytes(std::vector<uint8_t>(data, data + size));
+  image.ReadU32();
+  std::string text;
+  hivelore::Regedit4Writer writer(image, text);
+  writer.WriteHeader();
+  image.WalkRecords(writer);
+  return 0;
+}

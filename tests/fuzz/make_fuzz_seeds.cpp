@@ -1,0 +1,56 @@
+// make_fuzz_seeds DIR: writes seed inputs for the fuzz targets from the project's builders into
+// DIR/image, DIR/registry and DIR/codec.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "compress/lz_codec.h"
+#include "tests/hivelore/registry_builder.h"
+#include "tests/image_builder/demo_image.h"
+
+namespace {
+
+void Write(const std::filesystem::path& p, const testimg::Bytes& b) { testimg::WriteFile(p.string(), b); }
+
+// Image seeds carry three leading control bytes (flash, preset, line picks).
+testimg::Bytes WithControls(uint8_t flags, uint8_t a, uint8_t b, const testimg::Bytes& image) {
+  testimg::Bytes out = {flags, a, b};
+  out.insert(out.end(), image.begin(), image.end());
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_fuzz_seeds DIR\n");
+    return 2;
+  }
+  const std::filesystem::path dir = argv[1];
+  for (const char* sub : {"image", "registry", "codec"}) std::filesystem::create_directories(dir / sub);
+
+  const testimg::Bytes demo = testimg::DemoImage(nullptr);
+  Write(dir / "image" / "demo", WithControls(0, 3, 7, demo));
+  Write(dir / "image" / "demo_ff", WithControls(3, 20, 1, demo));
+  testimg::ImageBuilder small(0x400);
+  small.Signature(0x10).HeaderOffset(0x300);
+  small.AddFile({.name = "a", .name_offset = 0x100, .data = testimg::Pattern(16, 1), .data_offset = 0x104});
+  small.AddFile({.name = "b", .name_offset = 0x120, .data = testimg::Pattern(9, 2), .data_offset = 0x124});
+  Write(dir / "image" / "small", WithControls(0, 1, 2, small.Build()));
+
+  testreg::RegistryBuilder reg;
+  reg.Key(2, "Software\\Demo").Value(1, "", testreg::StringData("C:\\Temp")).Value(4, "n", {1, 0, 0, 0});
+  reg.Value(3, "b", testreg::Bytes(30, 7)).Value(7, "m", testreg::Units({'a', 0, 'b', 0, 0}));
+  reg.Value(21, "u", testreg::StringData("x")).Key(9, "odd");
+  Write(dir / "registry" / "demo", reg.bytes());
+
+  for (codec::Format f : {codec::Format::kVersion3, codec::Format::kVersion4}) {
+    const testimg::Bytes text = testimg::BytesOf(std::string(3000, 'a') + "the quick brown fox");
+    testimg::Bytes packed(codec::MaxCompressedSize(text.size()));
+    packed.resize(codec::Compress(f, text.data(), static_cast<uint32_t>(text.size()), packed.data(),
+                                  static_cast<uint32_t>(packed.size())));
+    Write(dir / "codec" / (f == codec::Format::kVersion3 ? "v3" : "v4"), packed);
+  }
+  Write(dir / "codec" / "plain", testimg::Pattern(9000, 5));
+  return 0;
+}
