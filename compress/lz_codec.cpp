@@ -229,8 +229,11 @@ class MatchFinder {
 
   MatchFinder(Format format, const uint8_t* src, uint32_t n)
       : format_(format), params_(Params(format)), src_(src), n_(n), head_(kHashSize, kNone) {
+    // The ring holds the chain links of the last `ring` positions: enough for the window, or
+    // for the whole input when that is shorter (then no link is ever overwritten).
+    const uint32_t reach = std::min(params_.max_offset, n);
     uint32_t ring = 1;
-    while (ring <= params_.max_offset) ring <<= 1;
+    while (ring <= reach) ring <<= 1;
     prev_.assign(ring, kNone);
     mask_ = ring - 1;
   }

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Exact-size copies, so that a read one byte past the input is caught.
   std::vector<uint8_t> in(data, data + size);
   for (codec::Format f : {codec::Format::kVersion3, codec::Format::kVersion4}) {
-    std::vector<uint8_t> out(1u << 18);
+    std::vector<uint8_t> out(1u << 16);
     const uint32_t got = codec::Decompress(f, in.data(), n, out.data(), static_cast<uint32_t>(out.size()));
     if (got > out.size()) std::abort();
 

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   // The first bytes choose the flash size, the preset and the lines acted on. The buffer is
-  // kept small (a file's size plus 1 or 2 MiB of fill, instead of 32 or 64 MiB) so that the
+  // kept small (a file's size plus 64 or 128 KiB of fill, not 32 or 64 MiB) so that the
   // fuzzer runs fast; the code paths are the same.
   const bool flash64 = data[0] & 1;
   const uint8_t fill = (data[0] & 2) ? 0xFF : 0x00;
@@ -58,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t pick2 = data[2];
   data += 3;
   size -= 3;
-  const size_t buffer = size + (flash64 ? (2u << 20) : (1u << 20));
+  const size_t buffer = size + (flash64 ? (128u << 10) : (64u << 10));
   std::unique_ptr<uint8_t[]> bytes(new uint8_t[buffer]);
   std::memcpy(bytes.get(), data, size);
   std::memset(bytes.get() + size, fill, buffer - size);
