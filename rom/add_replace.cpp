@@ -31,6 +31,11 @@ ActionOutcome AddFile(RomImage& image, RomLists& lists, const AddRequest& reques
   const auto length = static_cast<uint64_t>(image.ImageLength);
   const auto buffer = static_cast<uint64_t>(image.BufferSize);
 
+  if (table_end + filesentry::kSize > buffer) {
+    return Refused("Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) +
+                       " Bytes.",
+                   kNoRoom);
+  }
   ActionOutcome warning;
   if (table_end < length) {
     // Something lies behind the file table: the new entry goes over its first 28 bytes, which

@@ -74,19 +74,30 @@ std::string Detail(const char* label, uint32_t value) {
   return line;
 }
 
+// The start of a module or file line of the log: the kind letter, "[CHRS", the other
+// attribute bits, "]  ", the name padded to `width`, "(" and the time stamp. Both entry kinds
+// keep ftTime at offset 4 and the name address at `name_field`.
+std::string EntryLineHead(char kind, uint32_t attributes, const RomImage& image,
+                          const RecordView& e, uint32_t name_field, size_t width) {
+  static_assert(tocentry::ftTime == filesentry::ftTime);
+  std::string line(1, kind);
+  line.append("[CHRS");
+  AppendExtra(line, attributes);
+  line.append("]  ");
+  const size_t name_at = line.size();
+  AppendName(line, image, e.Get(name_field));
+  PadRight(line, name_at + width);
+  line.push_back('(');
+  AppendEntryTime(line, e, filesentry::ftTime);
+  return line;
+}
+
 void WriteModules(RomImage& image, uint32_t nummods, LineList& log) {
   for (uint32_t i = 0; i < image.ModuleCount; ++i) {
     const RecordView m = *ModuleEntry(image, i);
     const uint32_t attributes = m.Get(tocentry::dwFileAttributes);
     const uint32_t size = m.Get(tocentry::nFileSize);
-    std::string line = "M[CHRS";
-    AppendExtra(line, attributes);
-    line.append("]  ");
-    const size_t name_at = line.size();
-    AppendName(line, image, m.Get(tocentry::lpszFileName));
-    PadRight(line, name_at + 20);
-    line.push_back('(');
-    AppendEntryTime(line, m, tocentry::ftTime);
+    std::string line = EntryLineHead('M', attributes, image, m, tocentry::lpszFileName, 20);
     line.append(") Size= ");
     AppendHex(line, size, 8);
     line.append("  (");
@@ -110,14 +121,7 @@ void WriteFiles(RomImage& image, uint32_t numfiles, LineList& log) {
     const uint32_t attributes = f.Get(filesentry::dwFileAttributes);
     const uint32_t comp = f.Get(filesentry::nCompFileSize);
     const uint32_t load = f.Get(filesentry::ulLoadOffset);
-    std::string line = "F[CHRS";
-    AppendExtra(line, attributes);
-    line.append("]  ");
-    const size_t name_at = line.size();
-    AppendName(line, image, f.Get(filesentry::lpszFileName));
-    PadRight(line, name_at + 24);
-    line.push_back('(');
-    AppendEntryTime(line, f, filesentry::ftTime);
+    std::string line = EntryLineHead('F', attributes, image, f, filesentry::lpszFileName, 24);
     line.append(")  Len ");
     AppendDec(line, f.Get(filesentry::nRealFileSize));
     PadRight(line, 43);

@@ -21,3 +21,6 @@ cmake --build build/asan -j"$jobs"
 
 echo "== Windows compile check (MinGW-w64)"
 scripts/windows-check.sh
+
+echo "== Fuzz targets, a few seconds each (scripts/fuzz.sh 600 runs them for 10 minutes)"
+scripts/fuzz.sh 5

@@ -217,3 +217,18 @@ TEST_F(ReplaceTest, LastTwoLinesCannotBeReplaced) {
 
 }  // namespace
 }  // namespace rom
+
+namespace rom {
+namespace {
+
+TEST_F(AddTest, TableEndingAtTheBufferEndIsNotReadPast) {
+  // The file table ends 10 bytes before the end of a full 32 MiB image: the 28 bytes behind it
+  // would reach past the buffer.
+  Load(ImageBuilder(k32MiB).HeaderOffset(k32MiB - 84 - 10).Build());
+  const ActionOutcome o = AddFile(image_, lists_, Request("f", {1}));
+  EXPECT_EQ(o.status, ActionStatus::kRefused);
+  EXPECT_EQ(image_.ImageLength, k32MiB);
+}
+
+}  // namespace
+}  // namespace rom
