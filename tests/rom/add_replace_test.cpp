@@ -90,11 +90,16 @@ TEST_F(AddTest, RefusesWhatDoesNotFitAndMissingFiles) {
   const Bytes before(image_.Data(), image_.Data() + k32MiB);
   ActionOutcome o = AddFile(image_, lists_, Request("f", {}));
   EXPECT_EQ(o.status, ActionStatus::kRefused);
-  o = AddFile(image_, lists_, {dir_.File("missing"), "missing", std::nullopt});
-  EXPECT_EQ(o.status, ActionStatus::kFileError);
-  EXPECT_NE(o.message->text.find("missing"), std::string::npos);
   EXPECT_EQ(Bytes(image_.Data(), image_.Data() + k32MiB), before);
   EXPECT_EQ(image_.ImageLength, k32MiB - 16);
+
+  Load(testimg::FourFiles().Build());
+  const Bytes four(image_.Data(), image_.Data() + 0x112C);
+  o = AddFile(image_, lists_, {dir_.File("missing"), "missing", std::nullopt});
+  EXPECT_EQ(o.status, ActionStatus::kFileError);
+  ASSERT_TRUE(o.message);
+  EXPECT_NE(o.message->text.find("missing"), std::string::npos);
+  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x112C), four);
 }
 
 // x: 10 bytes at 0x2000, then 2 alignment bytes, y: 16 bytes at 0x200C, a fixed block
