@@ -62,16 +62,18 @@ struct Codec {
 };
 
 Codec Builtin(codec::Format f, const char* name) {
-  return {name,
-          [f](const Bytes& in, Bytes& out) {
-            out.resize(codec::MaxCompressedSize(in.size()));
-            return static_cast<size_t>(codec::Compress(f, in.data(), static_cast<uint32_t>(in.size()),
-                                                       out.data(), static_cast<uint32_t>(out.size())));
-          },
-          [f](const Bytes& packed, size_t n, Bytes& out) {
-            return static_cast<size_t>(codec::Decompress(f, packed.data(), static_cast<uint32_t>(n),
-                                                         out.data(), static_cast<uint32_t>(out.size())));
-          }};
+  return {
+      name,
+      [f](const Bytes& in, Bytes& out) {
+        out.resize(codec::MaxCompressedSize(in.size()));
+        return static_cast<size_t>(codec::Compress(f, in.data(), static_cast<uint32_t>(in.size()),
+                                                   out.data(), static_cast<uint32_t>(out.size())));
+      },
+      [f](const Bytes& packed, size_t n, Bytes& out) {
+        return static_cast<size_t>(codec::Decompress(f, packed.data(), static_cast<uint32_t>(n),
+                                                     out.data(),
+                                                     static_cast<uint32_t>(out.size())));
+      }};
 }
 
 Codec Zlib(int level) {
@@ -79,11 +81,14 @@ Codec Zlib(int level) {
           [level](const Bytes& in, Bytes& out) {
             uLongf n = compressBound(in.size());
             out.resize(n);
-            return compress2(out.data(), &n, in.data(), in.size(), level) == Z_OK ? static_cast<size_t>(n) : 0;
+            return compress2(out.data(), &n, in.data(), in.size(), level) == Z_OK
+                       ? static_cast<size_t>(n)
+                       : 0;
           },
           [](const Bytes& packed, size_t n, Bytes& out) {
             uLongf got = out.size();
-            return uncompress(out.data(), &got, packed.data(), n) == Z_OK ? static_cast<size_t>(got) : 0;
+            return uncompress(out.data(), &got, packed.data(), n) == Z_OK ? static_cast<size_t>(got)
+                                                                          : 0;
           }};
 }
 
@@ -91,24 +96,32 @@ std::map<std::string, size_t> g_sizes;  // "codec/corpus" -> compressed size
 
 void Register(const Corpus& corpus, const Codec& c) {
   const std::string key = c.name + "/" + corpus.name;
-  benchmark::RegisterBenchmark(("compress/" + key).c_str(), [corpus, c, key](benchmark::State& s) {
-    Bytes out;
-    size_t n = 0;
-    for (auto _ : s) n = c.compress(corpus.data, out);
-    if (n == 0) s.SkipWithError("compression failed");
-    g_sizes[key] = n;
-    s.SetBytesProcessed(s.iterations() * static_cast<int64_t>(corpus.data.size()));
-    s.counters["ratio"] = static_cast<double>(n) / static_cast<double>(corpus.data.size());
-  })->Unit(benchmark::kMillisecond)->UseRealTime();
-  benchmark::RegisterBenchmark(("decompress/" + key).c_str(), [corpus, c](benchmark::State& s) {
-    Bytes packed;
-    const size_t n = c.compress(corpus.data, packed);
-    Bytes out(corpus.data.size() + 4096);
-    size_t got = 0;
-    for (auto _ : s) got = c.decompress(packed, n, out);
-    if (got != corpus.data.size()) s.SkipWithError("round trip failed");
-    s.SetBytesProcessed(s.iterations() * static_cast<int64_t>(corpus.data.size()));
-  })->Unit(benchmark::kMillisecond)->UseRealTime();
+  benchmark::RegisterBenchmark(
+      ("compress/" + key).c_str(),
+      [corpus, c, key](benchmark::State& s) {
+        Bytes out;
+        size_t n = 0;
+        for (auto _ : s) n = c.compress(corpus.data, out);
+        if (n == 0) s.SkipWithError("compression failed");
+        g_sizes[key] = n;
+        s.SetBytesProcessed(s.iterations() * static_cast<int64_t>(corpus.data.size()));
+        s.counters["ratio"] = static_cast<double>(n) / static_cast<double>(corpus.data.size());
+      })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark(
+      ("decompress/" + key).c_str(),
+      [corpus, c](benchmark::State& s) {
+        Bytes packed;
+        const size_t n = c.compress(corpus.data, packed);
+        Bytes out(corpus.data.size() + 4096);
+        size_t got = 0;
+        for (auto _ : s) got = c.decompress(packed, n, out);
+        if (got != corpus.data.size()) s.SkipWithError("round trip failed");
+        s.SetBytesProcessed(s.iterations() * static_cast<int64_t>(corpus.data.size()));
+      })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
 }
 
 // Keeps the mean real time of every run by name.
@@ -151,7 +164,8 @@ int main(int argc, char** argv) {
     auto row = [](const std::string& what, double a, const std::string& base, double b,
                   double ratio, const std::string& target, bool met) {
       std::printf("| %s | %s | %s | %s | %.2fx | %s %s |\n", what.c_str(),
-                  a > 0 ? (std::to_string(static_cast<int>(a)) + " MB/s").c_str() : "-", base.c_str(),
+                  a > 0 ? (std::to_string(static_cast<int>(a)) + " MB/s").c_str() : "-",
+                  base.c_str(),
                   b > 0 ? (std::to_string(static_cast<int>(b)) + " MB/s").c_str() : "-", ratio,
                   target.c_str(), met ? "met" : "MISSED");
     };
@@ -165,13 +179,14 @@ int main(int argc, char** argv) {
       const std::string tag = std::string(name) + " " + corpus.name;
       row(tag + " compress", mb / comp, "zlib-6 compress", mb / z6_comp, z6_comp / comp,
           "speed >= 1x", z6_comp / comp >= 1);
-      row(tag + " decompress", mb / dec, "zlib inflate (faster of 1, 6)", mb / inflate, inflate / dec,
-          "speed > 1x", inflate / dec > 1);
+      row(tag + " decompress", mb / dec, "zlib inflate (faster of 1, 6)", mb / inflate,
+          inflate / dec, "speed > 1x", inflate / dec > 1);
       const double size = static_cast<double>(g_sizes[std::string(name) + "/" + corpus.name]);
-      std::printf("| %s size | %.3f of input | zlib-6 size | %.3f of input | %.2fx | <= 1.3x %s |\n",
-                  tag.c_str(), size / static_cast<double>(corpus.data.size()),
-                  z6_size / static_cast<double>(corpus.data.size()), size / z6_size,
-                  size / z6_size <= 1.3 ? "met" : "MISSED");
+      std::printf(
+          "| %s size | %.3f of input | zlib-6 size | %.3f of input | %.2fx | <= 1.3x %s |\n",
+          tag.c_str(), size / static_cast<double>(corpus.data.size()),
+          z6_size / static_cast<double>(corpus.data.size()), size / z6_size,
+          size / z6_size <= 1.3 ? "met" : "MISSED");
     }
   }
   benchmark::Shutdown();

@@ -47,7 +47,8 @@ Files& Input() {
 
 void BM_CopyWithCp(benchmark::State& state) {
   Files& f = Input();
-  const std::string command = "cp '" + f.input.string() + "' '" + (f.dir / "copy.fdf").string() + "'";
+  const std::string command =
+      "cp '" + f.input.string() + "' '" + (f.dir / "copy.fdf").string() + "'";
   for (auto _ : state) {
     if (std::system(command.c_str()) != 0) state.SkipWithError("cp failed");
   }

@@ -21,8 +21,8 @@ constexpr size_t kSizeColumn = 16;  // size padded to 10 and " Bytes"
 
 // Characters of a UTF-8 text (bytes that do not continue a character).
 size_t Characters(const std::string& s) {
-  return static_cast<size_t>(
-      std::count_if(s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<size_t>(std::count_if(
+      s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string PadName(const std::string& name) {
@@ -51,7 +51,9 @@ int64_t SizeForListing(const fs::path& p) {
   return size;
 }
 
-std::string Reason(const std::string& path) { return path + ": " + std::strerror(errno ? errno : EIO); }
+std::string Reason(const std::string& path) {
+  return path + ": " + std::strerror(errno ? errno : EIO);
+}
 
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
@@ -98,7 +100,9 @@ std::string NameFromLine(const std::string& line) {
   return name;
 }
 
-std::string CountText(int count) { return "  " + std::to_string(count) + " Dateien (de-) komprimiert"; }
+std::string CountText(int count) {
+  return "  " + std::to_string(count) + " Dateien (de-) komprimiert";
+}
 
 BatchResult RunBatch(const std::vector<std::string>& source_lines, const std::string& source_dir,
                      const std::string& target_dir, Operation op, const CompressionLibrary& lib,
@@ -112,7 +116,8 @@ BatchResult RunBatch(const std::vector<std::string>& source_lines, const std::st
   bool replace_all = overwrite_without_asking;
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string& name = names[i];
-    if (hooks.progress && !hooks.progress(static_cast<int>(i + 1), static_cast<int>(names.size()), name)) {
+    if (hooks.progress &&
+        !hooks.progress(static_cast<int>(i + 1), static_cast<int>(names.size()), name)) {
       return result;
     }
     const std::string source = (fs::path(source_dir) / name).string();
@@ -169,7 +174,8 @@ BatchResult RunBatch(const std::vector<std::string>& source_lines, const std::st
       result.error = Reason(target.string());
       return result;
     }
-    if (hooks.add_target_line) hooks.add_target_line(" " + PadName(name) + PadSize(written) + " Bytes");
+    if (hooks.add_target_line)
+      hooks.add_target_line(" " + PadName(name) + PadSize(written) + " Bytes");
     ++result.count;
   }
   result.finished = true;

@@ -46,7 +46,7 @@ struct BatchHooks {
 };
 
 struct BatchResult {
-  int count = 0;         // files written
+  int count = 0;          // files written
   bool finished = false;  // false: ended by a file error (`error`) or cancelled
   std::string error;
 };

@@ -28,8 +28,8 @@ class BuiltinLibrary final : public CompressionLibrary {
     return PageOk(page) ? Decompress(Format::kVersion4, src, src_len, dst, dst_cap) : 0;
   }
   // ROM mode reads the version-3 stream.
-  uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                           uint32_t dst_cap, uint32_t, uint32_t, uint32_t page) const override {
+  uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
+                           uint32_t, uint32_t, uint32_t page) const override {
     return PageOk(page) ? Decompress(Format::kVersion3, src, src_len, dst, dst_cap) : 0;
   }
 };

@@ -3,8 +3,8 @@
 
 namespace codec {
 
-uint32_t CompressionLibrary::Call(Operation op, const uint8_t* src, uint32_t src_len,
-                                  uint8_t* dst, uint32_t dst_cap) const {
+uint32_t CompressionLibrary::Call(Operation op, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                                  uint32_t dst_cap) const {
   switch (op) {
     case Operation::kCompress3:
       return CECompress3(src, src_len, dst, dst_cap, 1, 4096);

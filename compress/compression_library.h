@@ -18,8 +18,7 @@ using CompressFunction = uint32_t(const uint8_t* src, uint32_t src_len, uint8_t*
                                   uint32_t dst_cap, uint32_t one, uint32_t page);
 // (source, source length, destination, capacity, 0, 1, 4096) -> bytes written.
 using DecompressFunction = uint32_t(const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                                    uint32_t dst_cap, uint32_t zero, uint32_t one,
-                                    uint32_t page);
+                                    uint32_t dst_cap, uint32_t zero, uint32_t one, uint32_t page);
 
 // The five operations, as the batch window's radio items and Zumpel's switches name them.
 enum class Operation { kCompress3, kCompress4, kDecompress3, kDecompress4, kDecompressRom };
@@ -30,10 +29,10 @@ class CompressionLibrary {
   [[nodiscard]] static std::unique_ptr<CompressionLibrary> Bind(std::string& missing);
   virtual ~CompressionLibrary() = default;
 
-  virtual uint32_t CECompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                               uint32_t dst_cap, uint32_t one, uint32_t page) const = 0;
-  virtual uint32_t CECompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                               uint32_t dst_cap, uint32_t one, uint32_t page) const = 0;
+  virtual uint32_t CECompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
+                               uint32_t one, uint32_t page) const = 0;
+  virtual uint32_t CECompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
+                               uint32_t one, uint32_t page) const = 0;
   virtual uint32_t CEDecompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst,
                                  uint32_t dst_cap, uint32_t zero, uint32_t one,
                                  uint32_t page) const = 0;

@@ -451,8 +451,7 @@ bool DecodePage(Format format, const uint8_t* in, const uint8_t* in_end, const u
         }
       }
     }
-    if (offset > static_cast<size_t>(out - base) ||
-        length > static_cast<size_t>(out_end - out)) {
+    if (offset > static_cast<size_t>(out - base) || length > static_cast<size_t>(out_end - out)) {
       return false;
     }
     CopyMatch(out, offset, length);
@@ -461,9 +460,7 @@ bool DecodePage(Format format, const uint8_t* in, const uint8_t* in_end, const u
   return in == in_end;
 }
 
-const uint8_t* MagicOf(Format format) {
-  return format == Format::kVersion3 ? kMagic3 : kMagic4;
-}
+const uint8_t* MagicOf(Format format) { return format == Format::kVersion3 ? kMagic3 : kMagic4; }
 
 }  // namespace
 

@@ -25,14 +25,14 @@ inline constexpr uint32_t kStreamHeaderSize = 8;
 // Compresses src[0, src_len) into dst[0, dst_cap). Returns the bytes written, or 0 when the
 // stream does not fit the capacity (nothing is ever written past dst + dst_cap). The same
 // input always gives the same output.
-[[nodiscard]] uint32_t Compress(Format format, const uint8_t* src, uint32_t src_len,
-                                uint8_t* dst, uint32_t dst_cap);
+[[nodiscard]] uint32_t Compress(Format format, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                                uint32_t dst_cap);
 
 // Decompresses a stream of `format`. Returns the bytes written, or 0 for corrupt, truncated
 // or foreign input and for output that does not fit the capacity. Never reads past
 // src + src_len nor writes past dst + dst_cap.
-[[nodiscard]] uint32_t Decompress(Format format, const uint8_t* src, uint32_t src_len,
-                                  uint8_t* dst, uint32_t dst_cap);
+[[nodiscard]] uint32_t Decompress(Format format, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                                  uint32_t dst_cap);
 
 }  // namespace codec
 

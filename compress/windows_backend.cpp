@@ -42,16 +42,14 @@ class WindowsLibrary final : public CompressionLibrary {
                          uint32_t zero, uint32_t one, uint32_t page) const override {
     return decompress4(const_cast<LPBYTE>(src), src_len, dst, dst_cap, zero, one, page);
   }
-  uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                           uint32_t dst_cap, uint32_t zero, uint32_t one,
-                           uint32_t page) const override {
+  uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
+                           uint32_t zero, uint32_t one, uint32_t page) const override {
     return decompress_rom(const_cast<LPBYTE>(src), src_len, dst, dst_cap, zero, one, page);
   }
 };
 
 template <typename T>
-bool Export(HMODULE module, const char* library, const char* name, T& out,
-            std::string& missing) {
+bool Export(HMODULE module, const char* library, const char* name, T& out, std::string& missing) {
   out = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
   if (!out) missing = std::string(library) + ": export " + name;
   return out != nullptr;

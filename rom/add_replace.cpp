@@ -16,9 +16,7 @@ namespace {
 
 constexpr const char* kNoRoom = "Das geht nicht";
 
-ActionOutcome NoHeader() {
-  return Refused("Kein ROM Header im Image", kNoRoom);
-}
+ActionOutcome NoHeader() { return Refused("Kein ROM Header im Image", kNoRoom); }
 
 }  // namespace
 
@@ -26,30 +24,34 @@ ActionOutcome AddFile(RomImage& image, RomLists& lists, const AddRequest& reques
   const auto hdr = RomHeaderView(image);
   if (!hdr || image.SignatureOffset < 0) return NoHeader();
   const uint64_t p = image.RomHeaderOffset;
-  const uint64_t table_end = p + romhdr::kSize + uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
+  const uint64_t table_end = p + romhdr::kSize +
+                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
                              uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
   const auto length = static_cast<uint64_t>(image.ImageLength);
   const auto buffer = static_cast<uint64_t>(image.BufferSize);
 
   if (table_end + filesentry::kSize > buffer) {
-    return Refused("Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) +
-                       " Bytes.",
-                   kNoRoom);
+    return Refused(
+        "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
+        kNoRoom);
   }
   ActionOutcome warning;
   if (table_end < length) {
     // Something lies behind the file table: the new entry goes over its first 28 bytes, which
     // is harmless only when they are unused fill.
     warning.beep = true;
-    warning.status2 = "A: " + H8(static_cast<uint32_t>(table_end)) + " BLen: " + H8(static_cast<uint32_t>(length));
+    warning.status2 = "A: " + H8(static_cast<uint32_t>(table_end)) +
+                      " BLen: " + H8(static_cast<uint32_t>(length));
     const uint8_t* behind = image.Data() + table_end;
-    const bool zeros = std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0x00; });
-    const bool ones = std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0xFF; });
+    const bool zeros =
+        std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0x00; });
+    const bool ones =
+        std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0xFF; });
     if (!zeros && !ones) {
-      ActionOutcome o = Refused(
-          "Hinter der Dateitabelle (" + H8(static_cast<uint32_t>(table_end)) +
-              ") liegen Daten; der neue Eintrag w\xFCrde sie \xFC" "berschreiben.",
-          kNoRoom);
+      ActionOutcome o = Refused("Hinter der Dateitabelle (" + H8(static_cast<uint32_t>(table_end)) +
+                                    ") liegen Daten; der neue Eintrag w\xFCrde sie \xFC"
+                                    "berschreiben.",
+                                kNoRoom);
       o.status2 = warning.status2;
       return o;
     }
@@ -67,9 +69,9 @@ ActionOutcome AddFile(RomImage& image, RomLists& lists, const AddRequest& reques
   const uint64_t inserted = uint64_t{name_area} + AlignUp4(size);
   if (length + filesentry::kSize + inserted > buffer ||
       table_end + filesentry::kSize + inserted > buffer) {
-    ActionOutcome o = Refused("Die Datei passt nicht mehr in den Puffer von " +
-                                  std::to_string(buffer) + " Bytes.",
-                              kNoRoom);
+    ActionOutcome o = Refused(
+        "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
+        kNoRoom);
     o.status2 = warning.status2;
     return o;
   }
@@ -135,17 +137,23 @@ ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& p
 
   if (FixedBlockFollows(lists.MemoryMap, plan.index)) {
     if (plan.room < new_area) {
-      return Refused(
-          "Es liegt ein fixer Block dahinter und die Datei ist zu gro\xDF.", "Das geht nicht");
+      return Refused("Es liegt ein fixer Block dahinter und die Datei ist zu gro\xDF.",
+                     "Das geht nicht");
     }
     const uint64_t room = static_cast<uint64_t>(plan.room);
-    if (s > buffer || room > buffer - s) return Refused("Der Platz liegt au\xDF" "erhalb des Puffers", kNoRoom);
+    if (s > buffer || room > buffer - s)
+      return Refused(
+          "Der Platz liegt au\xDF"
+          "erhalb des Puffers",
+          kNoRoom);
     if (plan.room > new_area) {
       o.beep = true;
       o.message = MessageBox{
           "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
-          "\xFC" "brig.",
-          "Das gibt eine L\xFC" "cke"};
+          "\xFC"
+          "brig.",
+          "Das gibt eine L\xFC"
+          "cke"};
       std::memset(image.Data() + s, fill, room);
     }
     if (size != 0) std::memcpy(image.Data() + s, file.bytes.data(), size);
@@ -159,14 +167,17 @@ ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& p
     const int64_t shift = new_area - plan.room;
     const int64_t new_length = image.ImageLength + shift;
     if (new_length > static_cast<int64_t>(buffer)) {
-      return Refused("Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) +
-                         " Bytes.",
-                     kNoRoom);
+      return Refused(
+          "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
+          kNoRoom);
     }
     if (new_length < 0 || s + static_cast<uint64_t>(new_area) > buffer ||
         uint64_t{plan.next_start} > buffer ||
         (shift > 0 && plan.next_start + static_cast<uint64_t>(shift) > buffer)) {
-      return Refused("Der Platz liegt au\xDF" "erhalb des Puffers", kNoRoom);
+      return Refused(
+          "Der Platz liegt au\xDF"
+          "erhalb des Puffers",
+          kNoRoom);
     }
     const auto shift32 = static_cast<int32_t>(shift);
     for (uint32_t i = 0; i < image.FileCount; ++i) {

@@ -13,8 +13,8 @@
 namespace rom {
 
 struct AddRequest {
-  std::string path;                      // the file picked in the open dialog
-  std::string entry_name;                // its name without folder, Windows-1252
+  std::string path;                       // the file picked in the open dialog
+  std::string entry_name;                 // its name without folder, Windows-1252
   std::optional<uint64_t> creation_time;  // FILETIME from the directory, none: 0
 };
 
@@ -40,9 +40,8 @@ struct ReplacePlan {
 // block behind, the bytes must fit the room; otherwise what follows moves by the difference.
 // `fill` is the preset byte. The "Das gibt eine Lücke" box is reported in `message` and the
 // replacement goes on, as it does once the user has closed it.
-[[nodiscard]] ActionOutcome ReplaceFile(RomImage& image, RomLists& lists,
-                                        const ReplacePlan& plan, const std::string& path,
-                                        uint8_t fill);
+[[nodiscard]] ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& plan,
+                                        const std::string& path, uint8_t fill);
 
 }  // namespace rom
 

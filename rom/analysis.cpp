@@ -21,7 +21,9 @@ constexpr const char* kHeaderLabels[] = {
     ">  TrackingStart: ", ">  TrackingLen  : "};
 
 // "ß" in Windows-1252.
-constexpr const char* kOutsideBuffer = " au\xDF" "erhalb des Puffers";
+constexpr const char* kOutsideBuffer =
+    " au\xDF"
+    "erhalb des Puffers";
 
 // "+" and the attribute bits other than C, H, R, S, when there are any.
 void AppendExtra(std::string& out, uint32_t attributes) {
@@ -34,7 +36,8 @@ void AppendExtra(std::string& out, uint32_t attributes) {
 // Appends the name at `address` as ReadRomString reads it.
 void AppendName(std::string& out, const RomImage& image, uint32_t address) {
   const uint32_t n = image.RomStringLength(address);
-  if (n != 0) out.append(reinterpret_cast<const char*>(image.Data() + (address - image.RomBase)), n);
+  if (n != 0)
+    out.append(reinterpret_cast<const char*>(image.Data() + (address - image.RomBase)), n);
 }
 
 void AppendRange(std::string& out, uint32_t first, uint32_t last) {

@@ -29,10 +29,10 @@ std::optional<Stretch> ReadStretch(const RomImage& image, const std::string& lin
     return std::nullopt;
   }
   if (uint64_t{*e} >= static_cast<uint64_t>(image.ImageLength) || uint64_t{*e} + 1 < *s) {
-    refusal = Refused("Der Bereich " + H8(*s) + " .. " + H8(*e) +
-                          " liegt nicht im Image (L\xE4nge " + H8(static_cast<uint32_t>(image.ImageLength)) +
-                          ")",
-                      "Das geht nicht");
+    refusal =
+        Refused("Der Bereich " + H8(*s) + " .. " + H8(*e) + " liegt nicht im Image (L\xE4nge " +
+                    H8(static_cast<uint32_t>(image.ImageLength)) + ")",
+                "Das geht nicht");
     return std::nullopt;
   }
   return Stretch{*s, *e};

@@ -53,7 +53,8 @@ void MoveHeaderPointers(RomImage& image, uint32_t threshold, int32_t shift) {
   const auto s = static_cast<uint32_t>(image.SignatureOffset);
   const auto delta = static_cast<uint32_t>(shift);
   for (uint32_t field : {kSigHeaderOffset, kSigHeaderAddress}) {
-    if (const auto v = image.Dword(uint64_t{s} + field)) image.SetDword(uint64_t{s} + field, *v + delta);
+    if (const auto v = image.Dword(uint64_t{s} + field))
+      image.SetDword(uint64_t{s} + field, *v + delta);
   }
   RefreshSecondPointer(image);
 }
@@ -79,8 +80,7 @@ void OpenGap(RomImage& image, uint32_t start, uint32_t n) {
 
 int64_t ReanalyseKeepingSelection(RomImage& image, RomLists& lists, int64_t selected) {
   AnalyseImage(image, lists);
-  return selected >= 0 && static_cast<uint64_t>(selected) < lists.MemoryMap.size() ? selected
-                                                                                    : -1;
+  return selected >= 0 && static_cast<uint64_t>(selected) < lists.MemoryMap.size() ? selected : -1;
 }
 
 std::string DeletionStatus(uint32_t delta, uint32_t count, uint32_t rom_base) {

@@ -24,17 +24,16 @@ struct EditState {
 
 // What the box shows when "Eintrag editieren" opens it.
 struct EditBoxContent {
-  std::string att_text;           // "$" and 8 hexadecimal digits
-  std::array<bool, 4> checks{};   // C, H, R, S
-  std::string real_text;          // the real size in decimal
-  std::string status1;            // "edit " + name
+  std::string att_text;          // "$" and 8 hexadecimal digits
+  std::array<bool, 4> checks{};  // C, H, R, S
+  std::string real_text;         // the real size in decimal
+  std::string status1;           // "edit " + name
 };
 
 // "Eintrag editieren" on memory-map line `index`: updates `state` and returns the box's
 // content when the box opens (a file line whose offset belongs to a file entry).
 [[nodiscard]] std::optional<EditBoxContent> EntryEditButtonClick(RomImage& image,
-                                                                 const LineList& map,
-                                                                 int64_t index,
+                                                                 const LineList& map, int64_t index,
                                                                  EditState& state);
 
 // A click on one of the four check boxes: the new text of the attribute field, or nullopt
@@ -51,8 +50,7 @@ struct EditOkResult {
 };
 [[nodiscard]] EditOkResult EditOkButtonClick(RomImage& image, RomLists& lists, EditState& state,
                                              const std::string& att_text,
-                                             const std::string& real_text,
-                                             int64_t selected_index);
+                                             const std::string& real_text, int64_t selected_index);
 
 // "Image speichern" after the dialog: writes the first ImageLength bytes. The second header
 // pointer must have been refreshed before the dialog (RefreshSecondPointer).

@@ -73,14 +73,13 @@ ExportSelection SelectExportEntry(RomImage& image, const RomLists& lists, bool s
                                : FileEntry(image, static_cast<uint32_t>(n));
   if (!entry) return sel;
   const uint32_t name_field = is_module ? tocentry::lpszFileName : filesentry::lpszFileName;
-  sel.target = Target(is_module, static_cast<uint32_t>(n),
-                      image.ReadRomString(entry->Get(name_field)));
+  sel.target =
+      Target(is_module, static_cast<uint32_t>(n), image.ReadRomString(entry->Get(name_field)));
   return sel;
 }
 
-ActionOutcome ExportEntry(RomImage& image, const ExportTarget& target,
-                          const std::string& out_path, bool raw,
-                          const RomDecompressor& decompress) {
+ActionOutcome ExportEntry(RomImage& image, const ExportTarget& target, const std::string& out_path,
+                          bool raw, const RomDecompressor& decompress) {
   if (target.is_module) return Failed("Export of " + target.name + " yet not implemented");
   const auto entry = FileEntry(image, target.index);
   if (!entry) return Failed("Eintrag " + std::to_string(target.index) + " gibt es nicht mehr");
@@ -92,7 +91,9 @@ ActionOutcome ExportEntry(RomImage& image, const ExportTarget& target,
   const uint32_t stored = raw || compressed ? comp : real;
   if (!image.Fits(offset, stored)) {
     return Failed("Die Daten von " + target.name + " (" + H8(offset) + ", " +
-                  std::to_string(stored) + " Bytes) liegen au\xDF" "erhalb des Puffers");
+                  std::to_string(stored) +
+                  " Bytes) liegen au\xDF"
+                  "erhalb des Puffers");
   }
   const uint8_t* bytes = image.Data() + offset;
 

@@ -18,8 +18,7 @@ struct FileContent {
 [[nodiscard]] FileContent ReadWholeFile(const std::string& path, uint64_t max_size);
 
 // Creates or empties the file and writes `size` bytes; returns the error text or "".
-[[nodiscard]] std::string WriteWholeFile(const std::string& path, const uint8_t* data,
-                                         size_t size);
+[[nodiscard]] std::string WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
 
 // The name an added file gets in the image: the path's text after its last "\", ":" or "/",
 // in Windows-1252 (a UTF-8 name is converted when every character exists in the code page).

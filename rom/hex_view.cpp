@@ -23,8 +23,8 @@ bool IsAsciiAlnum(uint8_t c) {
 }  // namespace
 
 std::string HexCaption(int32_t first, int32_t last) {
-  return "Hex View von " + HexN(first, 8) + " bis " + HexN(last, 8) + " L\xE4nge: " +
-         std::to_string(int64_t{last} - first + 1);
+  return "Hex View von " + HexN(first, 8) + " bis " + HexN(last, 8) +
+         " L\xE4nge: " + std::to_string(int64_t{last} - first + 1);
 }
 
 int32_t HexRowCount(int32_t first, int32_t last) {

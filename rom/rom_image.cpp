@@ -131,8 +131,8 @@ LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash
   const int64_t file_size = end;
   const int64_t buffer_size = FlashBufferSize(flash, file_size);
   if (buffer_size > kMaxBufferSize) {
-    result.error = path + ": file too large (" + std::to_string(file_size) +
-                   " bytes; at most " + std::to_string(kMaxBufferSize) + ")";
+    result.error = path + ": file too large (" + std::to_string(file_size) + " bytes; at most " +
+                   std::to_string(kMaxBufferSize) + ")";
     return result;
   }
   const auto size32 = static_cast<int32_t>(buffer_size);

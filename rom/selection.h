@@ -15,9 +15,9 @@ inline constexpr const char* kDeleteFileCaption = "Datei l\xF6schen";
 inline constexpr const char* kDeleteBlockCaption = "Block l\xF6schen";
 
 struct MapLineButtons {
-  bool save_enabled = false;     // "Datei speichern"
-  bool replace_enabled = false;  // "Datei ersetzen"
-  bool delete_enabled = false;   // "Datei löschen" / "Block löschen"
+  bool save_enabled = false;                  // "Datei speichern"
+  bool replace_enabled = false;               // "Datei ersetzen"
+  bool delete_enabled = false;                // "Datei löschen" / "Block löschen"
   std::optional<std::string> delete_caption;  // set when the click changes the caption
 };
 

@@ -154,7 +154,8 @@ void TCompressForm::ZielDirectoryEditAfterDialog(const QString& folder) {
   ziel_edit_->setText(folder);
   ziel_dir_ = PathToNative(folder);
   ziel_list_->clear();
-  for (const std::string& line : codec::ListFolder(ziel_dir_, false)) ziel_list_->addItem(Text(line));
+  for (const std::string& line : codec::ListFolder(ziel_dir_, false))
+    ziel_list_->addItem(Text(line));
 }
 
 void TCompressForm::ToggleMark() {
@@ -194,8 +195,9 @@ QStringList TCompressForm::ZielLines() const {
 }
 
 void TCompressForm::StartButtonClick() {
-  const bool any_marked = std::any_of(source_lines_.begin(), source_lines_.end(),
-                                      [](const std::string& l) { return !l.empty() && l[0] == '*'; });
+  const bool any_marked =
+      std::any_of(source_lines_.begin(), source_lines_.end(),
+                  [](const std::string& l) { return !l.empty() && l[0] == '*'; });
   if (any_marked && ziel_dir_.empty()) {
     // Without a target folder the results would land in whatever folder the program runs in.
     dialogs_.Message(this, QString::fromUtf8("Es fehlt ein Zielverzeichnis."), windowTitle());
@@ -241,4 +243,3 @@ void TCompressForm::StartButtonClick() {
 }
 
 }  // namespace ui
-

@@ -6,7 +6,6 @@
 #define TARNWICK_UI_COMPRESS_FORM_H_
 
 #include <QWidget>
-
 #include <string>
 #include <vector>
 

@@ -7,16 +7,15 @@
 
 #include <QString>
 #include <QWidget>
-
 #include <optional>
 
 namespace ui {
 
 struct FileDialogRequest {
   QString title;
-  QString filter;        // Qt filter text, e.g. "ROM Images (*.nb0);;Other (*.*)"
-  QString folder;        // initial folder, may be empty
-  QString file_name;     // proposed file name, may be empty
+  QString filter;     // Qt filter text, e.g. "ROM Images (*.nb0);;Other (*.*)"
+  QString folder;     // initial folder, may be empty
+  QString file_name;  // proposed file name, may be empty
   QString default_suffix;
   bool confirm_overwrite = false;
   bool confirm_create = false;  // ask before creating a file that does not exist yet

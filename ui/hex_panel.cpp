@@ -119,7 +119,8 @@ void HexBox::paintEvent(QPaintEvent* event) {
   painter.setFont(font());
   const QRect area = event->rect();
   const int first = FirstVisibleRow() + area.top() / RowHeight();
-  const int last = std::min<int64_t>(rows_ - 1, FirstVisibleRow() + int64_t{area.bottom()} / RowHeight());
+  const int last =
+      std::min<int64_t>(rows_ - 1, FirstVisibleRow() + int64_t{area.bottom()} / RowHeight());
   for (int row = first; row <= last; ++row) {
     DrawRow(painter, row, (row - FirstVisibleRow()) * RowHeight());
   }
@@ -167,7 +168,8 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
   panel->setFixedHeight(56);
   auto* row = new QHBoxLayout(panel);
   row->setContentsMargins(2, 0, 2, 0);
-  als_was_ = RadioGroup(panel, row, "AlsWas", "Zeige als was", {"Byte", "Word", "DWord", "PChar"}, 2);
+  als_was_ =
+      RadioGroup(panel, row, "AlsWas", "Zeige als was", {"Byte", "Word", "DWord", "PChar"}, 2);
   formate_ = RadioGroup(panel, row, "Formate", "Format", {"HEX", "DEZ"}, 1);
   endian_ = RadioGroup(panel, row, "Endian", "Endian", {"little", "big"}, 1);
   ch_sign_ = RadioGroup(panel, row, "ChSign", "Sign", {"ohne", "negativ"}, 1);

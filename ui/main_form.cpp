@@ -157,12 +157,12 @@ void TMainForm::BuildClientArea() {
   delete_group_box_ = new QGroupBox(QString::fromUtf8("einen Block löschen"), client);
   delete_group_box_->setObjectName("DeleteGroupBox");
   delete_group_box_->setAutoFillBackground(true);
-  auto* label = new QLabel(Lines({"Warnung! ", "Dieses ist ein Block, der gelinkte und in der XIP-Kette",
-                                  "enthaltene Programmteile enthalten KANN (nicht muss!).",
-                                  "Wenn Sie fortfahren, wird dieser Block aus dem",
-                                  "ROM Image entfernt und alles Nachfolgende nach vorn",
-                                  "verschoben."}),
-                           delete_group_box_);
+  auto* label =
+      new QLabel(Lines({"Warnung! ", "Dieses ist ein Block, der gelinkte und in der XIP-Kette",
+                        "enthaltene Programmteile enthalten KANN (nicht muss!).",
+                        "Wenn Sie fortfahren, wird dieser Block aus dem",
+                        "ROM Image entfernt und alles Nachfolgende nach vorn", "verschoben."}),
+                 delete_group_box_);
   label->setObjectName("Label1");
   label->setGeometry(16, 32, 440, 110);
   auto* yes = MakeButton(delete_group_box_, "Ja_Loeschen_Button",
@@ -175,11 +175,13 @@ void TMainForm::BuildClientArea() {
   delete_group_box_->hide();
 
   connect(li_box_, &QListView::clicked, this, &TMainForm::LiBoxClick);
-  connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this] { if (!selecting_) LiBoxClick(); });
+  connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+    if (!selecting_) LiBoxClick();
+  });
   connect(file_list_box_, &QListView::clicked, this, &TMainForm::FileListBoxClick);
-  connect(file_list_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this] { if (!selecting_) FileListBoxClick(); });
+  connect(file_list_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+    if (!selecting_) FileListBoxClick();
+  });
 }
 
 void TMainForm::BuildPanel() {
@@ -235,7 +237,8 @@ void TMainForm::BuildPanel() {
   raw_check_box_ = new QCheckBox("Export roh", group_box1_);
   raw_check_box_->setObjectName("RawCheckBox");
   raw_check_box_->setGeometry(16, 54, 105, 25);
-  raw_check_box_->setToolTip(Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
+  raw_check_box_->setToolTip(
+      Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
 
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
@@ -250,19 +253,22 @@ void TMainForm::BuildPanel() {
       {"DeleteButton", rom::kDeleteFileCaption, &TMainForm::DeleteButtonClick, &delete_button_},
       {"ReplaceButton", "Datei ersetzen", &TMainForm::ReplaceButtonClick, &replace_button_},
       {"AddButton", "Datei hinzu", &TMainForm::AddButtonClick, &add_button_},
-      {"EntryEditButton", "Eintrag editieren", &TMainForm::EntryEditButtonClick, &entry_edit_button_},
+      {"EntryEditButton", "Eintrag editieren", &TMainForm::EntryEditButtonClick,
+       &entry_edit_button_},
       {"ImageSaveButton", "Image speichern", &TMainForm::ImageSaveButtonClick, &image_save_button_},
   };
   for (int i = 0; i < 5; ++i) {
-    *buttons[i].field = MakeButton(fedit_group_box_, buttons[i].name, FromCp1252(buttons[i].caption),
-                                   16, 16 + 32 * i, 97, 25);
+    *buttons[i].field = MakeButton(fedit_group_box_, buttons[i].name,
+                                   FromCp1252(buttons[i].caption), 16, 16 + 32 * i, 97, 25);
     connect(*buttons[i].field, &QPushButton::clicked, this, buttons[i].handler);
   }
   delete_button_->setToolTip(Lines({"Datei echt löschen und ", "aus der Fileliste austragen.",
                                     "(geht nur dann, wenn dahinter", "keine festen Blöcke sind)"}));
-  replace_button_->setToolTip(Lines({"Datei mit anderer Datei gleicher", "oder geringerer Größe ersetzen"}));
-  add_button_->setToolTip(Lines({"Neue Datei in das Windows-Image", "einfügen. Maximal stehen dafür",
-                                 "32 MB / 64 MB zur Verfügung."}));
+  replace_button_->setToolTip(
+      Lines({"Datei mit anderer Datei gleicher", "oder geringerer Größe ersetzen"}));
+  add_button_->setToolTip(
+      Lines({"Neue Datei in das Windows-Image", "einfügen. Maximal stehen dafür",
+             "32 MB / 64 MB zur Verfügung."}));
   fedit_group_box_->hide();
 
   edit_box_ = new QGroupBox("Datei Attribute", panel_);
@@ -330,8 +336,7 @@ void TMainForm::SelectMapRow(int64_t row) {
   selecting_ = true;
   if (row >= 0 && row < map_model_->rowCount()) {
     const QModelIndex index = map_model_->index(static_cast<int>(row));
-    file_list_box_->selectionModel()->setCurrentIndex(index,
-                                                      QItemSelectionModel::ClearAndSelect);
+    file_list_box_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
     file_list_box_->scrollTo(index);
   } else {
     file_list_box_->selectionModel()->clearSelection();
@@ -361,7 +366,8 @@ void TMainForm::Present(const rom::ActionOutcome& o) {
     SelectMapRow(o.select_index);
   }
   if (o.beep) dialogs_.Beep();
-  if (o.message) dialogs_.Message(this, FromCp1252(o.message->text), FromCp1252(o.message->caption));
+  if (o.message)
+    dialogs_.Message(this, FromCp1252(o.message->text), FromCp1252(o.message->caption));
 }
 
 void TMainForm::FlashRadioClick() { lade_button_->setEnabled(true); }
@@ -373,9 +379,10 @@ void TMainForm::LoadAtStart(const QString& path) {
 }
 
 void TMainForm::LadeButtonClick() {
-  const auto path = dialogs_.OpenFile(
-      this, {.title = QString(), .filter = "linked WinCE Images (*.nb0);;all Files (*.*)",
-             .folder = open_folder_});
+  const auto path =
+      dialogs_.OpenFile(this, {.title = QString(),
+                               .filter = "linked WinCE Images (*.nb0);;all Files (*.*)",
+                               .folder = open_folder_});
   if (!path) return;
   Load(*path);
 }
@@ -391,8 +398,8 @@ void TMainForm::Load(const QString& path) {
   map_model_->BeginChange();
   lists_.AnalysisLog.clear();
   lists_.MemoryMap.clear();
-  const rom::FlashChoice flash = flash_group_->checkedId() == 1 ? rom::FlashChoice::k64MB
-                                                                : rom::FlashChoice::k32MB;
+  const rom::FlashChoice flash =
+      flash_group_->checkedId() == 1 ? rom::FlashChoice::k64MB : rom::FlashChoice::k32MB;
   const rom::LoadResult load = rom::LoadImage(image_, PathToNative(path), flash, PresetByte());
   if (!load.status_text.empty()) SetStatus(1, FromCp1252(load.status_text));
   if (load.ok) rom::AnalyseImage(image_, lists_);
@@ -446,9 +453,9 @@ void TMainForm::FileListCheckBoxClick() {
 
 void TMainForm::WriteButtonClick() {
   const bool sorted = SortedShown();
-  const auto path = dialogs_.SaveFile(
-      this, {.title = sorted ? "Sortierte Dateiliste speichern" : "Log speichern",
-             .confirm_overwrite = true});
+  const auto path =
+      dialogs_.SaveFile(this, {.title = sorted ? "Sortierte Dateiliste speichern" : "Log speichern",
+                               .confirm_overwrite = true});
   if (!path) return;
   std::string text;
   for (const std::string& line : sorted ? lists_.MemoryMap : lists_.AnalysisLog) {
@@ -501,7 +508,8 @@ void TMainForm::SaveFileButtonClick() {
   if (!sel.target) return;
   const QString name = FromCp1252(sel.target->name);
   const auto path = dialogs_.SaveFile(this, {.title = FromCp1252(sel.target->dialog_title),
-                                             .file_name = name, .confirm_overwrite = true});
+                                             .file_name = name,
+                                             .confirm_overwrite = true});
   if (!path) {
     Present(rom::ExportCancelled());
     return;
@@ -534,26 +542,26 @@ void TMainForm::Ja_Loeschen_ButtonClick() {
 void TMainForm::ExitButtonClick() { delete_group_box_->hide(); }
 
 void TMainForm::AddButtonClick() {
-  const auto path = dialogs_.OpenFile(
-      this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
+  const auto path =
+      dialogs_.OpenFile(this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
   if (!path) return;
   const std::string native = PathToNative(*path);
-  Present(rom::AddFile(image_, lists_,
-                       {native, rom::EntryNameFromPath(native), console::FileCreationTime(native)}));
+  Present(rom::AddFile(
+      image_, lists_, {native, rom::EntryNameFromPath(native), console::FileCreationTime(native)}));
 }
 
 void TMainForm::ReplaceButtonClick() {
   const auto plan = rom::PlanReplace(lists_.MemoryMap, SelectedRow(file_list_box_));
   if (!plan) return;
-  const auto path = dialogs_.OpenFile(
-      this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
+  const auto path =
+      dialogs_.OpenFile(this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
   if (!path) return;
   Present(rom::ReplaceFile(image_, lists_, *plan, PathToNative(*path), PresetByte()));
 }
 
 void TMainForm::EntryEditButtonClick() {
-  const auto box = rom::EntryEditButtonClick(image_, lists_.MemoryMap,
-                                             SelectedRow(file_list_box_), edit_state_);
+  const auto box =
+      rom::EntryEditButtonClick(image_, lists_.MemoryMap, SelectedRow(file_list_box_), edit_state_);
   if (edit_state_.EditPending) real_edit_->setEnabled(true);
   if (!box) return;
   SetStatus(1, FromCp1252(box->status1));
@@ -590,9 +598,11 @@ void TMainForm::EDEXButtonClick() {
 
 void TMainForm::ImageSaveButtonClick() {
   rom::RefreshSecondPointer(image_);
-  const auto path = dialogs_.SaveFile(
-      this, {.title = "Image speichern", .filter = "ROM Images (*.nb0);;Other (*.*)",
-             .default_suffix = "nb0", .confirm_overwrite = true, .confirm_create = true});
+  const auto path = dialogs_.SaveFile(this, {.title = "Image speichern",
+                                             .filter = "ROM Images (*.nb0);;Other (*.*)",
+                                             .default_suffix = "nb0",
+                                             .confirm_overwrite = true,
+                                             .confirm_create = true});
   if (!path) return;
   Present(rom::SaveImage(image_, PathToNative(*path)));
 }

@@ -8,7 +8,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <vector>
 
 #include "compress/compression_library.h"
@@ -37,8 +36,7 @@ class TMainForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
-            QWidget* parent = nullptr);
+  TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // As if the user had clicked "32 MB" and loaded `path` through the open dialog.

@@ -11,7 +11,8 @@ QString FromCp1252(std::string_view bytes) {
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
   for (char c : bytes) {
-    text.append(QChar(static_cast<char16_t>(rom::Cp1252ToCodePoint(static_cast<unsigned char>(c)))));
+    text.append(
+        QChar(static_cast<char16_t>(rom::Cp1252ToCodePoint(static_cast<unsigned char>(c)))));
   }
   return text;
 }

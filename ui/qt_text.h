@@ -3,7 +3,6 @@
 #define TARNWICK_UI_QT_TEXT_H_
 
 #include <QString>
-
 #include <string>
 #include <string_view>
 

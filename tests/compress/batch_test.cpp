@@ -1,9 +1,9 @@
 // Tests of the batch window's listings, marks and run.
 #include "compress/batch.h"
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
@@ -90,13 +90,15 @@ TEST_F(BatchRun, CompressesMarkedFilesAndReportsFailures) {
                false, hooks);
   EXPECT_TRUE(r.finished);
   EXPECT_EQ(r.count, 0);
-  EXPECT_EQ(added, (std::vector<std::string>{"( a.txt ) --->  Fehler!", "( B.bin ) --->  Fehler!"}));
+  EXPECT_EQ(added,
+            (std::vector<std::string>{"( a.txt ) --->  Fehler!", "( B.bin ) --->  Fehler!"}));
   EXPECT_TRUE(std::filesystem::is_empty(out));
 
   // And back: the round trip gives the sources.
   std::vector<std::string> marked = ListFolder(target_.string(), false);
   for (auto& l : marked) ToggleMark(l);
-  r = RunBatch(marked, target_.string(), out.string(), Operation::kDecompress4, *lib_, false, hooks);
+  r = RunBatch(marked, target_.string(), out.string(), Operation::kDecompress4, *lib_, false,
+               hooks);
   EXPECT_EQ(r.count, 2);
   EXPECT_EQ(testimg::ReadFile((out / "B.bin").string()), testimg::Pattern(5000, 1));
 }
@@ -134,8 +136,8 @@ TEST_F(BatchRun, AsksBeforeReplacingUnlessTold) {
 TEST_F(BatchRun, FileErrorEndsTheRun) {
   std::vector<std::string> lines = MarkedListing();
   std::filesystem::remove(source_ / "B.bin");
-  const BatchResult r = RunBatch(lines, source_.string(), target_.string(), Operation::kCompress3,
-                                 *lib_, true, {});
+  const BatchResult r =
+      RunBatch(lines, source_.string(), target_.string(), Operation::kCompress3, *lib_, true, {});
   EXPECT_FALSE(r.finished);
   EXPECT_EQ(r.count, 1);
   EXPECT_NE(r.error.find("B.bin"), std::string::npos);

@@ -1,12 +1,12 @@
 // Tests of the built-in codec: round trips, bounded growth, capacities and corrupt streams.
 #include "compress/lz_codec.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <memory>
 #include <random>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "compress/compression_library.h"
 
@@ -24,8 +24,8 @@ Bytes Random(size_t n, uint32_t seed) {
 
 // Text-like data: words from a small vocabulary.
 Bytes Words(size_t n, uint32_t seed) {
-  static const char* kWords[] = {"the ", "image ", "file ", "header ", "module ", "ROM ",
-                                 "data ", "offset ", "table ", "entry ", "\r\n", "0x8C00 "};
+  static const char* kWords[] = {"the ",  "image ",  "file ",  "header ", "module ", "ROM ",
+                                 "data ", "offset ", "table ", "entry ",  "\r\n",    "0x8C00 "};
   std::mt19937 rng(seed);
   Bytes b;
   while (b.size() < n) {
@@ -90,8 +90,10 @@ TEST(LzCodec, SameInputSameOutput) {
   const Bytes in = Words(200000, 11);
   Bytes a(MaxCompressedSize(in.size())), b(a.size(), 0x55);
   const auto n = static_cast<uint32_t>(in.size());
-  const uint32_t na = Compress(Format::kVersion4, in.data(), n, a.data(), static_cast<uint32_t>(a.size()));
-  const uint32_t nb = Compress(Format::kVersion4, in.data(), n, b.data(), static_cast<uint32_t>(b.size()));
+  const uint32_t na =
+      Compress(Format::kVersion4, in.data(), n, a.data(), static_cast<uint32_t>(a.size()));
+  const uint32_t nb =
+      Compress(Format::kVersion4, in.data(), n, b.data(), static_cast<uint32_t>(b.size()));
   ASSERT_EQ(na, nb);
   EXPECT_TRUE(std::equal(a.begin(), a.begin() + na, b.begin()));
 }
@@ -101,7 +103,8 @@ TEST(LzCodec, CapacityOneByteShortFails) {
     const Bytes in = Words(50000, 5);
     const auto n = static_cast<uint32_t>(in.size());
     Bytes packed(MaxCompressedSize(n));
-    const uint32_t size = Compress(f, in.data(), n, packed.data(), static_cast<uint32_t>(packed.size()));
+    const uint32_t size =
+        Compress(f, in.data(), n, packed.data(), static_cast<uint32_t>(packed.size()));
     ASSERT_GT(size, 0u);
     auto tight = std::make_unique<uint8_t[]>(size - 1);
     EXPECT_EQ(Compress(f, in.data(), n, tight.get(), size - 1), 0u);

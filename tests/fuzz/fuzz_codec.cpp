@@ -14,11 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> in(data, data + size);
   for (codec::Format f : {codec::Format::kVersion3, codec::Format::kVersion4}) {
     std::vector<uint8_t> out(1u << 16);
-    const uint32_t got = codec::Decompress(f, in.data(), n, out.data(), static_cast<uint32_t>(out.size()));
+    const uint32_t got =
+        codec::Decompress(f, in.data(), n, out.data(), static_cast<uint32_t>(out.size()));
     if (got > out.size()) std::abort();
 
     std::vector<uint8_t> packed(codec::MaxCompressedSize(n));
-    const uint32_t p = codec::Compress(f, in.data(), n, packed.data(), static_cast<uint32_t>(packed.size()));
+    const uint32_t p =
+        codec::Compress(f, in.data(), n, packed.data(), static_cast<uint32_t>(packed.size()));
     if (p == 0 || p > packed.size()) std::abort();
     std::vector<uint8_t> exact(packed.begin(), packed.begin() + p);
     std::vector<uint8_t> back(size);

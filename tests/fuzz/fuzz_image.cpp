@@ -75,11 +75,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const rom::ExportSelection sel = rom::SelectExportEntry(image, lists, true, -1, line(pick));
   if (sel.target) (void)rom::ExportEntry(image, *sel.target, g_out, pick2 & 1, Decompress);
   const rom::ExportSelection from_log = rom::SelectExportEntry(
-      image, lists, false, static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()), -1);
+      image, lists, false,
+      static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()), -1);
   if (from_log.target) (void)rom::ExportEntry(image, *from_log.target, g_out, true, Decompress);
 
-  rom::HexViewState hex{image.Data(), image.BufferSize, static_cast<int32_t>(pick) * 16,
-                        static_cast<int32_t>(pick2) * 16, image.RomBase, pick2, pick};
+  rom::HexViewState hex{image.Data(),
+                        image.BufferSize,
+                        static_cast<int32_t>(pick) * 16,
+                        static_cast<int32_t>(pick2) * 16,
+                        image.RomBase,
+                        pick2,
+                        pick};
   (void)rom::HexRowPieces(hex, pick2);
   (void)rom::ShowValue(hex, {rom::HexShowAs::kPChar, false, (pick & 1) != 0, false});
 

@@ -10,7 +10,9 @@
 
 namespace {
 
-void Write(const std::filesystem::path& p, const testimg::Bytes& b) { testimg::WriteFile(p.string(), b); }
+void Write(const std::filesystem::path& p, const testimg::Bytes& b) {
+  testimg::WriteFile(p.string(), b);
+}
 
 // Image seeds carry three leading control bytes (flash, preset, line picks).
 testimg::Bytes WithControls(uint8_t flags, uint8_t a, uint8_t b, const testimg::Bytes& image) {
@@ -27,19 +29,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path dir = argv[1];
-  for (const char* sub : {"image", "registry", "codec"}) std::filesystem::create_directories(dir / sub);
+  for (const char* sub : {"image", "registry", "codec"})
+    std::filesystem::create_directories(dir / sub);
 
   const testimg::Bytes demo = testimg::DemoImage(nullptr);
   Write(dir / "image" / "demo", WithControls(0, 3, 7, demo));
   Write(dir / "image" / "demo_ff", WithControls(3, 20, 1, demo));
   testimg::ImageBuilder small(0x400);
   small.Signature(0x10).HeaderOffset(0x300);
-  small.AddFile({.name = "a", .name_offset = 0x100, .data = testimg::Pattern(16, 1), .data_offset = 0x104});
-  small.AddFile({.name = "b", .name_offset = 0x120, .data = testimg::Pattern(9, 2), .data_offset = 0x124});
+  small.AddFile(
+      {.name = "a", .name_offset = 0x100, .data = testimg::Pattern(16, 1), .data_offset = 0x104});
+  small.AddFile(
+      {.name = "b", .name_offset = 0x120, .data = testimg::Pattern(9, 2), .data_offset = 0x124});
   Write(dir / "image" / "small", WithControls(0, 1, 2, small.Build()));
 
   testreg::RegistryBuilder reg;
-  reg.Key(2, "Software\\Demo").Value(1, "", testreg::StringData("C:\\Temp")).Value(4, "n", {1, 0, 0, 0});
+  reg.Key(2, "Software\\Demo")
+      .Value(1, "", testreg::StringData("C:\\Temp"))
+      .Value(4, "n", {1, 0, 0, 0});
   reg.Value(3, "b", testreg::Bytes(30, 7)).Value(7, "m", testreg::Units({'a', 0, 'b', 0, 0}));
   reg.Value(21, "u", testreg::StringData("x")).Key(9, "odd");
   Write(dir / "registry" / "demo", reg.bytes());

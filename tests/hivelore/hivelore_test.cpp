@@ -1,11 +1,11 @@
 // Tests of the registry reader, the REGEDIT4 writer and the Hivelore program.
 #include "tools/hivelore/hivelore.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/image_builder.h"
@@ -149,8 +149,8 @@ TEST(RegistryImage, WideStringsKeepTheLowByte) {
                          .Key(3, Bytes{})
                          .Key(9, "odd")
                          .bytes();
-  EXPECT_EQ(Convert(file), std::string(kHead) +
-                               "\r\n[HKEY_CURRENT_USER\\\xE9\xAC" + std::string(1, '\0') +
+  EXPECT_EQ(Convert(file), std::string(kHead) + "\r\n[HKEY_CURRENT_USER\\\xE9\xAC" +
+                               std::string(1, '\0') +
                                "z]\r\n"
                                "\r\n[HKEY_USERS\\]\r\n"
                                "\r\n[HKEY_ROOT_9\\odd]\r\n");
@@ -181,7 +181,8 @@ TEST(RegistryImage, RecordsAreFoundThroughTheirBodyLength) {
   zero.Record(1, {}, 0).Raw({2, 0, 0, 0, 'A', 0, 0, 0});
   // bodyLength 0: the fields are read from the bytes that follow (root 2, path "A"); the
   // next record begins 4 bytes after the head, where root 2 reads as body length 2.
-  EXPECT_EQ(Convert(zero.bytes()).substr(0, 40), std::string(kHead) + "\r\n[HKEY_LOCAL_MACHINE\\A]\r\n");
+  EXPECT_EQ(Convert(zero.bytes()).substr(0, 40),
+            std::string(kHead) + "\r\n[HKEY_LOCAL_MACHINE\\A]\r\n");
 }
 
 TEST(RegistryImage, TrailingBytesAreAHeadPaddedWithZeros) {
@@ -220,7 +221,8 @@ class HiveloreProgram : public ::testing::Test {
 TEST_F(HiveloreProgram, UsageForAnyOtherNumberOfArguments) {
   testimg::WriteFile("a.fdf", RegistryBuilder().bytes());
   EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(out_.str().rfind("\"default.fdf\"  Windows CE precompiled Registry Recompiler\n", 0), 0u);
+  EXPECT_EQ(out_.str().rfind("\"default.fdf\"  Windows CE precompiled Registry Recompiler\n", 0),
+            0u);
   EXPECT_EQ(Run({"a.fdf", "a.fdf"}), 0);
   EXPECT_NE(out_.str().find(" REGCOMP myfilename aPathWhereTheFileGoesTo\n"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(kOutputFileName));

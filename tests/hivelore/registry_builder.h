@@ -19,10 +19,13 @@ inline Bytes Wide(const std::string& text) {
 }
 inline Bytes Units(std::initializer_list<uint16_t> units) {
   Bytes b;
-  for (uint16_t u : units) b.insert(b.end(), {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
+  for (uint16_t u : units)
+    b.insert(b.end(), {static_cast<uint8_t>(u), static_cast<uint8_t>(u >> 8)});
   return b;
 }
-inline void U16(Bytes& b, uint16_t v) { b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)}); }
+inline void U16(Bytes& b, uint16_t v) {
+  b.insert(b.end(), {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8)});
+}
 inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
 class RegistryBuilder {

@@ -32,11 +32,15 @@ Bytes DemoImage(const Compressor& compress) {
   const std::vector<Item> items = {
       {"boot.ini", TextContent("[boot] device=demo", 4), 0x7, 0, true},
       {"default.fdf", Pattern(300, 0x11), 0x807, 0, true},
-      {"Gr\xFC\xDF" "e.txt", TextContent("Gr\xFC\xDF" "e aus dem ROM", 3), 0x1, 4, true},
+      {"Gr\xFC\xDF"
+       "e.txt",
+       TextContent("Gr\xFC\xDF"
+                   "e aus dem ROM",
+                   3),
+       0x1, 4, true},
       {"splash.bmp", Pattern(513, 0x40), 0x801, 0, false},
       {"Caf\xE9.wav", Pattern(64, 0x7F), 0x3, 0, true},
-      {"readme.txt", TextContent("This image was made by the demo builder.", 40), 0x801, 20,
-       true},
+      {"readme.txt", TextContent("This image was made by the demo builder.", 40), 0x801, 20, true},
       {"\x80uro.dat", Pattern(17, 0x99), 0x1, 0, true},
       {"My File.txt", TextContent("a name with a blank", 2), 0x1, 0, true},
       {"hidden.cfg", TextContent("secret=1", 1), 0x43, 0, true},

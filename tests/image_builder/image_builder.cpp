@@ -169,7 +169,8 @@ Bytes ReadFile(const std::string& path) {
 
 void StoreDword(Bytes& b, size_t offset, uint32_t v) {
   b.at(offset + 3);
-  for (int i = 0; i < 4; ++i) b[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[offset + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 uint32_t LoadDword(const Bytes& b, size_t offset) {

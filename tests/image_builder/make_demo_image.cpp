@@ -10,11 +10,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make_demo_image OUT.nb0\n");
     return 2;
   }
-  const testimg::Compressor compress = [](const testimg::Bytes& in) -> std::optional<testimg::Bytes> {
+  const testimg::Compressor compress =
+      [](const testimg::Bytes& in) -> std::optional<testimg::Bytes> {
     testimg::Bytes out(codec::MaxCompressedSize(in.size()));
-    const uint32_t n = codec::Compress(codec::Format::kVersion3, in.data(),
-                                       static_cast<uint32_t>(in.size()), out.data(),
-                                       static_cast<uint32_t>(out.size()));
+    const uint32_t n =
+        codec::Compress(codec::Format::kVersion3, in.data(), static_cast<uint32_t>(in.size()),
+                        out.data(), static_cast<uint32_t>(out.size()));
     if (n == 0) return std::nullopt;
     out.resize(n);
     return out;

@@ -44,14 +44,13 @@ TEST_F(AddTest, InsertsNameAndDataInFrontOfTheHeader) {
   EXPECT_EQ(Dword(0x44), 0x80040018u);
   EXPECT_EQ(Dword(0x100), 0x80040018u);
   EXPECT_EQ(image_.ImageLength, 0x40000 + 84 + 28 + 24);
-  EXPECT_EQ(Bytes(image_.Data() + 0x40000, image_.Data() + 0x40018),
-            [] {
-              Bytes area = testimg::BytesOf(std::string("Readme.txt\0\0", 12));
-              const Bytes data = Pattern(10, 5);
-              area.insert(area.end(), data.begin(), data.end());
-              area.insert(area.end(), {0, 0});
-              return area;
-            }());
+  EXPECT_EQ(Bytes(image_.Data() + 0x40000, image_.Data() + 0x40018), [] {
+    Bytes area = testimg::BytesOf(std::string("Readme.txt\0\0", 12));
+    const Bytes data = Pattern(10, 5);
+    area.insert(area.end(), data.begin(), data.end());
+    area.insert(area.end(), {0, 0});
+    return area;
+  }());
   EXPECT_TRUE(o.lists_rebuilt);
   EXPECT_GE(MapIndex("0004000C .. 00040015 F[--R-]      10  Readme.txt"), 0);
 }
@@ -107,7 +106,11 @@ TEST_F(AddTest, RefusesWhatDoesNotFitAndMissingFiles) {
 ImageBuilder FixedBlockBehind() {
   ImageBuilder b(0x2900);
   b.HeaderOffset(0x2800);
-  b.AddFile({.name = "x", .name_offset = 0x1F00, .data = Pattern(10, 1), .data_offset = 0x2000, .attributes = 0x801});
+  b.AddFile({.name = "x",
+             .name_offset = 0x1F00,
+             .data = Pattern(10, 1),
+             .data_offset = 0x2000,
+             .attributes = 0x801});
   b.AddFile({.name = "y", .name_offset = 0x1F04, .data = Pattern(16, 2), .data_offset = 0x200C});
   b.AddFile({.name = "z", .name_offset = 0x1F08, .data = Pattern(4, 3), .data_offset = 0x2030});
   return b;
@@ -160,7 +163,9 @@ TEST_F(ReplaceTest, FixedBlockBehindSmallerFileLeavesFill) {
   const ActionOutcome o = Replace("00002000", Pattern(4, 9), 0xFF);
   ASSERT_TRUE(o.done());
   ASSERT_TRUE(o.message);
-  EXPECT_EQ(o.message->caption, "Das gibt eine L\xFC" "cke");
+  EXPECT_EQ(o.message->caption,
+            "Das gibt eine L\xFC"
+            "cke");
   Bytes expected = Pattern(4, 9);
   expected.resize(12, 0xFF);
   EXPECT_EQ(Bytes(image_.Data() + 0x2000, image_.Data() + 0x200C), expected);
@@ -172,7 +177,8 @@ ImageBuilder NothingFixedBehind(uint32_t image_length = 0x2100) {
   ImageBuilder b(image_length);
   b.HeaderOffset(0x2074).SecondPointer(0x60);
   b.AddFile({.name = "big", .name_offset = 0x1F00, .data = Pattern(100, 1), .data_offset = 0x2000});
-  b.AddFile({.name = "after", .name_offset = 0x1F04, .data = Pattern(16, 2), .data_offset = 0x2064});
+  b.AddFile(
+      {.name = "after", .name_offset = 0x1F04, .data = Pattern(16, 2), .data_offset = 0x2064});
   return b;
 }
 

@@ -26,13 +26,26 @@ ImageBuilder SmallImage() {
   b.Signature(0x10).HeaderOffset(0x100);
   b.HeaderField(0, 0x11111111).HeaderField(52, 0xABCD).HeaderField16(68, 0x1C2);
   b.HeaderField16(70, 0x2).HeaderField(80, 0x80);
-  b.AddModule({.name = "nk.exe", .name_offset = 0x1C0, .attributes = 0x7, .time = k2004,
-               .size = 0x1234, .e32_offset = 0x20, .o32_offset = 0x30,
+  b.AddModule({.name = "nk.exe",
+               .name_offset = 0x1C0,
+               .attributes = 0x7,
+               .time = k2004,
+               .size = 0x1234,
+               .e32_offset = 0x20,
+               .o32_offset = 0x30,
                .load_address = 0x8C000000});
-  b.AddFile({.name = "a.txt", .name_offset = 0x40, .data = testimg::Pattern(16, 1),
-             .data_offset = 0x48, .attributes = 0x1, .time = k2004});
-  b.AddFile({.name = "B.bin", .name_offset = 0x80, .data = testimg::Pattern(10, 2),
-             .data_offset = 0x88, .attributes = 0x841, .real_size = 20});
+  b.AddFile({.name = "a.txt",
+             .name_offset = 0x40,
+             .data = testimg::Pattern(16, 1),
+             .data_offset = 0x48,
+             .attributes = 0x1,
+             .time = k2004});
+  b.AddFile({.name = "B.bin",
+             .name_offset = 0x80,
+             .data = testimg::Pattern(10, 2),
+             .data_offset = 0x88,
+             .attributes = 0x841,
+             .real_size = 20});
   return b;
 }
 
@@ -93,8 +106,7 @@ TEST_F(AnalysisTest, MemoryMapOfASmallImage) {
       "00000000 .. 0000003F -!----- 64  ---------------- ",
       "00000040 .. 00000045 namestr \"a.txt\"",
       "00000046 .. 00000047 .  2  ",
-      Pad("00000048 .. 00000057 F[--R-]      16  a.txt", 60) +
-          "(5.3.2004 9:7:3) name @ 00000040",
+      Pad("00000048 .. 00000057 F[--R-]      16  a.txt", 60) + "(5.3.2004 9:7:3) name @ 00000040",
       "00000058 .. 0000007F -!-----      40  ---------------- ",
       "00000080 .. 00000085 namestr \"B.bin\"",
       "00000086 .. 00000087 .  2  ",
@@ -114,8 +126,10 @@ TEST_F(AnalysisTest, GapsBetweenNeighbours) {
   b.HeaderOffset(0x100);
   const uint32_t starts[] = {0x200, 0x210, 0x221, 0x228, 0x23B, 0x240};
   for (uint32_t i = 0; i < 6; ++i) {
-    b.AddFile({.name = std::string(1, static_cast<char>('a' + i)), .name_offset = 0x300 + 4 * i,
-               .data = testimg::Pattern(i == 4 ? 1 : 16, 0), .data_offset = starts[i]});
+    b.AddFile({.name = std::string(1, static_cast<char>('a' + i)),
+               .name_offset = 0x300 + 4 * i,
+               .data = testimg::Pattern(i == 4 ? 1 : 16, 0),
+               .data_offset = starts[i]});
   }
   Load(b.Build());
   LineList gaps;
@@ -168,10 +182,9 @@ TEST_F(AnalysisTest, SortIgnoresCaseOfLettersOnly) {
 
 TEST_F(AnalysisTest, NoFilesGivesHeaderLeadingGapAndTail) {
   Load(ImageBuilder(0x2000).Build());
-  EXPECT_EQ(lists_.MemoryMap,
-            (LineList{"00000000 .. 00000FFF -!----- 4096  ---------------- ",
-                      "00001000 .. 00001053 -------- ROM Header",
-                      "00001054 .. 01FFFFFF -------- unallocated"}));
+  EXPECT_EQ(lists_.MemoryMap, (LineList{"00000000 .. 00000FFF -!----- 4096  ---------------- ",
+                                        "00001000 .. 00001053 -------- ROM Header",
+                                        "00001054 .. 01FFFFFF -------- unallocated"}));
 }
 
 TEST_F(AnalysisTest, LongNamesAreNotCut) {
@@ -180,14 +193,20 @@ TEST_F(AnalysisTest, LongNamesAreNotCut) {
   ASSERT_EQ(file_name.size(), 24u);
   ImageBuilder b(0x2000);
   b.AddModule({.name = module_name, .name_offset = 0x1800});
-  b.AddFile({.name = file_name, .name_offset = 0x1900, .data = {1}, .data_offset = 0x1A00,
-             .attributes = 0x801, .real_size = 123456789});
+  b.AddFile({.name = file_name,
+             .name_offset = 0x1900,
+             .data = {1},
+             .data_offset = 0x1A00,
+             .attributes = 0x801,
+             .real_size = 123456789});
   Load(b.Build());
   const LineList& log = lists_.AnalysisLog;
-  const auto m = std::find_if(log.begin(), log.end(), [](auto& l) { return l.rfind("M[", 0) == 0; });
+  const auto m =
+      std::find_if(log.begin(), log.end(), [](auto& l) { return l.rfind("M[", 0) == 0; });
   ASSERT_NE(m, log.end());
   EXPECT_EQ(*m, "M[-HRS]  " + module_name + "(1.1.1601 0:0:0) Size= 00000000  (0)");
-  const auto f = std::find_if(log.begin(), log.end(), [](auto& l) { return l.rfind("F[", 0) == 0; });
+  const auto f =
+      std::find_if(log.begin(), log.end(), [](auto& l) { return l.rfind("F[", 0) == 0; });
   ASSERT_NE(f, log.end());
   // Longer than 43 characters before " compr: ": nothing is added.
   EXPECT_EQ(*f, "F[C-R-]  " + file_name + "(1.1.1601 0:0:0)  Len 123456789 compr: 1");
@@ -196,10 +215,16 @@ TEST_F(AnalysisTest, LongNamesAreNotCut) {
 TEST_F(AnalysisTest, SecondPointerAndNamesAbove0x7F) {
   ImageBuilder b(0x2000);
   b.SecondPointer(0x80);
-  b.AddFile({.name = "Gr\xFC\xDF" "e", .name_offset = 0x1800, .data = {1}, .data_offset = 0x1A00});
+  b.AddFile({.name = "Gr\xFC\xDF"
+                     "e",
+             .name_offset = 0x1800,
+             .data = {1},
+             .data_offset = 0x1A00});
   Load(b.Build());
   EXPECT_EQ(lists_.AnalysisLog[3], "; zweiter Ptr zum RomHdr bei 00000080");
-  EXPECT_GE(MapIndex("00001800 .. 00001805 namestr \"Gr\xFC\xDF" "e\""), 0);
+  EXPECT_GE(MapIndex("00001800 .. 00001805 namestr \"Gr\xFC\xDF"
+                     "e\""),
+            0);
 }
 
 TEST_F(AnalysisTest, NoSignatureClearsTheMapAndTheTables) {
@@ -223,12 +248,16 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
   const LineList& log = lists_.AnalysisLog;
   ASSERT_GE(log.size(), 4u);
   EXPECT_EQ(log[log.size() - 6], "; =========================== Files = 5");
-  EXPECT_EQ(log.back(), "; Dateien ab Nr. 1 liegen au\xDF" "erhalb des Puffers");
+  EXPECT_EQ(log.back(),
+            "; Dateien ab Nr. 1 liegen au\xDF"
+            "erhalb des Puffers");
   EXPECT_EQ(image_.FileCount, 1u);
 
   // A header outside the buffer: the log says so and the map stays empty.
   Load(ImageBuilder(0x2000).PutDword(0x48, 0x7FFFFFF0).Build());
-  EXPECT_EQ(lists_.AnalysisLog.back(), "; RomHeader @ 7FFFFFF0 liegt au\xDF" "erhalb des Puffers");
+  EXPECT_EQ(lists_.AnalysisLog.back(),
+            "; RomHeader @ 7FFFFFF0 liegt au\xDF"
+            "erhalb des Puffers");
   EXPECT_TRUE(lists_.MemoryMap.empty());
 }
 

@@ -63,8 +63,12 @@ TEST_F(DeleteTest, RoundingNeverEatsTheNextEntry) {
   // 14 bytes at 0x2000 (last 0x200D); the next file's name starts unaligned at 0x200E.
   ImageBuilder b(0x3000);
   b.HeaderOffset(0x2800);
-  b.AddFile({.name = "x", .name_offset = 0x1F00, .data = testimg::Pattern(14, 1), .data_offset = 0x2000});
-  b.AddFile({.name = "next", .name_offset = 0x200E, .data = testimg::Pattern(8, 2), .data_offset = 0x2014});
+  b.AddFile(
+      {.name = "x", .name_offset = 0x1F00, .data = testimg::Pattern(14, 1), .data_offset = 0x2000});
+  b.AddFile({.name = "next",
+             .name_offset = 0x200E,
+             .data = testimg::Pattern(8, 2),
+             .data_offset = 0x2014});
   Load(b.Build());
   auto before = Contents();
   const ActionOutcome o = DeleteFileAt("00002000");
@@ -77,8 +81,14 @@ TEST_F(DeleteTest, RoundingNeverEatsTheNextEntry) {
 TEST_F(DeleteTest, NameFurtherAwayThanItsLengthStays) {
   ImageBuilder b(0x3000);
   b.HeaderOffset(0x2800);
-  b.AddFile({.name = "far", .name_offset = 0x1FF0, .data = testimg::Pattern(16, 1), .data_offset = 0x2000});
-  b.AddFile({.name = "next", .name_offset = 0x2010, .data = testimg::Pattern(8, 2), .data_offset = 0x2018});
+  b.AddFile({.name = "far",
+             .name_offset = 0x1FF0,
+             .data = testimg::Pattern(16, 1),
+             .data_offset = 0x2000});
+  b.AddFile({.name = "next",
+             .name_offset = 0x2010,
+             .data = testimg::Pattern(8, 2),
+             .data_offset = 0x2018});
   Load(b.Build());
   const ActionOutcome o = DeleteFileAt("00002000");
   ASSERT_TRUE(o.done());
@@ -123,8 +133,12 @@ TEST_F(DeleteTest, ZeroLengthFileLeavesTheTable) {
 TEST_F(DeleteTest, RefusesStretchesOutsideTheImage) {
   ImageBuilder b(0x3000);
   b.HeaderOffset(0x100);
-  b.AddFile({.name = "beyond", .name_offset = 0x1F00, .data = {}, .data_offset = 0x2F00,
-             .real_size = 0x200, .comp_size = 0x200});
+  b.AddFile({.name = "beyond",
+             .name_offset = 0x1F00,
+             .data = {},
+             .data_offset = 0x2F00,
+             .real_size = 0x200,
+             .comp_size = 0x200});
   Load(b.Build());
   const Bytes before(image_.Data(), image_.Data() + 0x3000);
   const ActionOutcome o = DeleteFileAt("00002F00");
@@ -138,8 +152,14 @@ TEST_F(DeleteTest, BlockDeletionKeepsTheTable) {
   ImageBuilder b(0x3000);
   b.HeaderOffset(0x2800);
   b.AddModule({.name = "nk.exe", .name_offset = 0x1E00, .e32_offset = 0x2400});
-  b.AddFile({.name = "one", .name_offset = 0x1F00, .data = testimg::Pattern(16, 1), .data_offset = 0x2000});
-  b.AddFile({.name = "two", .name_offset = 0x1F10, .data = testimg::Pattern(16, 2), .data_offset = 0x2020});
+  b.AddFile({.name = "one",
+             .name_offset = 0x1F00,
+             .data = testimg::Pattern(16, 1),
+             .data_offset = 0x2000});
+  b.AddFile({.name = "two",
+             .name_offset = 0x1F10,
+             .data = testimg::Pattern(16, 2),
+             .data_offset = 0x2020});
   Load(b.Build());
   const Bytes module_entry(image_.Data() + 0x2800 + 84, image_.Data() + 0x2800 + 84 + 32);
   auto before = Contents();

@@ -16,10 +16,14 @@ namespace testimg {
 inline ImageBuilder FourFiles() {
   ImageBuilder b(0x112C);
   b.HeaderOffset(0x1068).SecondPointer(0x80);
-  b.AddFile({.name = "a.bin", .name_offset = 0x1000, .data = Pattern(16, 0xA0), .data_offset = 0x1008});
-  b.AddFile({.name = "b.bin", .name_offset = 0x1018, .data = Pattern(16, 0xB0), .data_offset = 0x1020});
-  b.AddFile({.name = "c.bin", .name_offset = 0x1030, .data = Pattern(17, 0xC0), .data_offset = 0x1038});
-  b.AddFile({.name = "d.bin", .name_offset = 0x104C, .data = Pattern(20, 0xD0), .data_offset = 0x1054});
+  b.AddFile(
+      {.name = "a.bin", .name_offset = 0x1000, .data = Pattern(16, 0xA0), .data_offset = 0x1008});
+  b.AddFile(
+      {.name = "b.bin", .name_offset = 0x1018, .data = Pattern(16, 0xB0), .data_offset = 0x1020});
+  b.AddFile(
+      {.name = "c.bin", .name_offset = 0x1030, .data = Pattern(17, 0xC0), .data_offset = 0x1038});
+  b.AddFile(
+      {.name = "d.bin", .name_offset = 0x104C, .data = Pattern(20, 0xD0), .data_offset = 0x1054});
   return b;
 }
 

@@ -1,9 +1,9 @@
 // Tests of the export of stored and decompressed file bytes.
 #include "rom/export.h"
 
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "tests/rom/edit_fixture.h"
 
@@ -15,8 +15,8 @@ using testimg::ImageBuilder;
 using testimg::Pattern;
 
 // A stand-in decompression: every stored byte stands for two equal output bytes.
-uint32_t Doubling(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t,
-                  uint32_t, uint32_t) {
+uint32_t Doubling(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t, uint32_t,
+                  uint32_t) {
   if (uint64_t{len} * 2 > cap) return 0;
   for (uint32_t i = 0; i < len; ++i) dst[2 * i] = dst[2 * i + 1] = src[i];
   return len * 2;
@@ -28,17 +28,39 @@ class ExportTest : public testimg::EditFixture {
     ImageBuilder b(0x3000);
     b.HeaderOffset(0x2800);
     b.AddModule({.name = "nk.exe", .name_offset = 0x1E00});
-    b.AddFile({.name = "packed", .name_offset = 0x1F00, .data = Pattern(8, 1),
-               .data_offset = 0x2000, .attributes = 0x801, .real_size = 16});
-    b.AddFile({.name = "My File.txt", .name_offset = 0x1F10, .data = Pattern(12, 2),
-               .data_offset = 0x2010, .attributes = 0x841, .real_size = 6});
-    b.AddFile({.name = "twin", .name_offset = 0x1F20, .data = Pattern(4, 3), .data_offset = 0x2020});
-    b.AddFile({.name = "twin", .name_offset = 0x1F28, .data = Pattern(4, 4), .data_offset = 0x2024});
-    b.AddFile({.name = "badsize", .name_offset = 0x1F30, .data = Pattern(8, 5),
-               .data_offset = 0x2028, .attributes = 0x801, .real_size = 17});
-    b.AddFile({.name = "zero", .name_offset = 0x1F38, .data = {}, .data_offset = 0x2030,
-               .attributes = 0x801, .real_size = 0, .comp_size = 0});
-    b.AddFile({.name = "outside", .name_offset = 0x1F40, .data = {}, .data_offset = 0x2040,
+    b.AddFile({.name = "packed",
+               .name_offset = 0x1F00,
+               .data = Pattern(8, 1),
+               .data_offset = 0x2000,
+               .attributes = 0x801,
+               .real_size = 16});
+    b.AddFile({.name = "My File.txt",
+               .name_offset = 0x1F10,
+               .data = Pattern(12, 2),
+               .data_offset = 0x2010,
+               .attributes = 0x841,
+               .real_size = 6});
+    b.AddFile(
+        {.name = "twin", .name_offset = 0x1F20, .data = Pattern(4, 3), .data_offset = 0x2020});
+    b.AddFile(
+        {.name = "twin", .name_offset = 0x1F28, .data = Pattern(4, 4), .data_offset = 0x2024});
+    b.AddFile({.name = "badsize",
+               .name_offset = 0x1F30,
+               .data = Pattern(8, 5),
+               .data_offset = 0x2028,
+               .attributes = 0x801,
+               .real_size = 17});
+    b.AddFile({.name = "zero",
+               .name_offset = 0x1F38,
+               .data = {},
+               .data_offset = 0x2030,
+               .attributes = 0x801,
+               .real_size = 0,
+               .comp_size = 0});
+    b.AddFile({.name = "outside",
+               .name_offset = 0x1F40,
+               .data = {},
+               .data_offset = 0x2040,
                .comp_size = 0x7FFFFFFF});
     Load(b.Build());
     out_ = dir_.File("out.bin");
@@ -108,7 +130,8 @@ TEST_F(ExportTest, MapLineExportsTheEntryAtItsOffsetEvenWithATwinName) {
 
 TEST_F(ExportTest, LogLineExportsTheEntryOfItsPosition) {
   // A blank and extra attribute bits in the name's line, and the second of two twins.
-  ExportSelection sel = SelectExportEntry(image_, lists_, false, LogIndex("F[C-R-+040]  My File"), -1);
+  ExportSelection sel =
+      SelectExportEntry(image_, lists_, false, LogIndex("F[C-R-+040]  My File"), -1);
   ASSERT_TRUE(sel.target);
   EXPECT_EQ(sel.target->name, "My File.txt");
   EXPECT_EQ(sel.target->dialog_title, "save Item \"My File.txt\" to File");

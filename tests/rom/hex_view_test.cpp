@@ -1,9 +1,9 @@
 // Tests of the hex view's rows, click positions and value texts.
 #include "rom/hex_view.h"
 
-#include <vector>
-
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace rom {
 namespace {

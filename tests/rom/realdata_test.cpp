@@ -1,8 +1,8 @@
 // Tests on real bootloader images built by the platform's own image builder.
 // They skip when the folder of real images is absent.
-#include <filesystem>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "rom/analysis.h"
 #include "rom/rom_image.h"
@@ -23,8 +23,7 @@ struct Expected {
 
 TEST(RealImages, LogAndMapOfTheBootloaders) {
   const Expected cases[] = {
-      {"6410_EBOOT.nb0",
-       "; ECEC found @ 00000040 Header (abs) @ 8008D810, (in Img) @ 0005D810"},
+      {"6410_EBOOT.nb0", "; ECEC found @ 00000040 Header (abs) @ 8008D810, (in Img) @ 0005D810"},
       {"6410_IROM_EBOOT_SDFUSER.nb0",
        "; ECEC found @ 00000040 Header (abs) @ 80090F4C, (in Img) @ 00060F4C"},
   };
@@ -56,8 +55,7 @@ TEST(RealImages, SteploaderHasNoSignature) {
   RomLists lists;
   ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok);
   AnalyseImage(image, lists);
-  EXPECT_EQ(lists.AnalysisLog,
-            (LineList{"; File: " + path, "; Size   = 00002000 (8192)"}));
+  EXPECT_EQ(lists.AnalysisLog, (LineList{"; File: " + path, "; Size   = 00002000 (8192)"}));
   EXPECT_TRUE(lists.MemoryMap.empty());
 }
 

@@ -1,9 +1,9 @@
 // Tests of Tarnwick's console front end: in-process runs and runs of the program itself.
 #include "ui/console/console_frontend.h"
 
-#include <sstream>
-
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "rom/analysis.h"
 #include "tests/image_builder/demo_image.h"
@@ -86,7 +86,9 @@ TEST(TarnwickProgram, RunsFromTheCommandLine) {
   const testimg::Bytes bytes = testimg::ReadFile(out);
   const std::string text(bytes.begin(), bytes.end());
   EXPECT_EQ(text.rfind("; File: " + path + "\r\n", 0), 0u);
-  EXPECT_NE(text.find("Gr\xFC\xDF" "e.txt"), std::string::npos);  // bytes unchanged
+  EXPECT_NE(text.find("Gr\xFC\xDF"
+                      "e.txt"),
+            std::string::npos);  // bytes unchanged
 
   const std::string bad = std::string(TARNWICK_BINARY) + " --image " + path + " --nope 2>/dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(bad.c_str())), 2);
@@ -113,9 +115,9 @@ TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
   testimg::WriteFile(added, testimg::BytesOf("hello"));
   const std::string saved = dir_.File("saved.nb0");
   const std::string exported = dir_.File("c.out");
-  const RunResult r = RunConsole({"--image", image_, "--delete", "00001020", "--add", added,
-                                  "--export-raw", "00001020", exported, "--edit", "00001020",
-                                  "$841", "99", "--save", saved});
+  const RunResult r =
+      RunConsole({"--image", image_, "--delete", "00001020", "--add", added, "--export-raw",
+                  "00001020", exported, "--edit", "00001020", "$841", "99", "--save", saved});
   ASSERT_EQ(r.status, 0) << r.err;
   // The freed table place stays in the image, so the addition warns before it goes on over
   // the fill there.
@@ -159,7 +161,8 @@ TEST_F(ConsoleOperations, RefusedOperationStopsTheRun) {
 TEST_F(ConsoleOperations, FileWithAFixedBlockBehindCannotBeDeleted) {
   testimg::ImageBuilder b(0x3000);
   b.HeaderOffset(0x2800);
-  b.AddFile({.name = "f", .name_offset = 0x1F00, .data = testimg::Pattern(8, 1), .data_offset = 0x2000});
+  b.AddFile(
+      {.name = "f", .name_offset = 0x1F00, .data = testimg::Pattern(8, 1), .data_offset = 0x2000});
   testimg::WriteFile(image_, b.Build());
   RunResult r = RunConsole({"--image", image_, "--delete", "00002000"});
   EXPECT_EQ(r.status, 1);

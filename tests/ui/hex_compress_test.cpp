@@ -1,14 +1,13 @@
 // Headless tests of the hex view and the batch compress window as the main window opens them.
+#include <gtest/gtest.h>
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
@@ -52,20 +51,23 @@ class WindowsTest : public ::testing::Test {
 
 TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
   testimg::ImageBuilder b(0x2000);
-  b.AddFile({.name = "f", .name_offset = 0x1800, .data = {0x80, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6,
-                                                           7, 8, 9, 10, 11, 12},
+  b.AddFile({.name = "f",
+             .name_offset = 0x1800,
+             .data = {0x80, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12},
              .data_offset = 0x1900});
   Load(b.Build());
   // With no line selected the first line is taken: the leading gap from 0.
   form_->findChild<QPushButton*>("HexButton")->click();
   ui::THexPanel* first = form_->HexPanel();
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(first->windowTitle(), QString::fromUtf8("Hex View von 00000000 bis 00000FFF Länge: 4096"));
+  EXPECT_EQ(first->windowTitle(),
+            QString::fromUtf8("Hex View von 00000000 bis 00000FFF Länge: 4096"));
 
   const auto& map = form_->lists().MemoryMap;
-  const int file_row = static_cast<int>(std::find_if(map.begin(), map.end(), [](const std::string& l) {
-                                          return l.rfind("00001900", 0) == 0;
-                                        }) - map.begin());
+  const int file_row = static_cast<int>(
+      std::find_if(map.begin(), map.end(),
+                   [](const std::string& l) { return l.rfind("00001900", 0) == 0; }) -
+      map.begin());
   ClickMapRow(file_row);
   form_->findChild<QPushButton*>("HexButton")->click();
   ui::THexPanel* panel = form_->HexPanel();

@@ -2,6 +2,8 @@
 // action end to end through the window's controls, with scripted dialogs.
 #include "ui/main_form.h"
 
+#include <gtest/gtest.h>
+
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -9,8 +11,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <gtest/gtest.h>
 
 #include "compress/lz_codec.h"
 #include "rom/rom_header.h"
@@ -29,9 +29,9 @@ using testimg::Bytes;
 Bytes DemoBytes() {
   return testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
     Bytes out(codec::MaxCompressedSize(in.size()));
-    const uint32_t n = codec::Compress(codec::Format::kVersion3, in.data(),
-                                       static_cast<uint32_t>(in.size()), out.data(),
-                                       static_cast<uint32_t>(out.size()));
+    const uint32_t n =
+        codec::Compress(codec::Format::kVersion3, in.data(), static_cast<uint32_t>(in.size()),
+                        out.data(), static_cast<uint32_t>(out.size()));
     out.resize(n);
     return out;
   });
@@ -200,7 +200,8 @@ TEST_F(MainFormTest, ExportsDecompressedAndRaw) {
   EXPECT_EQ(form_->StatusText(1), "");
   const Bytes text = testimg::ReadFile(out.toStdString());
   EXPECT_EQ(text.size(), 1830u);
-  EXPECT_EQ(std::string(text.begin(), text.begin() + 40), "This image was made by the demo builder.");
+  EXPECT_EQ(std::string(text.begin(), text.begin() + 40),
+            "This image was made by the demo builder.");
 
   Get<QCheckBox>("RawCheckBox")->click();
   dialogs_.files.push_back(out);
@@ -222,12 +223,14 @@ TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   Button("Ja_Loeschen_Button")->click();
   EXPECT_TRUE(Get<QGroupBox>("DeleteGroupBox")->isHidden());
   // 0x247D .. 0x2493 rounds from its last byte: AlignUp4(0x2493) - 0x247D = 0x17.
-  EXPECT_EQ(form_->StatusText(2), QString::fromUtf8("Delta= 17 geänderte Direntries= 13 Base= 88000000"));
+  EXPECT_EQ(form_->StatusText(2),
+            QString::fromUtf8("Delta= 17 geänderte Direntries= 13 Base= 88000000"));
   EXPECT_EQ(form_->image().ImageLength, length - 0x17);
 
   ClickMapRow(MapRow({"F[", "tz.dat"}));
   Button("DeleteButton")->click();
-  EXPECT_EQ(form_->StatusText(2), QString::fromUtf8("Delta= D7 geänderte Direntries= 2 Base= 88000000"));
+  EXPECT_EQ(form_->StatusText(2),
+            QString::fromUtf8("Delta= D7 geänderte Direntries= 2 Base= 88000000"));
   EXPECT_EQ(MapRow({"tz.dat"}), -1);
   // Nothing is selected after a deletion; the button then does nothing.
   EXPECT_FALSE(Get<QListView>("FileListBox")->selectionModel()->hasSelection());
@@ -300,9 +303,12 @@ TEST_F(MainFormTest, AttributeBoxClosesWhenTheImageChanges) {
 Bytes FixedBlockImage() {
   testimg::ImageBuilder b(0x2900);
   b.HeaderOffset(0x2800);
-  b.AddFile({.name = "x", .name_offset = 0x1F00, .data = testimg::Pattern(10, 1), .data_offset = 0x2000});
-  b.AddFile({.name = "y", .name_offset = 0x1F04, .data = testimg::Pattern(16, 2), .data_offset = 0x200C});
-  b.AddFile({.name = "z", .name_offset = 0x1F08, .data = testimg::Pattern(4, 3), .data_offset = 0x2030});
+  b.AddFile(
+      {.name = "x", .name_offset = 0x1F00, .data = testimg::Pattern(10, 1), .data_offset = 0x2000});
+  b.AddFile(
+      {.name = "y", .name_offset = 0x1F04, .data = testimg::Pattern(16, 2), .data_offset = 0x200C});
+  b.AddFile(
+      {.name = "z", .name_offset = 0x1F08, .data = testimg::Pattern(4, 3), .data_offset = 0x2030});
   return b.Build();
 }
 

@@ -1,9 +1,8 @@
 // GoogleTest main for widget tests: a QApplication on the offscreen platform.
-#include <QApplication>
-
-#include <cstdlib>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
 
 int main(int argc, char** argv) {
   // No display is needed: the windows are drawn offscreen unless a platform is chosen.

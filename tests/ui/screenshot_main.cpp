@@ -6,7 +6,6 @@
 #include <QListView>
 #include <QScreen>
 #include <QTimer>
-
 #include <cstdio>
 
 #include "tests/ui/scripted_dialogs.h"
@@ -37,7 +36,8 @@ int main(int argc, char** argv) {
   }
   int status = 1;
   QTimer::singleShot(1500, [&] {
-    const QPixmap shot = form.screen()->grabWindow(0, form.x(), form.y(), form.width(), form.height());
+    const QPixmap shot =
+        form.screen()->grabWindow(0, form.x(), form.y(), form.width(), form.height());
     status = shot.save(QString::fromLocal8Bit(argv[2])) ? 0 : 1;
     QApplication::quit();
   });

@@ -1,10 +1,10 @@
 // Tests of the Zumpel console compressor: texts, exit status and round trips through files.
 #include "tools/zumpel/zumpel.h"
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
@@ -45,7 +45,8 @@ class ZumpelTest : public ::testing::Test {
 };
 
 TEST_F(ZumpelTest, RoundTripsThroughEachPairOfSwitches) {
-  const std::pair<const char*, const char*> pairs[] = {{"/C3", "/D3"}, {"/C3", "/R"}, {"/C4", "/D4"}};
+  const std::pair<const char*, const char*> pairs[] = {
+      {"/C3", "/D3"}, {"/C3", "/R"}, {"/C4", "/D4"}};
   for (const auto& [pack, unpack] : pairs) {
     const std::string packed = dir_.File("packed"), unpacked = dir_.File("unpacked");
     ASSERT_EQ(Zumpel({pack, in_, packed}), 0) << out_.str();
@@ -87,12 +88,13 @@ TEST_F(ZumpelTest, FailuresEndWithStatusOneAndLeaveNoOutput) {
 
 TEST_F(ZumpelTest, ProgramRunsFromTheCommandLine) {
   const std::string packed = dir_.File("p");
-  const std::string command = std::string(ZUMPEL_BINARY) + " /C3 " + in_ + " " + packed + " > " +
-                              dir_.File("log");
+  const std::string command =
+      std::string(ZUMPEL_BINARY) + " /C3 " + in_ + " " + packed + " > " + dir_.File("log");
   ASSERT_EQ(std::system(command.c_str()), 0);
   const testimg::Bytes log = testimg::ReadFile(dir_.File("log"));
   EXPECT_NE(std::string(log.begin(), log.end()).find("OK, Len 30000 --> "), std::string::npos);
-  const std::string bad = std::string(ZUMPEL_BINARY) + " /D4 " + in_ + " " + packed + " > /dev/null";
+  const std::string bad =
+      std::string(ZUMPEL_BINARY) + " /D4 " + in_ + " " + packed + " > /dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(bad.c_str())), 1);
 }
 

@@ -24,8 +24,7 @@ class Regedit4Writer : public RecordSink {
   // "REGEDIT4" and one empty line.
   void WriteHeader();
   void WriteKeyLine(uint16_t root, const std::string& path) override;
-  void WriteValueLine(uint16_t value_type, uint16_t data_length,
-                      const std::string& name) override;
+  void WriteValueLine(uint16_t value_type, uint16_t data_length, const std::string& name) override;
 
   // `count` bytes from the cursor as hexadecimal pairs with line continuations: at most 20
   // bytes on the first line, 25 on each further line.

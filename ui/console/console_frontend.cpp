@@ -51,10 +51,10 @@ struct OpSyntax {
   size_t values;
 };
 constexpr OpSyntax kOps[] = {
-    {"--log", OpKind::kLog, false, 0},          {"--map", OpKind::kMap, false, 0},
-    {"--export", OpKind::kExport, true, 1},     {"--export-raw", OpKind::kExportRaw, true, 1},
-    {"--delete", OpKind::kDelete, true, 0},     {"--add", OpKind::kAdd, false, 1},
-    {"--replace", OpKind::kReplace, true, 1},   {"--edit", OpKind::kEdit, true, 2},
+    {"--log", OpKind::kLog, false, 0},        {"--map", OpKind::kMap, false, 0},
+    {"--export", OpKind::kExport, true, 1},   {"--export-raw", OpKind::kExportRaw, true, 1},
+    {"--delete", OpKind::kDelete, true, 0},   {"--add", OpKind::kAdd, false, 1},
+    {"--replace", OpKind::kReplace, true, 1}, {"--edit", OpKind::kEdit, true, 2},
     {"--save", OpKind::kSave, false, 1},
 };
 
@@ -169,9 +169,9 @@ class Session {
       case OpKind::kDelete:
         return Delete(op);
       case OpKind::kAdd:
-        return Report(rom::AddFile(image_, lists_,
-                                   {op.values[0], rom::EntryNameFromPath(op.values[0]),
-                                    FileCreationTime(op.values[0])}));
+        return Report(rom::AddFile(
+            image_, lists_,
+            {op.values[0], rom::EntryNameFromPath(op.values[0]), FileCreationTime(op.values[0])}));
       case OpKind::kReplace:
         return Replace(op);
       case OpKind::kEdit:
@@ -212,8 +212,8 @@ class Session {
     if (o.status2 && !o.status2->empty()) err_ << rom::Cp1252ToUtf8(*o.status2) << "\n";
     if (o.message) err_ << rom::Cp1252ToUtf8(o.message->text) << "\n";
     if (o.done()) return true;
-    const bool said = (o.message && o.message->text == o.reason) ||
-                      (o.status2 && *o.status2 == o.reason);
+    const bool said =
+        (o.message && o.message->text == o.reason) || (o.status2 && *o.status2 == o.reason);
     return said ? false : Fail(o.reason.empty() ? "nothing done" : o.reason);
   }
 
@@ -283,12 +283,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   std::error_code ec;
   std::filesystem::path path(options->image);
-  const std::filesystem::path absolute = path.is_absolute() ? path : std::filesystem::absolute(path, ec);
+  const std::filesystem::path absolute =
+      path.is_absolute() ? path : std::filesystem::absolute(path, ec);
   rom::RomImage image;
   rom::RomLists lists;
-  const rom::LoadResult load =
-      rom::LoadImage(image, ec ? options->image : absolute.string(), options->flash,
-                     options->preset);
+  const rom::LoadResult load = rom::LoadImage(image, ec ? options->image : absolute.string(),
+                                              options->flash, options->preset);
   if (!load.ok) {
     err << "Tarnwick: " << rom::Cp1252ToUtf8(load.error) << "\n";
     return 1;

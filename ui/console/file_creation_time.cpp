@@ -16,8 +16,7 @@ std::optional<uint64_t> FileCreationTime(const std::string& path) {
   HANDLE h = FindFirstFileA(path.c_str(), &data);
   if (h == INVALID_HANDLE_VALUE) return std::nullopt;
   FindClose(h);
-  return (uint64_t{data.ftCreationTime.dwHighDateTime} << 32) |
-         data.ftCreationTime.dwLowDateTime;
+  return (uint64_t{data.ftCreationTime.dwHighDateTime} << 32) | data.ftCreationTime.dwLowDateTime;
 #elif defined(__linux__) && defined(STATX_BTIME)
   struct statx stx {};
   if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME, &stx) != 0) return std::nullopt;
