@@ -70,6 +70,16 @@ void WriteHeaderFields(const RecordView& hdr, LineList& log) {
   }
 }
 
+// The line that ends a table the log does not list whole: the rest lies outside the buffer,
+// or the table has more entries than the tools list.
+std::string RestOfTable(const char* what, uint32_t listed) {
+  std::string line = std::string("; ") + what + " ab Nr. " + std::to_string(listed);
+  if (listed == kMaxTableEntries) {
+    return line + " nicht gelistet (mehr als " + std::to_string(kMaxTableEntries) + ")";
+  }
+  return line + " liegen" + kOutsideBuffer;
+}
+
 // Detail line: a label and an 8-digit offset.
 std::string Detail(const char* label, uint32_t value) {
   std::string line(label);
@@ -112,10 +122,7 @@ void WriteModules(RomImage& image, uint32_t nummods, LineList& log) {
     log.push_back(Detail("  O32  : ", OffsetOf(image, m.Get(tocentry::ulO32Offset))));
     log.push_back(Detail("  Load : ", m.Get(tocentry::ulLoadOffset)));
   }
-  if (image.ModuleCount < nummods) {
-    log.push_back("; Module ab Nr. " + std::to_string(image.ModuleCount) + " liegen" +
-                  kOutsideBuffer);
-  }
+  if (image.ModuleCount < nummods) log.push_back(RestOfTable("Module", image.ModuleCount));
 }
 
 void WriteFiles(RomImage& image, uint32_t numfiles, LineList& log) {
@@ -138,10 +145,7 @@ void WriteFiles(RomImage& image, uint32_t numfiles, LineList& log) {
     log.push_back(Detail(" bis    ", OffsetOf(image, load + comp)));
     log.push_back(Detail(" name-> ", OffsetOf(image, f.Get(filesentry::lpszFileName))));
   }
-  if (image.FileCount < numfiles) {
-    log.push_back("; Dateien ab Nr. " + std::to_string(image.FileCount) + " liegen" +
-                  kOutsideBuffer);
-  }
+  if (image.FileCount < numfiles) log.push_back(RestOfTable("Dateien", image.FileCount));
 }
 
 }  // namespace

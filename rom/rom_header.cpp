@@ -1,6 +1,8 @@
 // Signature search, header location and the table views.
 #include "rom/rom_header.h"
 
+#include <algorithm>
+
 namespace rom {
 
 std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
@@ -58,10 +60,10 @@ std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
   const uint64_t size = static_cast<uint64_t>(image.BufferSize);
   const uint64_t module_table = uint64_t{loc.header_offset} + romhdr::kSize;
   const uint64_t module_fit = module_table <= size ? (size - module_table) / tocentry::kSize : 0;
-  const uint64_t modules = loc.nummods < module_fit ? loc.nummods : module_fit;
+  const uint64_t modules = std::min<uint64_t>({loc.nummods, module_fit, kMaxTableEntries});
   const uint64_t file_table = module_table + uint64_t{tocentry::kSize} * loc.nummods;
   const uint64_t file_fit = file_table <= size ? (size - file_table) / filesentry::kSize : 0;
-  const uint64_t files = loc.numfiles < file_fit ? loc.numfiles : file_fit;
+  const uint64_t files = std::min<uint64_t>({loc.numfiles, file_fit, kMaxTableEntries});
 
   image.ModuleTable = static_cast<uint32_t>(module_table);
   image.ModuleCount = static_cast<uint32_t>(modules);

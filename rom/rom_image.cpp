@@ -1,6 +1,7 @@
 // RomImage buffer handling, checked access and the load sequence.
 #include "rom/rom_image.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -50,7 +51,7 @@ uint32_t RomImage::RomStringLength(uint32_t address) const {
   const uint32_t offset = address - RomBase;
   if (!Fits(offset, 1)) return 0;
   const uint8_t* start = data_.get() + offset;
-  const size_t avail = static_cast<size_t>(BufferSize) - offset;
+  const size_t avail = std::min<size_t>(static_cast<size_t>(BufferSize) - offset, kMaxNameLength);
   const void* zero = std::memchr(start, 0, avail);
   return static_cast<uint32_t>(zero ? static_cast<const uint8_t*>(zero) - start : avail);
 }

@@ -16,6 +16,10 @@ namespace rom {
 
 inline constexpr int32_t k32MiB = 0x2000000;
 inline constexpr int32_t k64MiB = 0x4000000;
+// Longest name the tools read: a name without its 0 byte within this many bytes ends there.
+// Windows CE names are far shorter; the cap keeps a hostile table whose names all run through
+// megabytes of fill from costing time and memory per entry.
+inline constexpr uint32_t kMaxNameLength = 1024;
 // Largest buffer a load makes: a file larger than this is refused rather than allocated.
 inline constexpr int64_t kMaxBufferSize = int64_t{1} << 30;
 
@@ -81,7 +85,8 @@ class RomImage {
   [[nodiscard]] std::optional<uint32_t> ReadDword(int32_t step);
 
   // The 0-terminated name at an image address (offset = address - RomBase), without its
-  // 0 byte. Stops at the buffer's end; an address outside the buffer gives the empty text.
+  // 0 byte. Stops at the buffer's end and after kMaxNameLength bytes; an address outside the
+  // buffer gives the empty text.
   [[nodiscard]] std::string ReadRomString(uint32_t address) const;
 
   // Number of name bytes ReadRomString would return, without building the text.

@@ -17,6 +17,10 @@ inline constexpr uint32_t kSigHeaderOffset = 8;        // 32: offset of the ROM 
 inline constexpr uint32_t kSignatureBlockSize = 12;
 // The second copy of the header address is searched up to the dword starting here.
 inline constexpr uint32_t kSecondPointerLimit = 0x10000;
+// Most entries of one table that the tools list and act on. Real images hold a few hundred
+// modules and a few thousand files; a hostile count of millions would cost minutes and
+// gigabytes of lines.
+inline constexpr uint32_t kMaxTableEntries = 65536;
 
 // ROMHDR, 84 bytes.
 namespace romhdr {

@@ -272,3 +272,29 @@ TEST(FixedBlockFollows, LooksFromTheIndexToTheEnd) {
 
 }  // namespace
 }  // namespace rom
+
+namespace rom {
+namespace {
+
+TEST_F(AnalysisTest, HostileCountsAndEndlessNamesStayBounded) {
+  // Signature and header pointers, and then only 0xFF: every count is 0xFFFFFFFF and every
+  // name runs through the fill without a 0 byte.
+  Bytes bytes(k32MiB, 0xFF);
+  const Bytes sig = testimg::BytesOf("ECEC");
+  std::copy(sig.begin(), sig.end(), bytes.begin() + 0x40);
+  testimg::StoreDword(bytes, 0x44, 0xFFFF1000);  // RomBase 0xFFFF0000: names at 0x0000FFFF
+  testimg::StoreDword(bytes, 0x48, 0x1000);
+  Load(bytes);
+  EXPECT_EQ(image_.ModuleCount, kMaxTableEntries);
+  EXPECT_EQ(image_.FileCount, 0u);
+  const LineList& log = lists_.AnalysisLog;
+  EXPECT_EQ(log[log.size() - 3], "; Module ab Nr. 65536 nicht gelistet (mehr als 65536)");
+  EXPECT_EQ(log.back(), "; Dateien ab Nr. 0 liegen au\xDF" "erhalb des Puffers");
+  const std::string& first = log[29];
+  EXPECT_EQ(first.substr(0, 18), "M[CHRS+FFFFF7F8]  ");
+  EXPECT_NE(first.find(std::string(kMaxNameLength, '\xFF') + "("), std::string::npos);
+  EXPECT_EQ(first.find(std::string(kMaxNameLength + 1, '\xFF')), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rom
