@@ -86,15 +86,18 @@ TEST_F(ZumpelTest, FailuresEndWithStatusOneAndLeaveNoOutput) {
   EXPECT_NE(out_.str().find("Error: "), std::string::npos);
 }
 
-TEST_F(ZumpelTest, ProgramRunsFromTheCommandLine) {
-  const std::string packed = dir_.File("p");
-  const std::string command =
-      std::string(ZUMPEL_BINARY) + " /C3 " + in_ + " " + packed + " > " + dir_.File("log");
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  const testimg::Bytes log = testimg::ReadFile(dir_.File("log"));
-  EXPECT_NE(std::string(log.begin(), log.end()).find("OK, Len 30000 --> "), std::string::npos);
-  const std::string bad =
-      std::string(ZUMPEL_BINARY) + " /D4 " + in_ + " " + packed + " > /dev/null";
+TEST_F(ZumpelTest, ProgramRoundTripsFromTheCommandLine) {
+  const std::string zumpel = ZUMPEL_BINARY;
+  const std::pair<const char*, const char*> pairs[] = {{"/C3", "/D3"}, {"/C3", "/R"}, {"/C4", "/D4"}};
+  for (const auto& [pack, unpack] : pairs) {
+    const std::string packed = dir_.File("p"), unpacked = dir_.File("u"), log = dir_.File("log");
+    ASSERT_EQ(std::system((zumpel + " " + pack + " " + in_ + " " + packed + " > " + log).c_str()), 0);
+    ASSERT_EQ(std::system((zumpel + " " + unpack + " " + packed + " " + unpacked + " > " + log).c_str()), 0);
+    EXPECT_EQ(testimg::ReadFile(unpacked), content_) << pack << " " << unpack;
+    const testimg::Bytes text = testimg::ReadFile(log);
+    EXPECT_NE(std::string(text.begin(), text.end()).find(" --> 30000\n"), std::string::npos);
+  }
+  const std::string bad = zumpel + " /D4 " + in_ + " " + dir_.File("x") + " > /dev/null";
   EXPECT_EQ(WEXITSTATUS(std::system(bad.c_str())), 1);
 }
 
