@@ -4,8 +4,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -28,21 +26,10 @@ namespace ui {
 
 namespace {
 
-QFont ListFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(13);
-  if (!QFontInfo(font).fixedPitch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(13);
-  }
-  return font;
-}
-
 QListWidget* MakeList(QWidget* parent, const char* name) {
   auto* list = new QListWidget(parent);
   list->setObjectName(name);
-  list->setFont(ListFont());
+  list->setFont(FixedPitchFont(13));
   list->setUniformItemSizes(true);
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   return list;

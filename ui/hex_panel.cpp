@@ -2,8 +2,6 @@
 #include "ui/hex_panel.h"
 
 #include <QButtonGroup>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -37,17 +35,6 @@ QColor ColorOf(rom::HexColor c) {
   return QColor(0, 0, 0);
 }
 
-QFont HexFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(11);
-  if (!QFontInfo(font).fixedPitch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(11);
-  }
-  return font;
-}
-
 QButtonGroup* RadioGroup(QWidget* parent, QHBoxLayout* row, const char* name, const char* caption,
                          std::initializer_list<const char*> items, int columns) {
   auto* box = new QGroupBox(caption, parent);
@@ -79,7 +66,7 @@ HexBox::HexBox(THexPanel* panel) : QAbstractScrollArea(panel), panel_(panel) {
 }
 
 void HexBox::UpdateFont() {
-  setFont(HexFont());
+  setFont(FixedPitchFont(11));
   char_width_ = std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('8')));
   UpdateScrollBars();
 }
@@ -186,7 +173,7 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
     status_[i] = new QLabel(status);
     status_[i]->setFrameShape(QFrame::Panel);
     status_[i]->setFrameShadow(QFrame::Sunken);
-    status_[i]->setFont(HexFont());
+    status_[i]->setFont(FixedPitchFont(11));
   }
   status_[0]->setFixedWidth(300);
   status_row->addWidget(status_[0]);

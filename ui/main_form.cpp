@@ -6,8 +6,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFontDatabase>
-#include <QFontInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -50,24 +48,11 @@ class FixedRowDelegate final : public QStyledItemDelegate {
   }
 };
 
-// Courier New (Liberation Mono on Debian, with the same metrics); the system's fixed-pitch
-// font where neither is there.
-QFont ListFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::Monospace);
-  font.setPixelSize(12);
-  if (!QFontInfo(font).fixedPitch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(12);
-  }
-  return font;
-}
-
 QListView* MakeList(QWidget* parent, const char* name, LineListModel* model) {
   auto* view = new QListView(parent);
   view->setObjectName(name);
   view->setModel(model);
-  view->setFont(ListFont());
+  view->setFont(FixedPitchFont(12));
   view->setUniformItemSizes(true);
   view->setItemDelegate(new FixedRowDelegate(view));
   view->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -2,6 +2,8 @@
 #include "ui/qt_text.h"
 
 #include <QFile>
+#include <QFontDatabase>
+#include <QFontInfo>
 
 #include "rom/cp1252.h"
 
@@ -21,6 +23,17 @@ std::string PathToNative(const QString& path) { return QFile::encodeName(path).t
 
 QString PathFromNative(const std::string& path) {
   return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QFont FixedPitchFont(int pixel_size) {
+  QFont font("Courier New");
+  font.setStyleHint(QFont::Monospace);
+  font.setPixelSize(pixel_size);
+  if (!QFontInfo(font).fixedPitch()) {
+    font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(pixel_size);
+  }
+  return font;
 }
 
 }  // namespace ui

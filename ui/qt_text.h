@@ -2,6 +2,7 @@
 #ifndef TARNWICK_UI_QT_TEXT_H_
 #define TARNWICK_UI_QT_TEXT_H_
 
+#include <QFont>
 #include <QString>
 #include <string>
 #include <string_view>
@@ -15,6 +16,10 @@ namespace ui {
 [[nodiscard]] std::string PathToNative(const QString& path);
 // A path of the file system as text.
 [[nodiscard]] QString PathFromNative(const std::string& path);
+
+// Courier New at `pixel_size` (Liberation Mono on Debian, which has its metrics), or the
+// system's fixed-pitch font where neither is installed: the lists' padded columns need one.
+[[nodiscard]] QFont FixedPitchFont(int pixel_size);
 
 }  // namespace ui
 
