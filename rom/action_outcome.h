@@ -18,7 +18,7 @@ enum class ActionStatus {
   kFileError,  // a file could not be read or written; `message` carries the system's text
 };
 
-struct MessageBox {
+struct BoxMessage {
   std::string text;
   std::string caption;
 };
@@ -28,7 +28,7 @@ struct ActionOutcome {
   std::optional<std::string> status1;  // new text of status panel 1 ("" clears it)
   std::optional<std::string> status2;  // new text of status panel 2
   bool beep = false;
-  std::optional<MessageBox> message;  // a modal box with an OK button
+  std::optional<BoxMessage> message;  // a modal box with an OK button
   bool lists_rebuilt = false;         // both lists were rewritten by a new analysis
   int64_t select_index = -1;          // selection of the memory map after the rebuild
   std::string reason;                 // why nothing was done, for scripts
@@ -47,14 +47,14 @@ struct ActionOutcome {
   o.status = ActionStatus::kRefused;
   o.beep = true;
   o.reason = text;
-  o.message = MessageBox{std::move(text), std::move(caption)};
+  o.message = BoxMessage{std::move(text), std::move(caption)};
   return o;
 }
 [[nodiscard]] inline ActionOutcome FileError(std::string text) {
   ActionOutcome o;
   o.status = ActionStatus::kFileError;
   o.reason = text;
-  o.message = MessageBox{std::move(text), "Tarnwick"};
+  o.message = BoxMessage{std::move(text), "Tarnwick"};
   return o;
 }
 

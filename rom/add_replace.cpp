@@ -148,7 +148,7 @@ ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& p
           kNoRoom);
     if (plan.room > new_area) {
       o.beep = true;
-      o.message = MessageBox{
+      o.message = BoxMessage{
           "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
           "\xFC"
           "brig.",

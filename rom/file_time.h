@@ -26,7 +26,7 @@ struct CalendarTime {
 // Appends FormatFileTime's text to `out`.
 void AppendFileTime(std::string& out, uint32_t low, uint32_t high);
 
-// FILETIME of a calendar time in UTC (the inverse, used for file creation times and tests).
+// FILETIME of a calendar time in UTC: the inverse conversion.
 [[nodiscard]] uint64_t CalendarToFileTime(const CalendarTime& t);
 
 }  // namespace rom
