@@ -79,6 +79,8 @@ void HexBox::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
 }
 
+void HexBox::scrollContentsBy(int, int) { viewport()->update(); }
+
 void HexBox::SetRowCount(int32_t rows) {
   rows_ = rows;
   UpdateScrollBars();

@@ -37,6 +37,8 @@ class HexBox final : public QAbstractScrollArea {
   void mousePressEvent(QMouseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
+  // The vertical scroll bar counts rows, not pixels: every scroll redraws the visible rows.
+  void scrollContentsBy(int dx, int dy) override;
 
  private:
   void UpdateScrollBars();

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QTest>
 #include <filesystem>
 
@@ -94,6 +95,24 @@ TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
   Deleted();
   EXPECT_TRUE(a.isNull());
   EXPECT_TRUE(c.isNull());
+}
+
+TEST_F(WindowsTest, HexViewOfAWholeBufferOpensAtOnceAndScrollsToItsEnd) {
+  std::vector<uint8_t> buffer(64u << 20, 0x5A);
+  buffer.back() = 0x42;
+  ui::THexPanel panel(buffer.data(), static_cast<int32_t>(buffer.size()), nullptr);
+  panel.resize(680, 515);
+  panel.SetRange(0, static_cast<int32_t>(buffer.size()) - 1);
+  EXPECT_EQ(panel.hexBox()->RowCount(), (64 << 20) / 16 - 1 + 32);
+  // Scrolled so that the buffer's last row is the first visible one.
+  const int32_t last_row = (64 << 20) / 16 - 1;
+  panel.hexBox()->verticalScrollBar()->setValue(last_row);
+  ASSERT_EQ(panel.hexBox()->FirstVisibleRow(), last_row);
+  EXPECT_FALSE(panel.grab().isNull());  // draws the last row, blank rows behind the buffer
+  // A click on the last byte reads nothing past the end.
+  panel.HexBoxMouseDown(panel.hexBox()->CharWidth() * (20 + 3 * 15 + 2), 2);
+  EXPECT_EQ(panel.state().click_row, last_row);
+  EXPECT_EQ(panel.PanelText(0), "Base=00000000, Off 03FFFFFF --");
 }
 
 TEST_F(WindowsTest, BatchWindowMarksAndRuns) {
