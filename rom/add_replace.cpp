@@ -16,6 +16,15 @@ namespace {
 
 constexpr const char* kNoRoom = "Das geht nicht";
 
+// Both sizes of every file entry whose stored bytes begin at `start`.
+void SetSizesOfFilesAt(RomImage& image, uint32_t start, uint32_t size) {
+  for (uint32_t i = 0; i < image.FileCount; ++i) {
+    if (static_cast<uint32_t>(FileDataOffset(image, i)) != start) continue;
+    FileEntry(image, i)->Set(filesentry::nCompFileSize, size);
+    FileEntry(image, i)->Set(filesentry::nRealFileSize, size);
+  }
+}
+
 ActionOutcome NoHeader() { return Refused("Kein ROM Header im Image", kNoRoom); }
 
 }  // namespace
@@ -157,12 +166,7 @@ ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& p
       std::memset(image.Data() + s, fill, room);
     }
     if (size != 0) std::memcpy(image.Data() + s, file.bytes.data(), size);
-    for (uint32_t i = 0; i < image.FileCount; ++i) {
-      if (static_cast<uint32_t>(FileDataOffset(image, i)) == plan.start) {
-        FileEntry(image, i)->Set(filesentry::nCompFileSize, size);
-        FileEntry(image, i)->Set(filesentry::nRealFileSize, size);
-      }
-    }
+    SetSizesOfFilesAt(image, plan.start, size);
   } else {
     const int64_t shift = new_area - plan.room;
     const int64_t new_length = image.ImageLength + shift;
@@ -180,12 +184,7 @@ ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& p
           kNoRoom);
     }
     const auto shift32 = static_cast<int32_t>(shift);
-    for (uint32_t i = 0; i < image.FileCount; ++i) {
-      if (static_cast<uint32_t>(FileDataOffset(image, i)) == plan.start) {
-        FileEntry(image, i)->Set(filesentry::nCompFileSize, size);
-        FileEntry(image, i)->Set(filesentry::nRealFileSize, size);
-      }
-    }
+    SetSizesOfFilesAt(image, plan.start, size);
     RelocateFileEntries(image, plan.start, shift32);
     MoveHeaderPointers(image, plan.start, shift32);
     if (shift < 0) {

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <memory>
 
 #include "rom/cp1252.h"
 
@@ -13,44 +12,49 @@ namespace rom {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 std::string Reason(const std::string& path, int err) {
   return path + ": " + std::strerror(err ? err : EIO);
 }
 
 }  // namespace
 
-FileContent ReadWholeFile(const std::string& path, uint64_t max_size) {
-  FileContent c;
+OpenedFile OpenForReading(const std::string& path) {
+  OpenedFile f;
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) {
-    c.error = Reason(path, EISDIR);
-    return c;
+    f.error = Reason(path, EISDIR);
+    return f;
   }
   errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-  if (!f) {
-    c.error = Reason(path, errno);
+  f.file.reset(std::fopen(path.c_str(), "rb"));
+  if (!f.file) {
+    f.error = Reason(path, errno ? errno : ENOENT);
+    return f;
+  }
+  long end = -1;
+  if (std::fseek(f.file.get(), 0, SEEK_END) == 0) end = std::ftell(f.file.get());
+  if (end < 0 || std::fseek(f.file.get(), 0, SEEK_SET) != 0) {
+    f.error = Reason(path, errno);
+    f.file.reset();
+    return f;
+  }
+  f.size = end;
+  return f;
+}
+
+FileContent ReadWholeFile(const std::string& path, uint64_t max_size) {
+  FileContent c;
+  OpenedFile f = OpenForReading(path);
+  if (!f.file) {
+    c.error = f.error;
     return c;
   }
-  if (std::fseek(f.get(), 0, SEEK_END) != 0) {
-    c.error = Reason(path, errno);
+  if (static_cast<uint64_t>(f.size) > max_size) {
+    c.error = path + ": file too large (" + std::to_string(f.size) + " bytes)";
     return c;
   }
-  const long end = std::ftell(f.get());
-  if (end < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) {
-    c.error = Reason(path, errno);
-    return c;
-  }
-  if (static_cast<uint64_t>(end) > max_size) {
-    c.error = path + ": file too large (" + std::to_string(end) + " bytes)";
-    return c;
-  }
-  c.bytes.resize(static_cast<size_t>(end));
-  if (std::fread(c.bytes.data(), 1, c.bytes.size(), f.get()) != c.bytes.size()) {
+  c.bytes.resize(static_cast<size_t>(f.size));
+  if (std::fread(c.bytes.data(), 1, c.bytes.size(), f.file.get()) != c.bytes.size()) {
     c.error = Reason(path, errno);
     c.bytes.clear();
   }

@@ -3,11 +3,26 @@
 #define TARNWICK_ROM_FILE_IO_H_
 
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace rom {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct OpenedFile {
+  std::unique_ptr<std::FILE, FileCloser> file;  // positioned at the start; null on failure
+  int64_t size = 0;
+  std::string error;  // "path: reason"; empty on success
+};
+
+// Opens a file for reading only and takes its size. A folder is refused.
+[[nodiscard]] OpenedFile OpenForReading(const std::string& path);
 
 struct FileContent {
   std::vector<uint8_t> bytes;

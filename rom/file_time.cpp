@@ -9,8 +9,8 @@ namespace {
 
 constexpr uint64_t kTicksPerSecond = 10000000;
 constexpr int64_t kSecondsPerDay = 86400;
-// Days from 1 January 1601 to 1 March 0000 are not needed: the conversion below counts days
-// from 1 January 1970 (days_from_civil of H. Hinnant), and 1601-01-01 is day -134774.
+// The conversion counts days from 1 January 1970 (civil_from_days of H. Hinnant); 1 January
+// 1601, where FILETIME starts, is day -134774.
 constexpr int64_t kDays1601To1970 = 134774;
 
 // Civil date of a day count relative to 1970-01-01.
@@ -25,15 +25,6 @@ void CivilFromDays(int64_t z, int64_t& y, int& m, int& d) {
   d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   if (m <= 2) ++y;
-}
-
-int64_t DaysFromCivil(int64_t y, int m, int d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468;
 }
 
 }  // namespace
@@ -67,12 +58,6 @@ std::string FormatFileTime(uint32_t low, uint32_t high) {
   std::string out;
   AppendFileTime(out, low, high);
   return out;
-}
-
-uint64_t CalendarToFileTime(const CalendarTime& t) {
-  const int64_t days = DaysFromCivil(t.year, t.month, t.day) + kDays1601To1970;
-  const int64_t seconds = days * kSecondsPerDay + t.hour * 3600 + t.minute * 60 + t.second;
-  return seconds < 0 ? 0 : static_cast<uint64_t>(seconds) * kTicksPerSecond;
 }
 
 }  // namespace rom

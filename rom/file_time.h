@@ -26,9 +26,6 @@ struct CalendarTime {
 // Appends FormatFileTime's text to `out`.
 void AppendFileTime(std::string& out, uint32_t low, uint32_t high);
 
-// FILETIME of a calendar time in UTC: the inverse conversion.
-[[nodiscard]] uint64_t CalendarToFileTime(const CalendarTime& t);
-
 }  // namespace rom
 
 #endif  // TARNWICK_ROM_FILE_TIME_H_

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 
 #include "rom/byte_order.h"
+#include "rom/file_io.h"
 
 namespace rom {
 
@@ -98,38 +98,19 @@ std::string SystemError(const std::string& path, int err) {
   return path + ": " + std::strerror(err);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash, uint8_t fill) {
   LoadResult result;
   image.Release();
 
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    result.error = SystemError(path, EISDIR);
+  OpenedFile opened = OpenForReading(path);
+  if (!opened.file) {
+    result.error = opened.error;
     return result;
   }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) {
-    result.error = SystemError(path, errno ? errno : ENOENT);
-    return result;
-  }
-  if (std::fseek(file.get(), 0, SEEK_END) != 0) {
-    result.error = SystemError(path, errno);
-    return result;
-  }
-  const long end = std::ftell(file.get());
-  if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0) {
-    // A folder opens on some systems but has no size.
-    result.error = SystemError(path, errno ? errno : EISDIR);
-    return result;
-  }
-  const int64_t file_size = end;
+  std::FILE* const file = opened.file.get();
+  const int64_t file_size = opened.size;
   const int64_t buffer_size = FlashBufferSize(flash, file_size);
   if (buffer_size > kMaxBufferSize) {
     result.error = path + ": file too large (" + std::to_string(file_size) + " bytes; at most " +
@@ -146,14 +127,14 @@ LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash
   }
   const auto length = static_cast<size_t>(file_size);
   // Only the bytes behind the file keep the fill; filling them alone gives the same buffer.
-  const size_t got = std::fread(data.get(), 1, length, file.get());
+  const size_t got = std::fread(data.get(), 1, length, file);
   const int read_errno = errno;
-  const bool read_ok = got == length && !std::ferror(file.get());
+  const bool read_ok = got == length && !std::ferror(file);
   std::memset(data.get() + (read_ok ? length : 0), fill,
               static_cast<size_t>(size32) - (read_ok ? length : 0));
   image.Adopt(std::move(data), size32, static_cast<int32_t>(file_size));
   if (!read_ok) {
-    result.error = got < length && !std::ferror(file.get())
+    result.error = got < length && !std::ferror(file)
                        ? path + ": file shorter than its size"
                        : SystemError(path, read_errno ? read_errno : EIO);
     return result;

@@ -44,12 +44,6 @@ std::string Hex(uint64_t x, int digits) {
   return out;
 }
 
-std::string DecPad(uint64_t x, int width) {
-  std::string out;
-  AppendDec(out, x, width);
-  return out;
-}
-
 void PadRight(std::string& s, size_t width) {
   if (s.size() < width) s.append(width - s.size(), ' ');
 }

@@ -20,8 +20,6 @@ void AppendDec(std::string& out, uint64_t x, int width = 0);
 [[nodiscard]] std::string Hex(uint64_t x, int digits);
 // x as exactly 8 upper-case hexadecimal digits.
 [[nodiscard]] inline std::string H8(uint32_t x) { return Hex(x, 8); }
-// x in decimal, padded on the left with blanks to at least `width` characters.
-[[nodiscard]] std::string DecPad(uint64_t x, int width);
 // Appends blanks to `s` until it is at least `width` characters long.
 void PadRight(std::string& s, size_t width);
 

@@ -289,7 +289,9 @@ TEST_F(AnalysisTest, HostileCountsAndEndlessNamesStayBounded) {
   EXPECT_EQ(image_.FileCount, 0u);
   const LineList& log = lists_.AnalysisLog;
   EXPECT_EQ(log[log.size() - 3], "; Module ab Nr. 65536 nicht gelistet (mehr als 65536)");
-  EXPECT_EQ(log.back(), "; Dateien ab Nr. 0 liegen au\xDF" "erhalb des Puffers");
+  EXPECT_EQ(log.back(),
+            "; Dateien ab Nr. 0 liegen au\xDF"
+            "erhalb des Puffers");
   const std::string& first = log[29];
   EXPECT_EQ(first.substr(0, 18), "M[CHRS+FFFFF7F8]  ");
   EXPECT_NE(first.find(std::string(kMaxNameLength, '\xFF') + "("), std::string::npos);

@@ -6,6 +6,22 @@
 namespace rom {
 namespace {
 
+// The inverse conversion, by H. Hinnant's days_from_civil, to check the library against.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2 ? 1 : 0;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + d - 1;
+  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + doe - 719468;
+}
+
+uint64_t CalendarToFileTime(const CalendarTime& t) {
+  const int64_t days = DaysFromCivil(t.year, t.month, t.day) + 134774;  // 1601 to 1970
+  const int64_t seconds = days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+  return static_cast<uint64_t>(seconds) * 10000000;
+}
+
 std::string Format(uint64_t ft) {
   return FormatFileTime(static_cast<uint32_t>(ft), static_cast<uint32_t>(ft >> 32));
 }

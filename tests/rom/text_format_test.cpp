@@ -11,8 +11,12 @@ TEST(TextFormat, HexAndDecimalColumns) {
   EXPECT_EQ(H8(0xFFFFFFFF), "FFFFFFFF");
   EXPECT_EQ(Hex(0x40, 3), "040");
   EXPECT_EQ(Hex(0x12345, 3), "12345");
-  EXPECT_EQ(DecPad(42, 7), "     42");
-  EXPECT_EQ(DecPad(12345678, 7), "12345678");
+  std::string padded;
+  AppendDec(padded, 42, 7);
+  EXPECT_EQ(padded, "     42");
+  std::string wide;
+  AppendDec(wide, 12345678, 7);
+  EXPECT_EQ(wide, "12345678");
 }
 
 TEST(HexField, ReadsFixedColumnsOnly) {

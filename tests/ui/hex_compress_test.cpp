@@ -12,42 +12,24 @@
 
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
-#include "tests/ui/scripted_dialogs.h"
+#include "tests/ui/form_fixture.h"
 #include "ui/compress_form.h"
 #include "ui/hex_panel.h"
 #include "ui/main_form.h"
-
-void PrintTo(const QString& s, std::ostream* os);
 
 namespace {
 
 using testimg::Bytes;
 
-class WindowsTest : public ::testing::Test {
+class WindowsTest : public uitest::FormFixture {
  protected:
-  void SetUp() override {
-    std::string missing;
-    library_ = codec::CompressionLibrary::Bind(missing);
-    ASSERT_TRUE(library_);
-    form_ = std::make_unique<ui::TMainForm>(dialogs_, *library_);
-  }
   void Load(const Bytes& bytes) {
     const std::string path = dir_.File("img.nb0");
     testimg::WriteFile(path, bytes);
     form_->LoadAtStart(QString::fromStdString(path));
     form_->findChild<QCheckBox*>("FileListCheckBox")->click();
   }
-  void ClickMapRow(int row) {
-    auto* view = form_->findChild<QListView*>("FileListBox");
-    view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
-                                            QItemSelectionModel::ClearAndSelect);
-  }
   static void Deleted() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-
-  testimg::TempDir dir_;
-  uitest::ScriptedDialogs dialogs_;
-  std::unique_ptr<codec::CompressionLibrary> library_;
-  std::unique_ptr<ui::TMainForm> form_;
 };
 
 TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {

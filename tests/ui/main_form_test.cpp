@@ -16,11 +16,8 @@
 #include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
-#include "tests/ui/scripted_dialogs.h"
+#include "tests/ui/form_fixture.h"
 #include "ui/qt_text.h"
-
-// Readable failure messages for Qt's text.
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace {
 
@@ -37,23 +34,14 @@ Bytes DemoBytes() {
   });
 }
 
-class MainFormTest : public ::testing::Test {
+class MainFormTest : public uitest::FormFixture {
  protected:
   void SetUp() override {
-    std::string missing;
-    library_ = codec::CompressionLibrary::Bind(missing);
-    ASSERT_TRUE(library_);
-    form_ = std::make_unique<ui::TMainForm>(dialogs_, *library_);
+    FormFixture::SetUp();
     image_path_ = dir_.File("demo.nb0");
     testimg::WriteFile(image_path_, DemoBytes());
   }
 
-  template <typename T>
-  T* Get(const char* name) {
-    T* w = form_->findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-  }
   QPushButton* Button(const char* name) { return Get<QPushButton>(name); }
 
   // "32 MB", then "Lade  *.NB0" with the open dialog answered.
@@ -74,13 +62,6 @@ class MainFormTest : public ::testing::Test {
     }
     return -1;
   }
-  // Selects a memory-map line as a click does.
-  void ClickMapRow(int row) {
-    ASSERT_GE(row, 0);
-    auto* view = Get<QListView>("FileListBox");
-    view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
-                                            QItemSelectionModel::ClearAndSelect);
-  }
   void ClickLogRow(int row) {
     auto* view = Get<QListView>("LiBox");
     view->selectionModel()->setCurrentIndex(view->model()->index(row, 0),
@@ -91,10 +72,6 @@ class MainFormTest : public ::testing::Test {
     return Bytes(image.Data(), image.Data() + image.ImageLength);
   }
 
-  testimg::TempDir dir_;
-  uitest::ScriptedDialogs dialogs_;
-  std::unique_ptr<codec::CompressionLibrary> library_;
-  std::unique_ptr<ui::TMainForm> form_;
   std::string image_path_;
 };
 
