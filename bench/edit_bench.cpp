@@ -6,6 +6,7 @@
 
 #include "bench/bench_image.h"
 #include "bench/ratio_reporter.h"
+#include "fileio/file_io.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/delete.h"
@@ -22,20 +23,23 @@ struct Loaded {
 
   Loaded() {
     if (!rom::LoadImage(image, benchutil::BenchImagePath(), rom::FlashChoice::k64MB, 0).ok) return;
-    pristine.reset(new uint8_t[static_cast<size_t>(image.BufferSize)]);
-    std::memcpy(pristine.get(), image.Data(), static_cast<size_t>(image.BufferSize));
-    length = image.ImageLength;
+    pristine.reset(new uint8_t[static_cast<size_t>(image.BufferSize())]);
+    std::memcpy(pristine.get(), image.Buffer().data(), static_cast<size_t>(image.BufferSize()));
+    length = image.ImageLength();
     rom::AnalyseImage(image, lists);
   }
   void Restore() {
-    std::memcpy(image.Data(), pristine.get(), static_cast<size_t>(image.BufferSize));
-    image.ImageLength = length;
+    std::memcpy(image.MutableBuffer().data(), pristine.get(),
+                static_cast<size_t>(image.BufferSize()));
+    image.SetImageLength(length);
     rom::AnalyseImage(image, lists);
   }
   int64_t LineOfFile(int n) const {
     int seen = 0;
     for (size_t i = 0; i < lists.MemoryMap.size(); ++i) {
-      if (rom::IsFileLine(lists.MemoryMap[i]) && seen++ == n) return static_cast<int64_t>(i);
+      if (rom::MapKindOf(lists.MemoryMap[i]) == rom::MapLineKind::kFileData && seen++ == n) {
+        return static_cast<int64_t>(i);
+      }
     }
     return -1;
   }
@@ -58,7 +62,8 @@ const std::string& PickedFile() {
 void BM_Memmove64MiB(benchmark::State& state) {
   Loaded& l = Image();
   for (auto _ : state) {
-    std::memmove(l.image.Data(), l.image.Data() + 16, static_cast<size_t>(l.image.BufferSize) - 16);
+    const std::span<uint8_t> b = l.image.MutableBuffer();
+    std::memmove(b.data(), b.data() + 16, b.size() - 16);
     benchmark::ClobberMemory();
   }
   l.Restore();
@@ -81,22 +86,31 @@ void RunEdit(benchmark::State& state, Action action) {
   state.SetLabel("case:edit");
 }
 
+// Each action as the window runs it: the picked file is read, the image changed and analysed.
+bool Reanalysed(Loaded& l, bool ok) {
+  if (ok) rom::AnalyseImage(l.image, l.lists);
+  return ok;
+}
+
 void BM_DeleteFile(benchmark::State& state) {
   RunEdit(state, [](Loaded& l) {
-    return rom::DeleteButtonClick(l.image, l.lists, l.LineOfFile(2500), 0).outcome.done();
+    const auto entry = l.lists.MapEntry(l.LineOfFile(2500));
+    return Reanalysed(l, rom::DeleteFile(l.image, static_cast<uint32_t>(entry), 0).ok());
   });
 }
 
 void BM_AddFile(benchmark::State& state) {
   RunEdit(state, [](Loaded& l) {
-    return rom::AddFile(l.image, l.lists, {PickedFile(), "pick.bin", std::nullopt}).done();
+    const fileio::ReadResult picked = fileio::ReadWholeFile(PickedFile(), 1u << 30);
+    return Reanalysed(l, rom::AddFile(l.image, "pick.bin", picked.bytes, 0).ok());
   });
 }
 
 void BM_ReplaceFile(benchmark::State& state) {
   RunEdit(state, [](Loaded& l) {
-    const auto plan = rom::PlanReplace(l.lists.MemoryMap, l.LineOfFile(2500));
-    return plan && rom::ReplaceFile(l.image, l.lists, *plan, PickedFile(), 0).done();
+    const fileio::ReadResult picked = fileio::ReadWholeFile(PickedFile(), 1u << 30);
+    const auto plan = rom::PlanReplace(l.lists, l.LineOfFile(2500));
+    return plan && Reanalysed(l, rom::ReplaceFile(l.image, *plan, picked.bytes, 0).ok());
   });
 }
 

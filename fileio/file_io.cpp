@@ -148,8 +148,8 @@ OpenResult OpenForReading(const std::string& path) {
   errno = 0;
   const int fd = OpenRead(path.c_str());
   if (fd < 0) {
-    r.error = errno == ENOENT ? Error{ErrorKind::kNotFound, path, ENOENT, 0}
-                              : SystemError(path, errno);
+    r.error =
+        errno == ENOENT ? Error{ErrorKind::kNotFound, path, ENOENT, 0} : SystemError(path, errno);
     return r;
   }
   StatBuf st{};

@@ -27,8 +27,8 @@ enum class ErrorKind {
 struct Error {
   ErrorKind kind = ErrorKind::kSystem;
   std::string path;
-  int code = 0;           // errno value for kSystem
-  uint64_t size = 0;      // the file's size for kTooLarge
+  int code = 0;       // errno value for kSystem
+  uint64_t size = 0;  // the file's size for kTooLarge
   // "path: reason", the reason in the C library's words.
   [[nodiscard]] std::string Message() const;
 };

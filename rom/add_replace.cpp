@@ -4,205 +4,211 @@
 #include <algorithm>
 #include <cstring>
 
+#include "rom/cp1252.h"
+#include "rom/edit_guard.h"
 #include "rom/edit_steps.h"
-#include "rom/file_io.h"
 #include "rom/rom_header.h"
-#include "rom/selection.h"
 #include "rom/text_format.h"
 
 namespace rom {
 
 namespace {
 
-constexpr const char* kNoRoom = "Das geht nicht";
-
-// Both sizes of every file entry whose stored bytes begin at `start`.
-void SetSizesOfFilesAt(RomImage& image, uint32_t start, uint32_t size) {
-  for (uint32_t i = 0; i < image.FileCount; ++i) {
-    if (static_cast<uint32_t>(FileDataOffset(image, i)) != start) continue;
-    FileEntry(image, i)->Set(filesentry::nCompFileSize, size);
-    FileEntry(image, i)->Set(filesentry::nRealFileSize, size);
-  }
+EditError DoesNotFit(const RomImage& image) {
+  return EditError{.kind = Refusal::kDoesNotFit, .size = static_cast<uint64_t>(image.BufferSize())};
 }
 
-ActionOutcome NoHeader() { return Refused("Kein ROM Header im Image", kNoRoom); }
+// "das Zeichen „中“ (U+4E2D)" or "das Steuerzeichen U+000A".
+std::string CharacterText(char32_t cp) {
+  std::string hex = Hex(cp, 4);
+  if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return "das Steuerzeichen U+" + hex;
+  std::string utf8;
+  if (cp < 0x800) {
+    utf8 = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
+  } else if (cp < 0x10000) {
+    utf8 = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
+            static_cast<char>(0x80 | (cp & 0x3F))};
+  } else {
+    utf8 = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
+            static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
+  }
+  return "das Zeichen \xE2\x80\x9E" + utf8 + "\xE2\x80\x9C (U+" + hex + ")";
+}
 
 }  // namespace
 
-ActionOutcome AddFile(RomImage& image, RomLists& lists, const AddRequest& request) {
+Result<std::string> EntryNameFromPath(const std::string& path) {
+  const size_t cut = path.find_last_of("\\:/");
+  const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  auto bad = [](std::string what) {
+    return EditError{.kind = Refusal::kBadName, .what = std::move(what)};
+  };
+  if (name.empty()) return bad("keinen Namen");
+  Cp1252Conversion c = ConvertUtf8ToCp1252(name);
+  if (c.invalid_utf8) return bad("Bytes, die kein gültiges UTF-8 sind,");
+  if (c.unmapped) return bad(CharacterText(*c.unmapped));
+  for (char ch : c.text) {
+    const char32_t cp = Cp1252ToCodePoint(static_cast<unsigned char>(ch));
+    if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) return bad(CharacterText(cp));
+  }
+  return std::move(c.text);
+}
+
+std::optional<TableEndWarning> CheckTableEnd(const RomImage& image) {
   const auto hdr = RomHeaderView(image);
-  if (!hdr || image.SignatureOffset < 0) return NoHeader();
-  const uint64_t p = image.RomHeaderOffset;
-  const uint64_t table_end = p + romhdr::kSize +
+  if (!hdr || image.ImageLength() < 0) return std::nullopt;
+  const uint64_t table_end = uint64_t{image.RomHeaderOffset()} + romhdr::kSize +
                              uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
                              uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
-  const auto length = static_cast<uint64_t>(image.ImageLength);
-  const auto buffer = static_cast<uint64_t>(image.BufferSize);
+  if (table_end >= static_cast<uint64_t>(image.ImageLength())) return std::nullopt;
+  return TableEndWarning{static_cast<uint32_t>(table_end),
+                         static_cast<uint32_t>(image.ImageLength())};
+}
 
-  if (table_end + filesentry::kSize > buffer) {
-    return Refused(
-        "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
-        kNoRoom);
-  }
-  ActionOutcome warning;
+std::string Describe(const TableEndWarning& warning) {
+  return "A: " + H8(warning.table_end) + " BLen: " + H8(warning.image_length);
+}
+
+Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const uint8_t> bytes,
+                     uint64_t time) {
+  const auto hdr = RomHeaderView(image);
+  if (!hdr || image.SignatureOffset() < 0) return EditError{.kind = Refusal::kNoHeader};
+  const uint32_t p = image.RomHeaderOffset();
+  const uint64_t table_end = uint64_t{p} + romhdr::kSize +
+                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
+                             uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
+  const auto length = static_cast<uint64_t>(image.ImageLength());
+  const auto buffer = static_cast<uint64_t>(image.BufferSize());
+  if (table_end + filesentry::kSize > buffer) return DoesNotFit(image);
+  if (auto e = CheckEdit(image, {p, p, true, std::nullopt})) return *e;
   if (table_end < length) {
     // Something lies behind the file table: the new entry goes over its first 28 bytes, which
     // is harmless only when they are unused fill.
-    warning.beep = true;
-    warning.status2 = "A: " + H8(static_cast<uint32_t>(table_end)) +
-                      " BLen: " + H8(static_cast<uint32_t>(length));
-    const uint8_t* behind = image.Data() + table_end;
-    const bool zeros =
-        std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0x00; });
+    const auto behind = *image.Bytes(table_end, filesentry::kSize);
+    const bool zeros = std::all_of(behind.begin(), behind.end(), [](uint8_t b) { return b == 0; });
     const bool ones =
-        std::all_of(behind, behind + filesentry::kSize, [](uint8_t b) { return b == 0xFF; });
-    if (!zeros && !ones) {
-      ActionOutcome o = Refused("Hinter der Dateitabelle (" + H8(static_cast<uint32_t>(table_end)) +
-                                    ") liegen Daten; der neue Eintrag w\xFCrde sie \xFC"
-                                    "berschreiben.",
-                                kNoRoom);
-      o.status2 = warning.status2;
-      return o;
-    }
+        std::all_of(behind.begin(), behind.end(), [](uint8_t b) { return b == 0xFF; });
+    if (!zeros && !ones) return EditError{.kind = Refusal::kDataBehindTable, .first = table_end};
+    const auto end = static_cast<uint32_t>(table_end);
+    if (auto e = CheckEdit(image, {end, end + filesentry::kSize, false, std::nullopt})) return *e;
   }
-
-  const auto name_area = AlignUp4(static_cast<uint32_t>(request.entry_name.size()) + 1);
-  const FileContent file = ReadWholeFile(request.path, buffer);
-  if (!file.error.empty()) {
-    ActionOutcome o = FileError(file.error);
-    o.status2 = warning.status2;
-    o.beep = warning.beep;
-    return o;
-  }
-  const auto size = static_cast<uint32_t>(file.bytes.size());
+  const auto name_area = AlignUp4(static_cast<uint32_t>(name.size()) + 1);
+  if (bytes.size() > buffer) return DoesNotFit(image);
+  const auto size = static_cast<uint32_t>(bytes.size());
   const uint64_t inserted = uint64_t{name_area} + AlignUp4(size);
   if (length + filesentry::kSize + inserted > buffer ||
       table_end + filesentry::kSize + inserted > buffer) {
-    ActionOutcome o = Refused(
-        "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
-        kNoRoom);
-    o.status2 = warning.status2;
-    return o;
+    return DoesNotFit(image);
   }
 
-  // The entry and the count are written where they stand before the move.
-  const RecordView entry(image.Data() + table_end);
-  const uint64_t time = request.creation_time.value_or(0);
+  // Entries behind the header move with it; the new entry already holds its final addresses,
+  // so it is written after them, where the table stands before the move.
+  const Move move{p, static_cast<int32_t>(inserted)};
+  RelocateFileEntries(image, move);
+  const RecordView entry(*image.MutableBytes(table_end, filesentry::kSize));
   entry.Set(filesentry::dwFileAttributes, kAttrRom);
   entry.Set(filesentry::ftTime, static_cast<uint32_t>(time));
   entry.Set(filesentry::ftTime + 4, static_cast<uint32_t>(time >> 32));
   entry.Set(filesentry::nRealFileSize, size);
   entry.Set(filesentry::nCompFileSize, size);
-  entry.Set(filesentry::lpszFileName, static_cast<uint32_t>(p) + image.RomBase);
-  entry.Set(filesentry::ulLoadOffset, static_cast<uint32_t>(p) + name_area + image.RomBase);
+  entry.Set(filesentry::lpszFileName, p + image.RomBase());
+  entry.Set(filesentry::ulLoadOffset, p + name_area + image.RomBase());
   hdr->Set(romhdr::numfiles, hdr->Get(romhdr::numfiles) + 1);
-  image.ImageLength += static_cast<int32_t>(filesentry::kSize);
+  image.SetImageLength(length + filesentry::kSize);
+  MoveHeaderPointers(image, move);  // the header itself moves, in every case
 
-  // The header itself moves, so its offset and address grow in every case.
-  const auto s = static_cast<uint64_t>(image.SignatureOffset);
-  const auto shift = static_cast<uint32_t>(inserted);
-  image.SetDword(s + kSigHeaderOffset, *image.Dword(s + kSigHeaderOffset) + shift);
-  image.SetDword(s + kSigHeaderAddress, *image.Dword(s + kSigHeaderAddress) + shift);
-  RefreshSecondPointer(image);
-
-  OpenGap(image, static_cast<uint32_t>(p), shift);
-  uint8_t* at = image.Data() + p;
-  std::memset(at, 0, inserted);
-  std::memcpy(at, request.entry_name.data(), request.entry_name.size());
-  if (size != 0) std::memcpy(at + name_area, file.bytes.data(), size);
-  image.ImageLength += static_cast<int32_t>(inserted);
-
-  AnalyseImage(image, lists);
-  ActionOutcome o;
-  o.status = ActionStatus::kDone;
-  o.beep = warning.beep;
-  o.status2 = warning.status2;
-  o.lists_rebuilt = true;
-  return o;
+  OpenGap(image, p, static_cast<uint32_t>(inserted));
+  const auto area = *image.MutableBytes(p, inserted);
+  std::fill(area.begin(), area.end(), uint8_t{0});
+  std::copy(name.begin(), name.end(), area.begin());
+  std::copy(bytes.begin(), bytes.end(), area.begin() + name_area);
+  image.SetImageLength(int64_t{image.ImageLength()} + static_cast<int64_t>(inserted));
+  (void)LocateRomHeader(image);
+  return Done{};
 }
 
-std::optional<ReplacePlan> PlanReplace(const LineList& map, int64_t index) {
-  const std::string* line = SelectedLine(map, index);
-  if (!line) return std::nullopt;
+std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index) {
+  const std::string* line = lists.MapLine(index);
+  if (!line || MapKindOf(*line) != MapLineKind::kFileData) return std::nullopt;
+  const int32_t entry = lists.MapEntry(index);
   const auto start = LineStart(*line);
-  if (!start) return std::nullopt;
+  if (entry < 0 || !start) return std::nullopt;
+  const LineList& map = lists.MemoryMap;
   if (index >= static_cast<int64_t>(map.size()) - 2) return std::nullopt;
   auto next = static_cast<size_t>(index) + 1;
-  if (IsSmallGapLine(map[next])) ++next;
+  if (MapKindOf(map[next]) == MapLineKind::kSmallGap) ++next;
   const auto next_start = LineStart(map[next]);
   if (!next_start) return std::nullopt;
-  return ReplacePlan{index, *start, *next_start, static_cast<int32_t>(*next_start - *start)};
+  return ReplacePlan{static_cast<uint32_t>(entry), *start, *next_start,
+                     static_cast<int32_t>(*next_start - *start), FixedBlockFollows(map, index)};
 }
 
-ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& plan,
-                          const std::string& path, uint8_t fill) {
-  const auto buffer = static_cast<uint64_t>(image.BufferSize);
-  const FileContent file = ReadWholeFile(path, buffer);
-  if (!file.error.empty()) return FileError(file.error);
-  const auto size = static_cast<uint32_t>(file.bytes.size());
-  const int64_t new_area = AlignUp4(size);  // size is below the buffer's size: no wrap
+Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
+                                std::span<const uint8_t> bytes, uint8_t fill) {
+  const auto entry = FileEntry(image, plan.entry);
+  if (!entry || OffsetOf(image, entry->Get(filesentry::ulLoadOffset)) != plan.start) {
+    return EditError{.kind = Refusal::kNoEntry, .first = plan.entry};
+  }
+  const auto buffer = static_cast<uint64_t>(image.BufferSize());
+  if (bytes.size() > buffer) return DoesNotFit(image);
+  const auto size = static_cast<uint32_t>(bytes.size());
+  const int64_t new_area = AlignUp4(size);
   const uint64_t s = plan.start;
-  ActionOutcome o;
+  const EditError outside{.kind = Refusal::kOutsideImage,
+                          .first = plan.start,
+                          .last = uint64_t{plan.next_start} - 1,
+                          .size = static_cast<uint32_t>(image.ImageLength())};
+  if (plan.room < 0) return outside;
+  const auto room = static_cast<uint64_t>(plan.room);
+  Replacement done;
+  // Only the chosen entry gets the new sizes (its attribute word and name stay), written
+  // where the entry stands before anything moves.
+  auto set_sizes = [&] {
+    entry->Set(filesentry::nCompFileSize, size);
+    entry->Set(filesentry::nRealFileSize, size);
+  };
 
-  if (FixedBlockFollows(lists.MemoryMap, plan.index)) {
-    if (plan.room < new_area) {
-      return Refused("Es liegt ein fixer Block dahinter und die Datei ist zu gro\xDF.",
-                     "Das geht nicht");
+  if (plan.fixed_block_behind) {
+    if (room < static_cast<uint64_t>(new_area)) return EditError{.kind = Refusal::kRoomTooSmall};
+    if (!image.Fits(s, room)) return outside;
+    const auto end = static_cast<uint32_t>(s + room);
+    if (auto e = CheckEdit(image, {plan.start, end, false, plan.entry})) return *e;
+    set_sizes();
+    const auto place = *image.MutableBytes(s, room);
+    if (room > static_cast<uint64_t>(new_area)) {
+      done.gap_left = true;
+      std::fill(place.begin(), place.end(), fill);
     }
-    const uint64_t room = static_cast<uint64_t>(plan.room);
-    if (s > buffer || room > buffer - s)
-      return Refused(
-          "Der Platz liegt au\xDF"
-          "erhalb des Puffers",
-          kNoRoom);
-    if (plan.room > new_area) {
-      o.beep = true;
-      o.message = BoxMessage{
-          "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
-          "\xFC"
-          "brig.",
-          "Das gibt eine L\xFC"
-          "cke"};
-      std::memset(image.Data() + s, fill, room);
-    }
-    if (size != 0) std::memcpy(image.Data() + s, file.bytes.data(), size);
-    SetSizesOfFilesAt(image, plan.start, size);
+    std::copy(bytes.begin(), bytes.end(), place.begin());
   } else {
     const int64_t shift = new_area - plan.room;
-    const int64_t new_length = image.ImageLength + shift;
-    if (new_length > static_cast<int64_t>(buffer)) {
-      return Refused(
-          "Die Datei passt nicht mehr in den Puffer von " + std::to_string(buffer) + " Bytes.",
-          kNoRoom);
-    }
+    const int64_t new_length = image.ImageLength() + shift;
+    if (new_length > static_cast<int64_t>(buffer)) return DoesNotFit(image);
     if (new_length < 0 || s + static_cast<uint64_t>(new_area) > buffer ||
         uint64_t{plan.next_start} > buffer ||
         (shift > 0 && plan.next_start + static_cast<uint64_t>(shift) > buffer)) {
-      return Refused(
-          "Der Platz liegt au\xDF"
-          "erhalb des Puffers",
-          kNoRoom);
+      return outside;
     }
-    const auto shift32 = static_cast<int32_t>(shift);
-    SetSizesOfFilesAt(image, plan.start, size);
-    RelocateFileEntries(image, plan.start, shift32);
-    MoveHeaderPointers(image, plan.start, shift32);
+    const EditZone zone = shift != 0 ? EditZone{plan.start, plan.next_start, true, plan.entry}
+                                     : EditZone{plan.start, plan.next_start, false, plan.entry};
+    if (auto e = CheckEdit(image, zone)) return *e;
+    set_sizes();
+    const Move move{plan.next_start, static_cast<int32_t>(shift)};
+    RelocateFileEntries(image, move);
+    MoveHeaderPointers(image, move);
     if (shift < 0) {
       CloseGap(image, static_cast<uint32_t>(s + static_cast<uint64_t>(new_area)),
                static_cast<uint32_t>(-shift), fill);
     } else if (shift > 0) {
       OpenGap(image, plan.next_start, static_cast<uint32_t>(shift));
     }
-    std::memset(image.Data() + s, fill, static_cast<size_t>(new_area));
-    if (size != 0) std::memcpy(image.Data() + s, file.bytes.data(), size);
-    image.ImageLength = static_cast<int32_t>(new_length);
+    const auto place = *image.MutableBytes(s, static_cast<uint64_t>(new_area));
+    std::fill(place.begin(), place.end(), fill);
+    std::copy(bytes.begin(), bytes.end(), place.begin());
+    image.SetImageLength(new_length);
   }
-
-  o.status = ActionStatus::kDone;
-  o.select_index = ReanalyseKeepingSelection(image, lists, plan.index);
-  o.lists_rebuilt = true;
-  o.status2 = "ACHTUNG! Real-FileSize ggf. korrigieren!";
-  return o;
+  (void)LocateRomHeader(image);
+  return done;
 }
 
 }  // namespace rom

@@ -1,47 +1,67 @@
-// "Datei hinzu" and "Datei ersetzen": bring a file from the PC into the image, stored as read.
+// Adding a file in front of the ROM header, and replacing a file's bytes in place.
+//
+// Both store the new bytes as they are: nothing is compressed on the way in.
 #ifndef TARNWICK_ROM_ADD_REPLACE_H_
 #define TARNWICK_ROM_ADD_REPLACE_H_
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "rom/action_outcome.h"
 #include "rom/analysis.h"
+#include "rom/edit_result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
 
-struct AddRequest {
-  std::string path;                       // the file picked in the open dialog
-  std::string entry_name;                 // its name without folder, Windows-1252
-  std::optional<uint64_t> creation_time;  // FILETIME from the directory, none: 0
+// The name an added file gets in the image: the path's text after its last "\", ":" or "/",
+// in Windows-1252. Refused when the name is empty, is not valid UTF-8, holds a control
+// character (it would break the lists' lines) or a character Windows-1252 cannot hold.
+[[nodiscard]] Result<std::string> EntryNameFromPath(const std::string& path);
+
+// Something lies behind the file table, where the new entry goes: the offset just behind the
+// table and ImageLength, for the warning "A: ... BLen: ...". nullopt when the table ends the
+// image.
+struct TableEndWarning {
+  uint32_t table_end = 0;
+  uint32_t image_length = 0;
 };
+[[nodiscard]] std::optional<TableEndWarning> CheckTableEnd(const RomImage& image);
+// "A: 0000112C BLen: 00001200".
+[[nodiscard]] std::string Describe(const TableEndWarning& warning);
 
-// Inserts the name and bytes of the file directly in front of the ROM header, appends a new
-// file entry and moves the header block with everything behind it back. Refused when the
-// result does not fit the buffer, or when something lies behind the file table that the new
-// entry would overwrite.
-[[nodiscard]] ActionOutcome AddFile(RomImage& image, RomLists& lists, const AddRequest& request);
+// Inserts `name` (Windows-1252, from EntryNameFromPath) and `bytes` directly in front of the
+// ROM header, appends a file entry (attributes R, the creation `time` as a FILETIME) and moves
+// the header block with everything behind it back; file entries whose data or name lie at or
+// behind the header are corrected. Refused when the result does not fit the buffer, when
+// data behind the file table would be overwritten by the new entry, or when a module lies
+// behind the header.
+[[nodiscard]] Result<Done> AddFile(RomImage& image, const std::string& name,
+                                   std::span<const uint8_t> bytes, uint64_t time);
 
-// What the replacement reads from the memory map before its dialog.
+// Where a file's new bytes go, read from its memory-map line.
 struct ReplacePlan {
-  int64_t index = -1;       // the selected line
-  uint32_t start = 0;       // S, first byte of the file's stored bytes
-  uint32_t next_start = 0;  // start of the next stretch (a small gap's bytes count as room)
-  int32_t room = 0;         // next_start - S
+  uint32_t entry = 0;               // the file entry of the line
+  uint32_t start = 0;               // S, first byte of the file's stored bytes
+  uint32_t next_start = 0;          // start of the next stretch (a small gap's bytes count as room)
+  int32_t room = 0;                 // next_start - S
+  bool fixed_block_behind = false;  // nothing behind may move
 };
 
-// Reads the plan from memory-map line `index`; nullopt where the window does nothing (no
-// offsets, or one of the last two lines).
-[[nodiscard]] std::optional<ReplacePlan> PlanReplace(const LineList& map, int64_t index);
+// The plan for memory-map line `index`: nullopt where nothing can be replaced (not a file
+// data line, or one of the last two lines).
+[[nodiscard]] std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index);
 
-// Puts the bytes of the file at `path` in the place of the file at plan.start. With a fixed
-// block behind, the bytes must fit the room; otherwise what follows moves by the difference.
-// `fill` is the preset byte. The "Das gibt eine Lücke" box is reported in `message` and the
-// replacement goes on, as it does once the user has closed it.
-[[nodiscard]] ActionOutcome ReplaceFile(RomImage& image, RomLists& lists, const ReplacePlan& plan,
-                                        const std::string& path, uint8_t fill);
+struct Replacement {
+  bool gap_left = false;  // a fixed block follows and the new bytes left a rest of the room
+};
+
+// Puts `bytes` in the place of the plan's file. With a fixed block behind, the bytes must fit
+// the room (a rest is filled with `fill`); otherwise what follows moves by the difference.
+// Only the plan's entry gets the new sizes.
+[[nodiscard]] Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
+                                              std::span<const uint8_t> bytes, uint8_t fill);
 
 }  // namespace rom
 

@@ -1,16 +1,16 @@
 // The two lists that describe an image: the analysis log and the sorted memory map.
 //
-// Every later action starts from a selected line of one of these lists and reads the kind of
-// the line and its offsets back from fixed columns, so the line formats are a contract with the
-// editing operations and the windows. Lines are 8-bit text (Windows-1252 bytes from the image).
+// Both are text in the format of list_format.h. Beside each line the lists keep the index of
+// the table entry the line describes, so that an action on a selected line works on exactly
+// that entry, even where two entries share a start offset or a name.
 #ifndef TARNWICK_ROM_ANALYSIS_H_
 #define TARNWICK_ROM_ANALYSIS_H_
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
+#include "rom/list_format.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -20,35 +20,30 @@ using LineList = std::vector<std::string>;
 struct RomLists {
   LineList AnalysisLog;  // in the order the lines were written
   LineList MemoryMap;    // kept in MapLineLess order
+  // Per line: the module or file entry of an "M[" / "F[" log line, the file entry of a map
+  // line of file data or a file name; -1 for every other line.
+  std::vector<int32_t> LogEntries;
+  std::vector<int32_t> MapEntries;
+
+  // The entry of log or map line `index`; -1 for none or an index outside the list.
+  [[nodiscard]] int32_t LogEntry(int64_t index) const;
+  [[nodiscard]] int32_t MapEntry(int64_t index) const;
+  // The line at `index`, or nullptr.
+  [[nodiscard]] const std::string* LogLine(int64_t index) const;
+  [[nodiscard]] const std::string* MapLine(int64_t index) const;
 };
 
 // Rewrites the analysis log of `image`; when the signature is found, also the memory map.
-// When it is not found, the map is cleared and the derived fields are reset, so that nothing
-// can act on the previous image's tables.
+// When it is not found, the map is cleared and the location is reset, so that nothing can act
+// on the previous image's tables.
 void AnalyseImage(RomImage& image, RomLists& lists);
 
-// Rewrites the memory map from the derived fields of the last LocateRomHeader: header block,
-// each file's stored bytes and name, then the gaps between them, the leading gap and the
-// unallocated tail.
-void WriteMemoryMap(RomImage& image, LineList& map);
+// Rewrites the memory map from the image's location: header block, each file's stored bytes
+// and name, then the gaps between them, the leading gap and the unallocated tail.
+void WriteMemoryMap(const RomImage& image, RomLists& lists);
 
-// Order of the memory map: byte by byte after mapping A-Z to a-z.
-[[nodiscard]] bool MapLineLess(std::string_view a, std::string_view b);
-
-// True when the line at `index` or any later line is a fixed block (contains "-!-").
+// True when the map line at `index` or any later line is a fixed block.
 [[nodiscard]] bool FixedBlockFollows(const LineList& map, int64_t index);
-
-// Kinds of memory-map lines, told from their text.
-[[nodiscard]] inline bool IsFileLine(std::string_view line) {
-  return line.find("F[") != std::string_view::npos;
-}
-[[nodiscard]] inline bool IsFixedBlockLine(std::string_view line) {
-  return line.find("-!-") != std::string_view::npos;
-}
-// Character 22 (counted from 1) is "." in a small-gap line and in no other kind.
-[[nodiscard]] inline bool IsSmallGapLine(std::string_view line) {
-  return line.size() > 21 && line[21] == '.';
-}
 
 }  // namespace rom
 

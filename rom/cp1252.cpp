@@ -37,9 +37,9 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-std::optional<std::string> Utf8ToCp1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
+Cp1252Conversion ConvertUtf8ToCp1252(std::string_view text) {
+  Cp1252Conversion r;
+  r.text.reserve(text.size());
   for (size_t i = 0; i < text.size();) {
     const auto b0 = static_cast<unsigned char>(text[i]);
     char32_t cp;
@@ -53,13 +53,23 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text) {
     } else if ((b0 & 0xF0) == 0xE0) {
       cp = b0 & 0x0F;
       n = 3;
+    } else if ((b0 & 0xF8) == 0xF0) {
+      cp = b0 & 0x07;
+      n = 4;
     } else {
-      return std::nullopt;  // beyond the Basic Multilingual Plane: not in the code page
+      r.invalid_utf8 = true;
+      return r;
     }
-    if (text.size() - i < n) return std::nullopt;
+    if (text.size() - i < n) {
+      r.invalid_utf8 = true;
+      return r;
+    }
     for (size_t k = 1; k < n; ++k) {
       const auto b = static_cast<unsigned char>(text[i + k]);
-      if ((b & 0xC0) != 0x80) return std::nullopt;
+      if ((b & 0xC0) != 0x80) {
+        r.invalid_utf8 = true;
+        return r;
+      }
       cp = (cp << 6) | (b & 0x3F);
     }
     i += n;
@@ -71,10 +81,19 @@ std::optional<std::string> Utf8ToCp1252(std::string_view text) {
         if (kHigh[k] == cp) byte = 0x80 + k;
       }
     }
-    if (byte < 0) return std::nullopt;
-    out.push_back(static_cast<char>(byte));
+    if (byte < 0) {
+      r.unmapped = cp;
+      return r;
+    }
+    r.text.push_back(static_cast<char>(byte));
   }
-  return out;
+  return r;
+}
+
+std::optional<std::string> Utf8ToCp1252(std::string_view text) {
+  Cp1252Conversion r = ConvertUtf8ToCp1252(text);
+  if (!r.ok()) return std::nullopt;
+  return std::move(r.text);
 }
 
 }  // namespace rom

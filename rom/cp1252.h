@@ -18,6 +18,15 @@ namespace rom {
 // The same text in UTF-8.
 [[nodiscard]] std::string Cp1252ToUtf8(std::string_view text);
 
+// A UTF-8 text converted to Windows-1252, or what stopped the conversion.
+struct Cp1252Conversion {
+  std::string text;
+  bool invalid_utf8 = false;         // the text is not valid UTF-8
+  std::optional<char32_t> unmapped;  // the first character the code page cannot hold
+  [[nodiscard]] bool ok() const { return !invalid_utf8 && !unmapped; }
+};
+[[nodiscard]] Cp1252Conversion ConvertUtf8ToCp1252(std::string_view text);
+
 // The same text in Windows-1252, when it is valid UTF-8 and every character exists in the
 // code page; nullopt otherwise.
 [[nodiscard]] std::optional<std::string> Utf8ToCp1252(std::string_view text);

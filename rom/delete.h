@@ -1,30 +1,34 @@
-// "Datei löschen" and "Block löschen": remove a stretch and move everything behind it forward.
+// Deleting a file or a block: remove a stretch and move everything behind it forward.
 #ifndef TARNWICK_ROM_DELETE_H_
 #define TARNWICK_ROM_DELETE_H_
 
 #include <cstdint>
+#include <string>
 
-#include "rom/action_outcome.h"
-#include "rom/analysis.h"
+#include "rom/edit_result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
 
-struct DeleteClick {
-  bool show_block_warning = false;  // a non-file line: show the "einen Block löschen" panel
-  ActionOutcome outcome;            // the file deletion, when the line is a file line
+// What a deletion did: `delta` bytes left the image; `count` entry fields were corrected.
+struct Removal {
+  uint32_t delta = 0;
+  uint32_t count = 0;
+  uint32_t rom_base = 0;
 };
+// "Delta= 18 geänderte Direntries= 4 Base= 80000000".
+[[nodiscard]] std::string Describe(const Removal& removal);
 
-// The delete button on memory-map line `index`: deletes the file of a file line (its stored
-// bytes, its name when that lies directly in front, and its table entry), or asks for the
-// warning panel on any other line. `fill` is the preset byte.
-[[nodiscard]] DeleteClick DeleteButtonClick(RomImage& image, RomLists& lists, int64_t index,
-                                            uint8_t fill);
+// Deletes file entry `entry`: its stored bytes (rounded up from the last byte to a multiple
+// of 4, but never into the next stretch), its name when that lies directly in front of the
+// data, and its table entry; everything behind moves forward and the buffer's end takes
+// `fill`. Refused (nothing changed) when the edit would lose or misplace anything else.
+[[nodiscard]] Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill);
 
-// "Ja diesen Block löschen": removes the stretch of line `index`; the file table keeps its
-// entries.
-[[nodiscard]] ActionOutcome DeleteBlock(RomImage& image, RomLists& lists, int64_t index,
-                                        uint8_t fill);
+// Deletes the stretch [first, last] (a fixed block of the memory map); the file table keeps
+// its entries.
+[[nodiscard]] Result<Removal> DeleteBlock(RomImage& image, uint32_t first, uint32_t last,
+                                          uint8_t fill);
 
 }  // namespace rom
 

@@ -1,51 +1,47 @@
-// "Datei speichern": writes one file of the image to a file on the PC, as stored or
-// decompressed. The image is only read.
+// Taking one entry's bytes out of the image: a file as stored or decompressed. The image is
+// only read.
 #ifndef TARNWICK_ROM_EXPORT_H_
 #define TARNWICK_ROM_EXPORT_H_
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "rom/action_outcome.h"
 #include "rom/analysis.h"
+#include "rom/decompressor.h"
+#include "rom/edit_result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
 
-// The ROM-mode decompression: (source, source length, destination, capacity, 0, 1, 4096) ->
-// bytes written, or a failure value.
-using RomDecompressor = std::function<uint32_t(const uint8_t*, uint32_t, uint8_t*, uint32_t,
-                                               uint32_t, uint32_t, uint32_t)>;
-
-struct ExportTarget {
-  bool is_module = false;
+// A module or file entry of the tables.
+struct EntryRef {
+  enum class Kind { kModule, kFile };
+  Kind kind = Kind::kFile;
   uint32_t index = 0;
-  std::string name;
-  std::string dialog_title;  // save Item "name" to File
+  bool operator==(const EntryRef&) const = default;
 };
 
-struct ExportSelection {
-  std::optional<ExportTarget> target;  // none: nothing happens, before any dialog
-  std::optional<std::string> status1;  // "save " + name, shown before the dialog
+// The entry a list line describes: a module or file line of the log, a file data line of the
+// memory map. nullopt for every other line.
+[[nodiscard]] std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index);
+[[nodiscard]] std::optional<EntryRef> EntryOfMapLine(const RomLists& lists, int64_t index);
+
+// The entry's name as the image stores it (Windows-1252); empty when it does not exist.
+[[nodiscard]] std::string EntryName(const RomImage& image, const EntryRef& entry);
+
+struct Exported {
+  std::vector<uint8_t> bytes;
+  bool decompressed = false;
 };
 
-// The entry to export. With the sorted list shown: the file whose stored bytes begin at the
-// selected memory-map line's start. Otherwise: the module or file of the selected log line,
-// found from its position among the log's module or file lines.
-[[nodiscard]] ExportSelection SelectExportEntry(RomImage& image, const RomLists& lists,
-                                                bool sorted_shown, int64_t log_index,
-                                                int64_t map_index);
-
-// Writes the entry to `out_path` after the save dialog. A module, a failed decompression and
-// stored bytes outside the buffer create no file. Status panel 1 is cleared at the end.
-[[nodiscard]] ActionOutcome ExportEntry(RomImage& image, const ExportTarget& target,
-                                        const std::string& out_path, bool raw,
-                                        const RomDecompressor& decompress);
-
-// The save dialog was cancelled: panel 1 is cleared.
-[[nodiscard]] ActionOutcome ExportCancelled();
+// A file's bytes: as stored (nCompFileSize bytes) when `raw`; otherwise nRealFileSize bytes of
+// the stored bytes, or, with the C bit set, the stored bytes decompressed, which must give
+// exactly nRealFileSize bytes. Refused when the stored bytes do not lie in the buffer, the
+// decompression fails, or the entry is a module.
+[[nodiscard]] Result<Exported> ExportEntry(const RomImage& image, const EntryRef& entry, bool raw,
+                                           const Decompressor& decompress);
 
 }  // namespace rom
 

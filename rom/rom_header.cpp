@@ -6,58 +6,58 @@
 namespace rom {
 
 std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
-  image.ResetDerived();
+  image.ResetLocation();
   if (!image.HasData()) return std::nullopt;
 
-  // Signature search: every dword at a multiple of 4 below ImageLength; the first match wins.
-  image.Cursor = 0;
-  bool found = false;
-  while (true) {
-    const auto v = image.ReadDwordBE(4);
+  // Signature search: every dword at a multiple of 4 below ImageLength that lies wholly in the
+  // buffer; the first match wins.
+  const auto length = static_cast<uint64_t>(std::max(image.ImageLength(), 0));
+  std::optional<uint32_t> signature;
+  for (uint64_t at = 0; at < length; at += 4) {
+    const auto v = image.DwordBE(at);
     if (!v) break;
     if (*v == kRomSignature) {
-      found = true;
+      signature = static_cast<uint32_t>(at);
       break;
     }
-    if (image.Cursor >= image.ImageLength) break;
   }
-  const auto s = static_cast<uint32_t>(image.Cursor - 4);
-  if (!found || !image.Fits(s, kSignatureBlockSize)) return std::nullopt;
+  if (!signature || !image.Fits(*signature, kSignatureBlockSize)) return std::nullopt;
+  const uint32_t s = *signature;
 
   HeaderLocation loc;
   loc.signature_offset = s;
-  loc.header_address = *image.ReadDword(4);
+  loc.header_address = *image.Dword(s + kSigHeaderAddress);
+  loc.header_offset = *image.Dword(s + kSigHeaderOffset);
 
   // Second copy of the header address: dwords from S+8 up to the one starting at 0x10000; when
   // S+8 lies beyond that bound, the dword at S+8 alone.
-  image.Cursor = static_cast<int32_t>(s + kSigHeaderOffset);
-  while (true) {
-    const auto v = image.ReadDword(4);
+  for (uint64_t at = uint64_t{s} + kSigHeaderOffset;; at += 4) {
+    const auto v = image.Dword(at);
     if (!v) break;
     if (*v == loc.header_address) {
-      loc.second_pointer = static_cast<uint32_t>(image.Cursor - 4);
+      loc.second_pointer = static_cast<uint32_t>(at);
       break;
     }
-    if (static_cast<uint32_t>(image.Cursor) > kSecondPointerLimit) break;
+    if (at + 4 > kSecondPointerLimit) break;
   }
 
-  image.Cursor = static_cast<int32_t>(s + kSigHeaderOffset);
-  loc.header_offset = *image.ReadDword(4);
-
-  image.SignatureOffset = static_cast<int32_t>(s);
-  image.HeaderPointerOffset = s + kSigHeaderAddress;
-  image.SecondPointerOffset = loc.second_pointer;
-  image.RomHeaderOffset = loc.header_offset;
-  image.RomBase = loc.header_address - loc.header_offset;
-  image.RomHeaderInBuffer = image.Fits(loc.header_offset, romhdr::kSize);
-  if (!image.RomHeaderInBuffer) return loc;
-
-  const uint8_t* hdr = image.Data() + loc.header_offset;
-  loc.nummods = LoadLe32(hdr + romhdr::nummods);
-  loc.numfiles = LoadLe32(hdr + romhdr::numfiles);
+  RomLocation where;
+  where.SignatureOffset = static_cast<int32_t>(s);
+  where.HeaderPointerOffset = s + kSigHeaderAddress;
+  where.SecondPointerOffset = loc.second_pointer;
+  where.RomHeaderOffset = loc.header_offset;
+  where.RomBase = loc.header_address - loc.header_offset;
+  const auto hdr = image.Bytes(loc.header_offset, romhdr::kSize);
+  where.RomHeaderInBuffer = hdr.has_value();
+  if (!hdr) {
+    image.SetLocation(where);
+    return loc;
+  }
+  loc.nummods = LoadLe32(hdr->data() + romhdr::nummods);
+  loc.numfiles = LoadLe32(hdr->data() + romhdr::numfiles);
 
   // Tables follow the header directly; only records that lie wholly in the buffer count.
-  const uint64_t size = static_cast<uint64_t>(image.BufferSize);
+  const auto size = static_cast<uint64_t>(image.BufferSize());
   const uint64_t module_table = uint64_t{loc.header_offset} + romhdr::kSize;
   const uint64_t module_fit = module_table <= size ? (size - module_table) / tocentry::kSize : 0;
   const uint64_t modules = std::min<uint64_t>({loc.nummods, module_fit, kMaxTableEntries});
@@ -65,31 +65,82 @@ std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
   const uint64_t file_fit = file_table <= size ? (size - file_table) / filesentry::kSize : 0;
   const uint64_t files = std::min<uint64_t>({loc.numfiles, file_fit, kMaxTableEntries});
 
-  image.ModuleTable = static_cast<uint32_t>(module_table);
-  image.ModuleCount = static_cast<uint32_t>(modules);
-  image.FileTable = file_table <= size ? static_cast<uint32_t>(file_table) : 0;
-  image.FileCount = static_cast<uint32_t>(files);
+  where.ModuleTable = static_cast<uint32_t>(module_table);
+  where.ModuleCount = static_cast<uint32_t>(modules);
+  where.FileTable = file_table <= size ? static_cast<uint32_t>(file_table) : 0;
+  where.FileCount = static_cast<uint32_t>(files);
+  where.nummods = loc.nummods;
+  where.numfiles = loc.numfiles;
+  image.SetLocation(where);
   return loc;
 }
 
-std::optional<RecordView> RomHeaderView(RomImage& image) {
-  if (!image.RomHeaderInBuffer) return std::nullopt;
-  return RecordView(image.Data() + image.RomHeaderOffset);
+namespace {
+
+template <typename View, typename Image>
+std::optional<View> Record(Image& image, uint64_t offset, uint32_t size) {
+  if constexpr (std::is_const_v<Image>) {
+    const auto b = image.Bytes(offset, size);
+    if (!b) return std::nullopt;
+    return View(*b);
+  } else {
+    const auto b = image.MutableBytes(offset, size);
+    if (!b) return std::nullopt;
+    return View(*b);
+  }
 }
 
+template <typename View, typename Image>
+std::optional<View> HeaderOf(Image& image) {
+  if (!image.RomHeaderInBuffer()) return std::nullopt;
+  return Record<View>(image, image.RomHeaderOffset(), romhdr::kSize);
+}
+
+template <typename View, typename Image>
+std::optional<View> ModuleOf(Image& image, uint32_t index) {
+  if (index >= image.ModuleCount()) return std::nullopt;
+  return Record<View>(image, image.ModuleTable() + uint64_t{index} * tocentry::kSize,
+                      tocentry::kSize);
+}
+
+template <typename View, typename Image>
+std::optional<View> FileOf(Image& image, uint32_t index) {
+  if (index >= image.FileCount()) return std::nullopt;
+  return Record<View>(image, image.FileTable() + uint64_t{index} * filesentry::kSize,
+                      filesentry::kSize);
+}
+
+}  // namespace
+
+std::optional<RecordView> RomHeaderView(RomImage& image) { return HeaderOf<RecordView>(image); }
+std::optional<ConstRecordView> RomHeaderView(const RomImage& image) {
+  return HeaderOf<ConstRecordView>(image);
+}
 std::optional<RecordView> ModuleEntry(RomImage& image, uint32_t index) {
-  if (index >= image.ModuleCount) return std::nullopt;
-  return RecordView(image.Data() + image.ModuleTable + size_t{index} * tocentry::kSize);
+  return ModuleOf<RecordView>(image, index);
 }
-
+std::optional<ConstRecordView> ModuleEntry(const RomImage& image, uint32_t index) {
+  return ModuleOf<ConstRecordView>(image, index);
+}
 std::optional<RecordView> FileEntry(RomImage& image, uint32_t index) {
-  if (index >= image.FileCount) return std::nullopt;
-  return RecordView(image.Data() + image.FileTable + size_t{index} * filesentry::kSize);
+  return FileOf<RecordView>(image, index);
+}
+std::optional<ConstRecordView> FileEntry(const RomImage& image, uint32_t index) {
+  return FileOf<ConstRecordView>(image, index);
 }
 
-int32_t FindFileByOffset(RomImage& image, uint32_t offset) {
-  const uint32_t target = offset + image.RomBase;
-  for (uint32_t i = 0; i < image.FileCount; ++i) {
+FileStretch FileStretchOf(const RomImage& image, uint32_t index) {
+  const auto e = FileEntry(image, index);
+  if (!e) return {};
+  const uint32_t comp = e->Get(filesentry::nCompFileSize);
+  return {OffsetOf(image, e->Get(filesentry::ulLoadOffset)),
+          comp != 0 ? comp : e->Get(filesentry::nRealFileSize),
+          OffsetOf(image, e->Get(filesentry::lpszFileName))};
+}
+
+int32_t FindFileByOffset(const RomImage& image, uint32_t offset) {
+  const uint32_t target = offset + image.RomBase();
+  for (uint32_t i = 0; i < image.FileCount(); ++i) {
     if (FileEntry(image, i)->Get(filesentry::ulLoadOffset) == target) {
       return static_cast<int32_t>(i);
     }

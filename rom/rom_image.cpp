@@ -2,19 +2,17 @@
 #include "rom/rom_image.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "fileio/file_io.h"
 #include "rom/byte_order.h"
-#include "rom/file_io.h"
 
 namespace rom {
 
-int64_t FlashBufferSize(FlashChoice choice, int64_t file_size) {
+int64_t FlashBufferSize(FlashChoice choice, int64_t image_size) {
   const int64_t flash = choice == FlashChoice::k64MB ? k64MiB : k32MiB;
-  return file_size < flash ? flash : file_size;
+  return image_size < flash ? flash : image_size;
 }
 
 std::string FlashSizeText(int32_t buffer_size) {
@@ -22,36 +20,52 @@ std::string FlashSizeText(int32_t buffer_size) {
          std::to_string(buffer_size / 1048576) + " MB )";
 }
 
+void RomImage::SetImageLength(int64_t length) {
+  image_length_ = static_cast<int32_t>(std::clamp<int64_t>(length, 0, buffer_size_));
+}
+
+std::optional<std::span<const uint8_t>> RomImage::Bytes(uint64_t offset, uint64_t length) const {
+  if (!Fits(offset, length)) return std::nullopt;
+  return std::span<const uint8_t>(data_.get() + offset, static_cast<size_t>(length));
+}
+
+std::optional<std::span<uint8_t>> RomImage::MutableBytes(uint64_t offset, uint64_t length) {
+  if (!Fits(offset, length)) return std::nullopt;
+  return std::span<uint8_t>(data_.get() + offset, static_cast<size_t>(length));
+}
+
+std::span<const uint8_t> RomImage::Buffer() const {
+  return {data_.get(), static_cast<size_t>(buffer_size_)};
+}
+
+std::span<uint8_t> RomImage::MutableBuffer() {
+  return {data_.get(), static_cast<size_t>(buffer_size_)};
+}
+
 std::optional<uint32_t> RomImage::Dword(uint64_t offset) const {
-  if (!Fits(offset, 4)) return std::nullopt;
-  return LoadLe32(data_.get() + offset);
+  const auto b = Bytes(offset, 4);
+  if (!b) return std::nullopt;
+  return LoadLe32(b->data());
+}
+
+std::optional<uint32_t> RomImage::DwordBE(uint64_t offset) const {
+  const auto b = Bytes(offset, 4);
+  if (!b) return std::nullopt;
+  return LoadBe32(b->data());
 }
 
 bool RomImage::SetDword(uint64_t offset, uint32_t value) {
-  if (!Fits(offset, 4)) return false;
-  StoreLe32(data_.get() + offset, value);
+  const auto b = MutableBytes(offset, 4);
+  if (!b) return false;
+  StoreLe32(b->data(), value);
   return true;
 }
 
-std::optional<uint32_t> RomImage::ReadDwordBE(int32_t step) {
-  if (Cursor < 0 || !Fits(static_cast<uint64_t>(Cursor), 4)) return std::nullopt;
-  const uint32_t v = LoadBe32(data_.get() + Cursor);
-  Cursor += step;
-  return v;
-}
-
-std::optional<uint32_t> RomImage::ReadDword(int32_t step) {
-  if (Cursor < 0 || !Fits(static_cast<uint64_t>(Cursor), 4)) return std::nullopt;
-  const uint32_t v = LoadLe32(data_.get() + Cursor);
-  Cursor += step;
-  return v;
-}
-
 uint32_t RomImage::RomStringLength(uint32_t address) const {
-  const uint32_t offset = address - RomBase;
+  const uint32_t offset = address - location_.RomBase;
   if (!Fits(offset, 1)) return 0;
+  const size_t avail = std::min<size_t>(static_cast<size_t>(buffer_size_) - offset, kMaxNameLength);
   const uint8_t* start = data_.get() + offset;
-  const size_t avail = std::min<size_t>(static_cast<size_t>(BufferSize) - offset, kMaxNameLength);
   const void* zero = std::memchr(start, 0, avail);
   return static_cast<uint32_t>(zero ? static_cast<const uint8_t*>(zero) - start : avail);
 }
@@ -59,58 +73,34 @@ uint32_t RomImage::RomStringLength(uint32_t address) const {
 std::string RomImage::ReadRomString(uint32_t address) const {
   const uint32_t length = RomStringLength(address);
   if (length == 0) return {};
-  const uint8_t* start = data_.get() + (address - RomBase);
-  return std::string(reinterpret_cast<const char*>(start), length);
-}
-
-void RomImage::ResetDerived() {
-  SignatureOffset = -1;
-  HeaderPointerOffset = 0;
-  SecondPointerOffset = 0;
-  RomBase = 0;
-  RomHeaderOffset = 0;
-  RomHeaderInBuffer = false;
-  ModuleTable = 0;
-  FileTable = 0;
-  ModuleCount = 0;
-  FileCount = 0;
+  const auto b = *Bytes(address - location_.RomBase, length);
+  return std::string(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
 void RomImage::Release() {
   data_.reset();
-  FileName.clear();
-  ImageLength = 0;
-  BufferSize = 0;
-  Cursor = 0;
-  ResetDerived();
+  file_name_.clear();
+  image_length_ = 0;
+  buffer_size_ = 0;
+  ResetLocation();
 }
 
 void RomImage::Adopt(std::unique_ptr<uint8_t[]> data, int32_t size, int32_t length) {
   data_ = std::move(data);
-  BufferSize = size;
-  ImageLength = length;
-  Cursor = 0;
+  buffer_size_ = size;
+  image_length_ = length;
 }
-
-namespace {
-
-std::string SystemError(const std::string& path, int err) {
-  return path + ": " + std::strerror(err);
-}
-
-}  // namespace
 
 LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash, uint8_t fill) {
   LoadResult result;
   image.Release();
 
-  OpenedFile opened = OpenForReading(path);
-  if (!opened.file) {
-    result.error = opened.error;
+  fileio::OpenResult opened = fileio::OpenForReading(path);
+  if (opened.error) {
+    result.error = opened.error->Message();
     return result;
   }
-  std::FILE* const file = opened.file.get();
-  const int64_t file_size = opened.size;
+  const auto file_size = static_cast<int64_t>(opened.file.size());
   const int64_t buffer_size = FlashBufferSize(flash, file_size);
   if (buffer_size > kMaxBufferSize) {
     result.error = path + ": file too large (" + std::to_string(file_size) + " bytes; at most " +
@@ -126,20 +116,16 @@ LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash
     return result;
   }
   const auto length = static_cast<size_t>(file_size);
+  const auto read_error = opened.file.ReadExactly({data.get(), length});
   // Only the bytes behind the file keep the fill; filling them alone gives the same buffer.
-  const size_t got = std::fread(data.get(), 1, length, file);
-  const int read_errno = errno;
-  const bool read_ok = got == length && !std::ferror(file);
-  std::memset(data.get() + (read_ok ? length : 0), fill,
-              static_cast<size_t>(size32) - (read_ok ? length : 0));
+  const size_t filled_from = read_error ? 0 : length;
+  std::memset(data.get() + filled_from, fill, static_cast<size_t>(size32) - filled_from);
   image.Adopt(std::move(data), size32, static_cast<int32_t>(file_size));
-  if (!read_ok) {
-    result.error = got < length && !std::ferror(file)
-                       ? path + ": file shorter than its size"
-                       : SystemError(path, read_errno ? read_errno : EIO);
+  if (read_error) {
+    result.error = read_error->Message();
     return result;
   }
-  image.FileName = path;
+  image.SetFileName(path);
   result.ok = true;
   return result;
 }

@@ -31,14 +31,6 @@ void PadRight(std::string& s, size_t width);
 // number; nullopt when the line is shorter or they are not hexadecimal digits.
 [[nodiscard]] std::optional<uint32_t> HexField(std::string_view line, size_t from);
 
-// First offset of a memory-map line (characters 1 to 8) and its last offset (13 to 20).
-[[nodiscard]] inline std::optional<uint32_t> LineStart(std::string_view line) {
-  return HexField(line, 0);
-}
-[[nodiscard]] inline std::optional<uint32_t> LineEnd(std::string_view line) {
-  return HexField(line, 12);
-}
-
 // Reads a number typed into a text field: leading blanks, an optional sign, then decimal
 // digits, or hexadecimal digits after "$" or "0x". The value must fit a signed field of `bits`
 // bits (32 or 64); hexadecimal text gives the field's bit pattern ("$FFFFFFFF" is -1 in 32

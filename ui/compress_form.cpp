@@ -187,7 +187,8 @@ void TCompressForm::StartButtonClick() {
                   [](const std::string& l) { return !l.empty() && l[0] == '*'; });
   if (any_marked && ziel_dir_.empty()) {
     // Without a target folder the results would land in whatever folder the program runs in.
-    dialogs_.Message(this, QString::fromUtf8("Es fehlt ein Zielverzeichnis."), windowTitle());
+    dialogs_.Message(this, QString::fromUtf8("Es fehlt ein Zielverzeichnis."), windowTitle(),
+                     presenter::Severity::kWarning);
     return;
   }
   QProgressDialog progress(this);
@@ -223,7 +224,7 @@ void TCompressForm::StartButtonClick() {
                       overwrite_->isChecked(), hooks);
   progress.reset();
   if (!r.error.empty()) {
-    dialogs_.Message(this, Text(r.error), windowTitle());
+    dialogs_.Message(this, Text(r.error), windowTitle(), presenter::Severity::kError);
     return;
   }
   count_label_->setText(Text(codec::CountText(r.count)));

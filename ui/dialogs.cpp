@@ -49,8 +49,19 @@ std::optional<QString> QtDialogs::ChooseFolder(QWidget* parent, const QString& t
   return chosen;
 }
 
-void QtDialogs::Message(QWidget* parent, const QString& text, const QString& caption) {
-  QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+void QtDialogs::Message(QWidget* parent, const QString& text, const QString& caption,
+                        presenter::Severity severity) {
+  switch (severity) {
+    case presenter::Severity::kInformation:
+      QMessageBox::information(parent, caption, text, QMessageBox::Ok);
+      return;
+    case presenter::Severity::kWarning:
+      QMessageBox::warning(parent, caption, text, QMessageBox::Ok);
+      return;
+    case presenter::Severity::kError:
+      QMessageBox::critical(parent, caption, text, QMessageBox::Ok);
+      return;
+  }
 }
 
 OverwriteAnswer QtDialogs::AskOverwrite(QWidget* parent, const QString& path) {

@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "ui/presenter/prompts.h"
+
 namespace ui {
 
 struct FileDialogRequest {
@@ -31,8 +33,9 @@ class Dialogs {
   virtual std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) = 0;
   virtual std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                               const QString& folder) = 0;
-  // A modal box with an OK button.
-  virtual void Message(QWidget* parent, const QString& text, const QString& caption) = 0;
+  // A modal box with an OK button and the icon of its severity.
+  virtual void Message(QWidget* parent, const QString& text, const QString& caption,
+                       presenter::Severity severity) = 0;
   // Asks whether an existing file may be replaced.
   virtual OverwriteAnswer AskOverwrite(QWidget* parent, const QString& path) = 0;
   virtual void Beep() = 0;
@@ -45,7 +48,8 @@ class QtDialogs final : public Dialogs {
   std::optional<QString> SaveFile(QWidget* parent, const FileDialogRequest& request) override;
   std::optional<QString> ChooseFolder(QWidget* parent, const QString& title,
                                       const QString& folder) override;
-  void Message(QWidget* parent, const QString& text, const QString& caption) override;
+  void Message(QWidget* parent, const QString& text, const QString& caption,
+               presenter::Severity severity) override;
   OverwriteAnswer AskOverwrite(QWidget* parent, const QString& path) override;
   void Beep() override;
 };

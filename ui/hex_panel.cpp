@@ -19,17 +19,17 @@ namespace ui {
 
 namespace {
 
-QColor ColorOf(rom::HexColor c) {
+QColor ColorOf(presenter::HexColor c) {
   switch (c) {
-    case rom::HexColor::kBlack:
+    case presenter::HexColor::kBlack:
       return QColor(0, 0, 0);
-    case rom::HexColor::kBlue:
+    case presenter::HexColor::kBlue:
       return QColor(0, 0, 255);
-    case rom::HexColor::kGray:
+    case presenter::HexColor::kGray:
       return QColor(128, 128, 128);
-    case rom::HexColor::kSilver:
+    case presenter::HexColor::kSilver:
       return QColor(192, 192, 192);
-    case rom::HexColor::kRed:
+    case presenter::HexColor::kRed:
       return QColor(255, 0, 0);
   }
   return QColor(0, 0, 0);
@@ -117,13 +117,13 @@ void HexBox::paintEvent(QPaintEvent* event) {
 
 void HexBox::DrawRow(QPainter& painter, int32_t row, int y) {
   const QRect rect(0, y, viewport()->width(), RowHeight());
-  const std::vector<rom::HexPiece> pieces = rom::HexRowPieces(panel_->state(), row);
+  const std::vector<presenter::HexPiece> pieces = presenter::HexRowPieces(panel_->state(), row);
   if (pieces.empty()) return;  // the list's own background
   painter.fillRect(rect, Qt::white);
   int x = -horizontalScrollBar()->value();
   const QFontMetrics metrics(font());
   const int baseline = y + (RowHeight() + metrics.ascent() - metrics.descent()) / 2;
-  for (const rom::HexPiece& piece : pieces) {
+  for (const presenter::HexPiece& piece : pieces) {
     const QString text = FromCp1252(piece.text);
     if (!piece.blank) {
       painter.setPen(ColorOf(piece.color));
@@ -188,8 +188,8 @@ void THexPanel::SetRange(int32_t first, int32_t last) {
   state_.click_row = 0;
   state_.view_start = first;
   state_.view_end = last;
-  hex_box_->SetRowCount(rom::HexRowCount(first, last));
-  setWindowTitle(FromCp1252(rom::HexCaption(first, last)));
+  hex_box_->SetRowCount(presenter::HexRowCount(first, last));
+  setWindowTitle(FromCp1252(presenter::HexCaption(first, last)));
 }
 
 void THexPanel::HexBoxMouseDown(int x, int y) {
@@ -204,9 +204,9 @@ void THexPanel::HexBoxMouseDown(int x, int y) {
   ShowValue();
 }
 
-rom::HexShowOptions THexPanel::Options() const {
-  rom::HexShowOptions o;
-  o.show_as = static_cast<rom::HexShowAs>(std::max(0, als_was_->checkedId()));
+presenter::HexShowOptions THexPanel::Options() const {
+  presenter::HexShowOptions o;
+  o.show_as = static_cast<presenter::HexShowAs>(std::max(0, als_was_->checkedId()));
   o.decimal = formate_->checkedId() == 1;
   o.big_endian = endian_->checkedId() == 1;
   o.negative = ch_sign_->checkedId() == 1;
@@ -216,7 +216,7 @@ rom::HexShowOptions THexPanel::Options() const {
 void THexPanel::AlsWasClick() { ShowValue(); }
 
 void THexPanel::ShowValue() {
-  const rom::HexValueText t = rom::ShowValue(state_, Options());
+  const presenter::HexValueText t = presenter::ShowValue(state_, Options());
   status_[0]->setText(FromCp1252(t.panel0));
   status_[1]->setText(FromCp1252(t.panel1));
   hex_box_->viewport()->update();

@@ -10,7 +10,7 @@
 #include <QAbstractScrollArea>
 #include <QWidget>
 
-#include "rom/hex_view.h"
+#include "ui/presenter/hex_view.h"
 
 class QButtonGroup;
 class QLabel;
@@ -60,7 +60,7 @@ class THexPanel final : public QWidget {
   void SetBaseAddr(uint32_t base) { state_.base_addr = base; }
   // A press in the list at (x, y) of the viewport.
   void HexBoxMouseDown(int x, int y);
-  [[nodiscard]] const rom::HexViewState& state() const { return state_; }
+  [[nodiscard]] const presenter::HexViewState& state() const { return state_; }
   [[nodiscard]] HexBox* hexBox() const { return hex_box_; }
   [[nodiscard]] QString PanelText(int panel) const;
 
@@ -69,9 +69,9 @@ class THexPanel final : public QWidget {
   void ShowValue();
 
  private:
-  [[nodiscard]] rom::HexShowOptions Options() const;
+  [[nodiscard]] presenter::HexShowOptions Options() const;
 
-  rom::HexViewState state_;
+  presenter::HexViewState state_;
   HexBox* hex_box_ = nullptr;
   QButtonGroup* als_was_ = nullptr;
   QButtonGroup* formate_ = nullptr;

@@ -6,6 +6,7 @@
 
 #include "compress/compression_library.h"
 #include "ui/console/console_frontend.h"
+#include "ui/console/library_decompressor.h"
 
 #ifdef TARNWICK_WITH_WINDOWS
 #include <QApplication>
@@ -24,12 +25,7 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   if (console::IsConsoleInvocation(args)) {
     std::ios::sync_with_stdio(false);
-    const rom::RomDecompressor decompress = [&lib](const uint8_t* src, uint32_t len, uint8_t* dst,
-                                                   uint32_t cap, uint32_t zero, uint32_t one,
-                                                   uint32_t page) {
-      return lib->CEDecompressROM(src, len, dst, cap, zero, one, page);
-    };
-    return console::Run(args, std::cout, std::cerr, decompress);
+    return console::Run(args, std::cout, std::cerr, console::MakeDecompressor(*lib));
   }
 #ifdef TARNWICK_WITH_WINDOWS
   QApplication app(argc, argv);

@@ -18,15 +18,8 @@
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 
-#include "rom/add_replace.h"
-#include "rom/delete.h"
-#include "rom/edit_steps.h"
-#include "rom/export.h"
-#include "rom/file_io.h"
-#include "rom/selection.h"
-#include "rom/text_format.h"
 #include "ui/compress_form.h"
-#include "ui/console/file_creation_time.h"
+#include "ui/console/library_decompressor.h"
 #include "ui/hex_panel.h"
 #include "ui/line_list_model.h"
 #include "ui/qt_text.h"
@@ -78,17 +71,58 @@ QString Lines(std::initializer_list<const char*> lines) {
 
 }  // namespace
 
+// The presenter's questions, put through the window's dialogs.
+class TMainForm::PromptsAdapter final : public presenter::Prompts {
+ public:
+  PromptsAdapter(Dialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+
+  std::optional<std::string> OpenFile(const presenter::FileRequest& r) override {
+    return Native(dialogs_.OpenFile(parent_, Request(r)));
+  }
+  std::optional<std::string> SaveFile(const presenter::FileRequest& r) override {
+    return Native(dialogs_.SaveFile(parent_, Request(r)));
+  }
+  void Message(const std::string& text, const std::string& caption,
+               presenter::Severity severity) override {
+    dialogs_.Message(parent_, QString::fromStdString(text), QString::fromStdString(caption),
+                     severity);
+  }
+  void Beep() override { dialogs_.Beep(); }
+
+ private:
+  static FileDialogRequest Request(const presenter::FileRequest& r) {
+    return {.title = QString::fromStdString(r.title),
+            .filter = QString::fromStdString(r.filter),
+            .folder = PathFromNative(r.folder),
+            .file_name = QString::fromStdString(r.file_name),
+            .default_suffix = QString::fromStdString(r.default_suffix),
+            .confirm_overwrite = r.confirm_overwrite,
+            .confirm_create = r.confirm_create};
+  }
+  static std::optional<std::string> Native(const std::optional<QString>& path) {
+    if (!path) return std::nullopt;
+    return PathToNative(*path);
+  }
+
+  Dialogs& dialogs_;
+  QWidget* parent_;
+};
+
 TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), library_(library) {
   setObjectName("MainForm");
-  setWindowTitle("Windows CE ROM Viewer");
   resize(640, 560);
   setMinimumSize(640, 560);
   QFont small = font();  // the small dialog font of the panel's fixed geometry
   small.setPixelSize(11);
   setFont(small);
-  // FormCreate: no image yet; the open dialog starts in the program's own folder.
-  open_folder_ = QCoreApplication::applicationDirPath();
+  prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this);
+  // The open dialog starts in the program's own folder.
+  presenter_ = std::make_unique<presenter::MainPresenter>(
+      *prompts_, console::MakeDecompressor(library_),
+      PathToNative(QCoreApplication::applicationDirPath()));
+  // Windows that read the buffer close before a load releases it.
+  presenter_->SetBeforeBufferRelease([this] { CloseHexPanels(); });
 
   auto* central = new QWidget(this);
   auto* row = new QHBoxLayout(central);
@@ -112,6 +146,7 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   status_[0]->setFixedWidth(250);
   statusBar()->addWidget(status_[0]);
   statusBar()->addWidget(status_[1], 1);
+  Sync();
 }
 
 TMainForm::~TMainForm() { CloseHexPanels(); }
@@ -120,12 +155,19 @@ THexPanel* TMainForm::HexPanel() const { return hex_panel_; }
 
 TCompressForm* TMainForm::CompressForm() const { return compress_form_; }
 
+void TMainForm::Connect(QPushButton* button, void (presenter::MainPresenter::*action)()) {
+  connect(button, &QPushButton::clicked, this, [this, action] {
+    ((*presenter_).*action)();
+    Sync();
+  });
+}
+
 void TMainForm::BuildClientArea() {
   auto* client = new QWidget(this);
   auto* grid = new QGridLayout(client);
   grid->setContentsMargins(0, 0, 0, 0);
-  log_model_ = new LineListModel(&lists_.AnalysisLog, this);
-  map_model_ = new LineListModel(&lists_.MemoryMap, this);
+  log_model_ = new LineListModel(&presenter_->lists().AnalysisLog, this);
+  map_model_ = new LineListModel(&presenter_->lists().MemoryMap, this);
 
   li_box_ = MakeList(client, "LiBox", log_model_);
   grid->addWidget(li_box_, 0, 0);
@@ -154,19 +196,27 @@ void TMainForm::BuildClientArea() {
                          QString::fromUtf8("Ja diesen Block löschen"), 16, 160, 200, 33);
   auto* no = MakeButton(delete_group_box_, "ExitButton", QString::fromUtf8("Nein ich will zurück"),
                         232, 160, 200, 33);
-  connect(yes, &QPushButton::clicked, this, &TMainForm::Ja_Loeschen_ButtonClick);
-  connect(no, &QPushButton::clicked, this, &TMainForm::ExitButtonClick);
+  Connect(yes, &presenter::MainPresenter::ConfirmBlockDeletion);
+  Connect(no, &presenter::MainPresenter::CancelBlockDeletion);
   grid->addWidget(delete_group_box_, 0, 0);
   delete_group_box_->hide();
 
-  connect(li_box_, &QListView::clicked, this, &TMainForm::LiBoxClick);
-  connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
-    if (!selecting_) LiBoxClick();
-  });
-  connect(file_list_box_, &QListView::clicked, this, &TMainForm::FileListBoxClick);
-  connect(file_list_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
-    if (!selecting_) FileListBoxClick();
-  });
+  auto on_row = [this](QListView* view, void (presenter::MainPresenter::*select)(int64_t)) {
+    return [this, view, select] {
+      if (syncing_) return;
+      const QModelIndexList rows = view->selectionModel()->selectedRows();
+      if (rows.isEmpty()) return;
+      ((*presenter_).*select)(rows.front().row());
+      Sync();
+    };
+  };
+  const auto log_click = on_row(li_box_, &presenter::MainPresenter::SelectLogLine);
+  const auto map_click = on_row(file_list_box_, &presenter::MainPresenter::SelectMapLine);
+  connect(li_box_, &QListView::clicked, this, log_click);
+  connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, log_click);
+  connect(file_list_box_, &QListView::clicked, this, map_click);
+  connect(file_list_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          map_click);
 }
 
 void TMainForm::BuildPanel() {
@@ -186,7 +236,10 @@ void TMainForm::BuildPanel() {
     r->setGeometry(8, 16 + 18 * i, 100, 18);
     flash_group_->addButton(r, i);
   }
-  connect(flash_group_, &QButtonGroup::idClicked, this, &TMainForm::FlashRadioClick);
+  connect(flash_group_, &QButtonGroup::idClicked, this, [this](int id) {
+    presenter_->ChooseFlash(id == 1 ? rom::FlashChoice::k64MB : rom::FlashChoice::k32MB);
+    Sync();
+  });
 
   preset_ = new QGroupBox("Preset", panel_);
   preset_->setObjectName("Preset");
@@ -198,32 +251,36 @@ void TMainForm::BuildPanel() {
   preset_ff_ = new QRadioButton("FF", preset_);
   preset_ff_->setObjectName("PresetFF");
   preset_ff_->setGeometry(64, 14, 50, 17);
+  connect(preset_ff_, &QRadioButton::toggled, this,
+          [this](bool on) { presenter_->ChoosePreset(on); });
 
   lade_button_ = MakeButton(panel_, "LadeButton", "Lade  *.NB0", 8, 104, 121, 25);
-  lade_button_->setEnabled(false);
-  connect(lade_button_, &QPushButton::clicked, this, &TMainForm::LadeButtonClick);
+  Connect(lade_button_, &presenter::MainPresenter::Load);
   write_button_ = MakeButton(panel_, "WriteButton", "Log speichern", 8, 136, 121, 25);
-  connect(write_button_, &QPushButton::clicked, this, &TMainForm::WriteButtonClick);
+  Connect(write_button_, &presenter::MainPresenter::SaveList);
   file_list_check_box_ = new QCheckBox("Zeige sortierte Liste", panel_);
   file_list_check_box_->setObjectName("FileListCheckBox");
   file_list_check_box_->setGeometry(8, 176, 121, 25);
-  connect(file_list_check_box_, &QCheckBox::clicked, this, &TMainForm::FileListCheckBoxClick);
+  connect(file_list_check_box_, &QCheckBox::clicked, this, [this](bool checked) {
+    presenter_->ShowSorted(checked);
+    Sync();
+  });
   hex_button_ = MakeButton(panel_, "HexButton", "Add Hex View", 8, 208, 121, 33);
-  hex_button_->hide();
-  connect(hex_button_, &QPushButton::clicked, this, &TMainForm::HexButtonClick);
+  connect(hex_button_, &QPushButton::clicked, this, &TMainForm::OpenHexPanel);
   compress_tool_button_ = MakeButton(panel_, "CompressToolButton", "CompressTool", 8, 264, 113, 33);
-  connect(compress_tool_button_, &QPushButton::clicked, this, &TMainForm::CompressToolButtonClick);
+  connect(compress_tool_button_, &QPushButton::clicked, this, &TMainForm::OpenCompressForm);
 
   group_box1_ = new QGroupBox("Datei Export", panel_);
   group_box1_->setObjectName("GroupBox1");
   save_file_button_ = MakeButton(group_box1_, "SaveFileButton", "Datei speichern", 8, 16, 113, 33);
-  save_file_button_->setEnabled(false);
-  connect(save_file_button_, &QPushButton::clicked, this, &TMainForm::SaveFileButtonClick);
+  Connect(save_file_button_, &presenter::MainPresenter::ExportSelected);
   raw_check_box_ = new QCheckBox("Export roh", group_box1_);
   raw_check_box_->setObjectName("RawCheckBox");
   raw_check_box_->setGeometry(16, 54, 105, 25);
   raw_check_box_->setToolTip(
       Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
+  connect(raw_check_box_, &QCheckBox::toggled, this,
+          [this](bool on) { presenter_->SetRawExport(on); });
 
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
@@ -231,21 +288,23 @@ void TMainForm::BuildPanel() {
   struct ButtonSpec {
     const char* name;
     const char* caption;
-    void (TMainForm::*handler)();
+    void (presenter::MainPresenter::*action)();
     QPushButton** field;
   };
   const ButtonSpec buttons[] = {
-      {"DeleteButton", rom::kDeleteFileCaption, &TMainForm::DeleteButtonClick, &delete_button_},
-      {"ReplaceButton", "Datei ersetzen", &TMainForm::ReplaceButtonClick, &replace_button_},
-      {"AddButton", "Datei hinzu", &TMainForm::AddButtonClick, &add_button_},
-      {"EntryEditButton", "Eintrag editieren", &TMainForm::EntryEditButtonClick,
+      {"DeleteButton", "Datei löschen", &presenter::MainPresenter::DeleteSelected, &delete_button_},
+      {"ReplaceButton", "Datei ersetzen", &presenter::MainPresenter::ReplaceSelected,
+       &replace_button_},
+      {"AddButton", "Datei hinzu", &presenter::MainPresenter::AddFile, &add_button_},
+      {"EntryEditButton", "Eintrag editieren", &presenter::MainPresenter::OpenEntryEdit,
        &entry_edit_button_},
-      {"ImageSaveButton", "Image speichern", &TMainForm::ImageSaveButtonClick, &image_save_button_},
+      {"ImageSaveButton", "Image speichern", &presenter::MainPresenter::SaveImage,
+       &image_save_button_},
   };
   for (int i = 0; i < 5; ++i) {
     *buttons[i].field = MakeButton(fedit_group_box_, buttons[i].name,
-                                   FromCp1252(buttons[i].caption), 16, 16 + 32 * i, 97, 25);
-    connect(*buttons[i].field, &QPushButton::clicked, this, buttons[i].handler);
+                                   QString::fromUtf8(buttons[i].caption), 16, 16 + 32 * i, 97, 25);
+    Connect(*buttons[i].field, buttons[i].action);
   }
   delete_button_->setToolTip(Lines({"Datei echt löschen und ", "aus der Fileliste austragen.",
                                     "(geht nur dann, wenn dahinter", "keine festen Blöcke sind)"}));
@@ -265,7 +324,10 @@ void TMainForm::BuildPanel() {
     attribute_boxes_[i] = new QCheckBox(box_captions[i], edit_box_);
     attribute_boxes_[i]->setObjectName(box_names[i]);
     attribute_boxes_[i]->setGeometry(8, 18 + 22 * i, 119, 20);
-    connect(attribute_boxes_[i], &QCheckBox::clicked, this, &TMainForm::CheckBoxClick);
+    connect(attribute_boxes_[i], &QCheckBox::clicked, this, [this] {
+      presenter_->ToggleAttribute(att_edit_->text().toStdString(), AttributeChecks());
+      Sync();
+    });
   }
   auto* atts = new QLabel("Atts", edit_box_);
   atts->setGeometry(8, 108, 60, 16);
@@ -279,11 +341,14 @@ void TMainForm::BuildPanel() {
   real_edit_->setGeometry(8, 166, 113, 22);
   auto* exit = MakeButton(edit_box_, "EDEXButton", "Exit", 8, 200, 52, 25);
   auto* ok = MakeButton(edit_box_, "EDOKButton", "OK", 69, 200, 52, 25);
-  connect(exit, &QPushButton::clicked, this, &TMainForm::EDEXButtonClick);
-  connect(ok, &QPushButton::clicked, this, &TMainForm::EDOKButtonClick);
+  Connect(exit, &presenter::MainPresenter::CloseEntryEdit);
+  connect(ok, &QPushButton::clicked, this, [this] {
+    presenter_->ConfirmEntryEdit(att_edit_->text().toStdString(), real_edit_->text().toStdString());
+    Sync();
+  });
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), edit_box_);
   escape->setContext(Qt::WidgetWithChildrenShortcut);
-  connect(escape, &QShortcut::activated, this, &TMainForm::EDEXButtonClick);
+  connect(escape, &QShortcut::activated, exit, &QPushButton::click);
   edit_box_->hide();
   LayoutPanel();
 }
@@ -304,155 +369,86 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 QString TMainForm::StatusText(int panel) const { return status_[panel == 1 ? 0 : 1]->text(); }
 
-void TMainForm::SetStatus(int panel, const QString& text) {
-  status_[panel == 1 ? 0 : 1]->setText(text);
+std::array<bool, 4> TMainForm::AttributeChecks() const {
+  std::array<bool, 4> checks{};
+  for (int i = 0; i < 4; ++i) checks[static_cast<size_t>(i)] = attribute_boxes_[i]->isChecked();
+  return checks;
 }
 
-int64_t TMainForm::SelectedRow(const QListView* view) const {
-  const QModelIndexList rows = view->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.front().row();
-}
-
-uint8_t TMainForm::PresetByte() const { return preset_ff_->isChecked() ? 0xFF : 0x00; }
-
-bool TMainForm::SortedShown() const { return file_list_check_box_->isChecked(); }
-
-void TMainForm::SelectMapRow(int64_t row) {
-  selecting_ = true;
-  if (row >= 0 && row < map_model_->rowCount()) {
-    const QModelIndex index = map_model_->index(static_cast<int>(row));
-    file_list_box_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    file_list_box_->scrollTo(index);
+void TMainForm::SelectRow(QListView* view, int64_t row) {
+  QAbstractItemModel* model = view->model();
+  if (row >= 0 && row < model->rowCount()) {
+    const QModelIndex index = model->index(static_cast<int>(row), 0);
+    if (view->selectionModel()->currentIndex() != index ||
+        !view->selectionModel()->isSelected(index)) {
+      view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+      view->scrollTo(index);
+    }
   } else {
-    file_list_box_->selectionModel()->clearSelection();
-  }
-  selecting_ = false;
-}
-
-void TMainForm::ListsChanged() {
-  selecting_ = true;
-  log_model_->BeginChange();
-  log_model_->EndChange();
-  map_model_->BeginChange();
-  map_model_->EndChange();
-  selecting_ = false;
-  // The attribute box edits an entry by its index: it closes when the table changes.
-  if (!edit_box_->isHidden()) {
-    edit_box_->hide();
-    edit_state_ = {};
+    view->selectionModel()->clear();
   }
 }
 
-void TMainForm::Present(const rom::ActionOutcome& o) {
-  if (o.status1) SetStatus(1, FromCp1252(*o.status1));
-  if (o.status2) SetStatus(2, FromCp1252(*o.status2));
-  if (o.lists_rebuilt) {
-    ListsChanged();
-    SelectMapRow(o.select_index);
+void TMainForm::Sync() {
+  syncing_ = true;
+  const presenter::MainState& s = presenter_->state();
+  if (s.lists_revision != lists_revision_) {
+    lists_revision_ = s.lists_revision;
+    log_model_->BeginChange();
+    log_model_->EndChange();
+    map_model_->BeginChange();
+    map_model_->EndChange();
   }
-  if (o.beep) dialogs_.Beep();
-  if (o.message)
-    dialogs_.Message(this, FromCp1252(o.message->text), FromCp1252(o.message->caption));
+  SelectRow(li_box_, s.log_selection);
+  SelectRow(file_list_box_, s.map_selection);
+  setWindowTitle(PathFromNative(s.title));
+  flash_radio_->setEnabled(s.flash_enabled);
+  preset_->setEnabled(s.flash_enabled);
+  auto apply = [](QPushButton* b, const presenter::ControlState& c) {
+    b->setEnabled(c.enabled);
+    b->setVisible(c.visible);
+    b->setText(QString::fromStdString(c.caption));
+  };
+  apply(lade_button_, s.load);
+  apply(write_button_, s.write);
+  apply(hex_button_, s.hex);
+  apply(compress_tool_button_, s.compress_tool);
+  apply(save_file_button_, s.save_file);
+  apply(delete_button_, s.del);
+  apply(replace_button_, s.replace);
+  apply(add_button_, s.add);
+  apply(entry_edit_button_, s.entry_edit);
+  apply(image_save_button_, s.image_save);
+  file_list_check_box_->setChecked(s.sorted_shown);
+  file_box_->setVisible(s.sorted_shown);
+  if (s.sorted_shown) file_box_->raise();
+  fedit_group_box_->setVisible(s.edit_group_visible);
+  if (s.edit_group_visible) fedit_group_box_->raise();
+  delete_group_box_->setVisible(s.delete_warning_visible);
+  if (s.delete_warning_visible) delete_group_box_->raise();
+  const presenter::EditBoxState& box = s.edit_box;
+  if (box.revision != edit_box_revision_) {
+    edit_box_revision_ = box.revision;
+    att_edit_->setText(QString::fromStdString(box.att_text));
+    real_edit_->setText(QString::fromStdString(box.real_text));
+    for (int i = 0; i < 4; ++i) attribute_boxes_[i]->setChecked(box.checks[static_cast<size_t>(i)]);
+  }
+  real_edit_->setEnabled(box.real_enabled);
+  edit_box_->setVisible(box.visible);
+  if (box.visible) edit_box_->raise();
+  status_[0]->setText(QString::fromStdString(s.status1));
+  status_[1]->setText(QString::fromStdString(s.status2));
+  syncing_ = false;
 }
-
-void TMainForm::FlashRadioClick() { lade_button_->setEnabled(true); }
 
 void TMainForm::LoadAtStart(const QString& path) {
   flash_group_->button(0)->setChecked(true);
-  FlashRadioClick();
-  Load(path);
+  presenter_->ChooseFlash(rom::FlashChoice::k32MB);
+  presenter_->LoadPath(PathToNative(path));
+  Sync();
 }
 
-void TMainForm::LadeButtonClick() {
-  const auto path =
-      dialogs_.OpenFile(this, {.title = QString(),
-                               .filter = "linked WinCE Images (*.nb0);;all Files (*.*)",
-                               .folder = open_folder_});
-  if (!path) return;
-  Load(*path);
-}
-
-void TMainForm::Load(const QString& path) {
-  flash_radio_->setEnabled(false);
-  preset_->setEnabled(false);
-  replace_button_->setEnabled(false);
-  delete_button_->setEnabled(false);
-  // Windows that read the buffer close before the load releases it.
-  CloseHexPanels();
-  log_model_->BeginChange();
-  map_model_->BeginChange();
-  lists_.AnalysisLog.clear();
-  lists_.MemoryMap.clear();
-  const rom::FlashChoice flash =
-      flash_group_->checkedId() == 1 ? rom::FlashChoice::k64MB : rom::FlashChoice::k32MB;
-  const rom::LoadResult load = rom::LoadImage(image_, PathToNative(path), flash, PresetByte());
-  if (!load.status_text.empty()) SetStatus(1, FromCp1252(load.status_text));
-  if (load.ok) rom::AnalyseImage(image_, lists_);
-  log_model_->EndChange();
-  map_model_->EndChange();
-  if (!edit_box_->isHidden()) EDEXButtonClick();
-  if (!load.ok) {
-    dialogs_.Message(this, PathFromNative(load.error), "Tarnwick");
-    return;
-  }
-  setWindowTitle(path);
-}
-
-void TMainForm::LiBoxClick() {
-  const int64_t row = SelectedRow(li_box_);
-  if (row < 0) return;
-  if (rom::ClickOnLogLineEnablesExport(lists_.AnalysisLog, row)) {
-    save_file_button_->setEnabled(true);
-    SetStatus(2, FromCp1252(lists_.AnalysisLog[static_cast<size_t>(row)]));
-  } else {
-    save_file_button_->setEnabled(false);
-    SetStatus(2, QString());
-  }
-}
-
-void TMainForm::FileListBoxClick() {
-  const int64_t row = SelectedRow(file_list_box_);
-  if (row < 0) return;
-  SetStatus(2, FromCp1252(lists_.MemoryMap[static_cast<size_t>(row)]));
-  const rom::MapLineButtons b = rom::ClickOnMapLine(lists_.MemoryMap, row);
-  replace_button_->setEnabled(b.replace_enabled);
-  save_file_button_->setEnabled(b.save_enabled);
-  delete_button_->setEnabled(b.delete_enabled);
-  if (b.delete_caption) delete_button_->setText(FromCp1252(*b.delete_caption));
-}
-
-void TMainForm::FileListCheckBoxClick() {
-  replace_button_->setEnabled(false);
-  delete_button_->setEnabled(false);
-  const bool shown = SortedShown();
-  file_box_->setVisible(shown);
-  if (shown) file_box_->raise();
-  write_button_->setText(shown ? "Liste speichern" : "Log speichern");
-  SetStatus(2, QString());
-  hex_button_->setVisible(shown);
-  fedit_group_box_->setVisible(shown);
-  if (shown) fedit_group_box_->raise();
-  // The editing group lies over "CompressTool" whatever the window's height.
-  compress_tool_button_->setVisible(!shown);
-}
-
-void TMainForm::WriteButtonClick() {
-  const bool sorted = SortedShown();
-  const auto path =
-      dialogs_.SaveFile(this, {.title = sorted ? "Sortierte Dateiliste speichern" : "Log speichern",
-                               .confirm_overwrite = true});
-  if (!path) return;
-  std::string text;
-  for (const std::string& line : sorted ? lists_.MemoryMap : lists_.AnalysisLog) {
-    text += line;
-    text += "\r\n";
-  }
-  const std::string error = rom::WriteWholeFile(
-      PathToNative(*path), reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  if (!error.empty()) dialogs_.Message(this, PathFromNative(error), "Tarnwick");
-}
-
-void TMainForm::CompressToolButtonClick() {
+void TMainForm::OpenCompressForm() {
   auto* form = new TCompressForm(dialogs_, library_, this);
   form->setAttribute(Qt::WA_DeleteOnClose);
   compress_form_ = form;
@@ -460,20 +456,15 @@ void TMainForm::CompressToolButtonClick() {
   form->show();
 }
 
-void TMainForm::HexButtonClick() {
-  if (map_model_->rowCount() == 0 || !image_.HasData()) return;
-  int64_t row = SelectedRow(file_list_box_);
-  if (row < 0) {
-    row = 0;
-    SelectMapRow(0);
-  }
-  const std::string& line = lists_.MemoryMap[static_cast<size_t>(row)];
-  const uint32_t first = rom::LineStart(line).value_or(0);
-  const uint32_t last = rom::LineEnd(line).value_or(0);
-  auto* panel = new THexPanel(image_.Data(), image_.BufferSize, this);
+void TMainForm::OpenHexPanel() {
+  const auto range = presenter_->HexRange();
+  Sync();
+  if (!range) return;
+  const std::span<const uint8_t> buffer = presenter_->image().Buffer();
+  auto* panel = new THexPanel(buffer.data(), static_cast<int32_t>(buffer.size()), this);
   panel->setAttribute(Qt::WA_DeleteOnClose);
-  panel->SetRange(static_cast<int32_t>(first), static_cast<int32_t>(last));
-  panel->SetBaseAddr(image_.RomBase);
+  panel->SetRange(range->first, range->last);
+  panel->SetBaseAddr(range->base);
   hex_panels_.push_back(panel);
   hex_panel_ = panel;
   panel->show();
@@ -484,112 +475,6 @@ void TMainForm::CloseHexPanels() {
     if (panel) panel->close();
   }
   hex_panels_.clear();
-}
-
-void TMainForm::SaveFileButtonClick() {
-  const rom::ExportSelection sel = rom::SelectExportEntry(
-      image_, lists_, SortedShown(), SelectedRow(li_box_), SelectedRow(file_list_box_));
-  if (sel.status1) SetStatus(1, FromCp1252(*sel.status1));
-  if (!sel.target) return;
-  const QString name = FromCp1252(sel.target->name);
-  const auto path = dialogs_.SaveFile(this, {.title = FromCp1252(sel.target->dialog_title),
-                                             .file_name = name,
-                                             .confirm_overwrite = true});
-  if (!path) {
-    Present(rom::ExportCancelled());
-    return;
-  }
-  const rom::RomDecompressor decompress = [this](const uint8_t* src, uint32_t len, uint8_t* dst,
-                                                 uint32_t cap, uint32_t zero, uint32_t one,
-                                                 uint32_t page) {
-    return library_.CEDecompressROM(src, len, dst, cap, zero, one, page);
-  };
-  Present(rom::ExportEntry(image_, *sel.target, PathToNative(*path), raw_check_box_->isChecked(),
-                           decompress));
-}
-
-void TMainForm::DeleteButtonClick() {
-  rom::DeleteClick click =
-      rom::DeleteButtonClick(image_, lists_, SelectedRow(file_list_box_), PresetByte());
-  if (click.show_block_warning) {
-    delete_group_box_->show();
-    delete_group_box_->raise();
-    return;
-  }
-  Present(click.outcome);
-}
-
-void TMainForm::Ja_Loeschen_ButtonClick() {
-  delete_group_box_->hide();
-  Present(rom::DeleteBlock(image_, lists_, SelectedRow(file_list_box_), PresetByte()));
-}
-
-void TMainForm::ExitButtonClick() { delete_group_box_->hide(); }
-
-void TMainForm::AddButtonClick() {
-  const auto path =
-      dialogs_.OpenFile(this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
-  if (!path) return;
-  const std::string native = PathToNative(*path);
-  Present(rom::AddFile(
-      image_, lists_, {native, rom::EntryNameFromPath(native), console::FileCreationTime(native)}));
-}
-
-void TMainForm::ReplaceButtonClick() {
-  const auto plan = rom::PlanReplace(lists_.MemoryMap, SelectedRow(file_list_box_));
-  if (!plan) return;
-  const auto path =
-      dialogs_.OpenFile(this, {.title = QString::fromUtf8("Datei zum Einfügen aussuchen")});
-  if (!path) return;
-  Present(rom::ReplaceFile(image_, lists_, *plan, PathToNative(*path), PresetByte()));
-}
-
-void TMainForm::EntryEditButtonClick() {
-  const auto box =
-      rom::EntryEditButtonClick(image_, lists_.MemoryMap, SelectedRow(file_list_box_), edit_state_);
-  if (edit_state_.EditPending) real_edit_->setEnabled(true);
-  if (!box) return;
-  SetStatus(1, FromCp1252(box->status1));
-  att_edit_->setText(FromCp1252(box->att_text));
-  for (int i = 0; i < 4; ++i) attribute_boxes_[i]->setChecked(box->checks[static_cast<size_t>(i)]);
-  real_edit_->setText(FromCp1252(box->real_text));
-  edit_box_->show();
-  edit_box_->raise();
-}
-
-void TMainForm::CheckBoxClick() {
-  std::array<bool, 4> checks{};
-  for (int i = 0; i < 4; ++i) checks[static_cast<size_t>(i)] = attribute_boxes_[i]->isChecked();
-  const auto text = rom::CheckBoxClick(att_edit_->text().toLatin1().toStdString(), checks);
-  if (!text) {
-    dialogs_.Beep();
-    return;
-  }
-  att_edit_->setText(FromCp1252(*text));
-}
-
-void TMainForm::EDOKButtonClick() {
-  const rom::EditOkResult r = rom::EditOkButtonClick(
-      image_, lists_, edit_state_, att_edit_->text().toLatin1().toStdString(),
-      real_edit_->text().toLatin1().toStdString(), SelectedRow(file_list_box_));
-  if (!r.keep_box_open) edit_box_->hide();
-  Present(r.outcome);
-}
-
-void TMainForm::EDEXButtonClick() {
-  edit_box_->hide();
-  SetStatus(1, QString());
-}
-
-void TMainForm::ImageSaveButtonClick() {
-  rom::RefreshSecondPointer(image_);
-  const auto path = dialogs_.SaveFile(this, {.title = "Image speichern",
-                                             .filter = "ROM Images (*.nb0);;Other (*.*)",
-                                             .default_suffix = "nb0",
-                                             .confirm_overwrite = true,
-                                             .confirm_create = true});
-  if (!path) return;
-  Present(rom::SaveImage(image_, PathToNative(*path)));
 }
 
 }  // namespace ui

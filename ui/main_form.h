@@ -1,21 +1,19 @@
 // TMainForm: Tarnwick's main window, "Windows CE ROM Viewer".
 //
-// It owns the one RomImage and its two lists, shows the analysis log and the sorted memory
-// map, and turns clicks into calls of the core's actions (rom/), whose outcomes it shows:
-// status panels, beeps, message boxes. Controls carry their design names as object names.
+// The window binds its widgets to the MainPresenter, which owns the image and decides what
+// the window shows: a widget's signal calls the presenter, then Sync() copies the presenter's
+// state into the widgets. Controls carry their design names as object names.
 #ifndef TARNWICK_UI_MAIN_FORM_H_
 #define TARNWICK_UI_MAIN_FORM_H_
 
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 #include <vector>
 
 #include "compress/compression_library.h"
-#include "rom/action_outcome.h"
-#include "rom/analysis.h"
-#include "rom/entry_edit.h"
-#include "rom/rom_image.h"
 #include "ui/dialogs.h"
+#include "ui/presenter/main_presenter.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -43,57 +41,38 @@ class TMainForm : public QMainWindow {
   void LoadAtStart(const QString& path);
 
   [[nodiscard]] QString StatusText(int panel) const;
-  [[nodiscard]] const rom::RomImage& image() const { return image_; }
-  [[nodiscard]] const rom::RomLists& lists() const { return lists_; }
+  [[nodiscard]] const rom::RomImage& image() const { return presenter_->image(); }
+  [[nodiscard]] const rom::RomLists& lists() const { return presenter_->lists(); }
+  [[nodiscard]] const presenter::MainPresenter& presenter() const { return *presenter_; }
   // The newest hex and batch windows (nullptr when none is open).
   [[nodiscard]] THexPanel* HexPanel() const;
   [[nodiscard]] TCompressForm* CompressForm() const;
-
- public slots:
-  void FlashRadioClick();
-  void LadeButtonClick();
-  void LiBoxClick();
-  void FileListBoxClick();
-  void FileListCheckBoxClick();
-  void WriteButtonClick();
-  void CompressToolButtonClick();
-  void HexButtonClick();
-  void SaveFileButtonClick();
-  void DeleteButtonClick();
-  void Ja_Loeschen_ButtonClick();
-  void ExitButtonClick();
-  void AddButtonClick();
-  void ReplaceButtonClick();
-  void EntryEditButtonClick();
-  void CheckBoxClick();
-  void EDOKButtonClick();
-  void EDEXButtonClick();
-  void ImageSaveButtonClick();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  class PromptsAdapter;
+
   void BuildPanel();
   void BuildClientArea();
   void LayoutPanel();
-  void Present(const rom::ActionOutcome& outcome);
-  void ListsChanged();
-  void SelectMapRow(int64_t row);
+  void Connect(QPushButton* button, void (presenter::MainPresenter::*action)());
+  // Copies the presenter's state into the widgets.
+  void Sync();
+  void SelectRow(QListView* view, int64_t row);
+  void OpenHexPanel();
+  void OpenCompressForm();
   void CloseHexPanels();
-  [[nodiscard]] int64_t SelectedRow(const QListView* view) const;
-  [[nodiscard]] uint8_t PresetByte() const;
-  [[nodiscard]] bool SortedShown() const;
-  void SetStatus(int panel, const QString& text);
-  void Load(const QString& path);
+  [[nodiscard]] std::array<bool, 4> AttributeChecks() const;
 
   Dialogs& dialogs_;
   const codec::CompressionLibrary& library_;
-  rom::RomImage image_;
-  rom::RomLists lists_;
-  rom::EditState edit_state_;
-  QString open_folder_;
-  bool selecting_ = false;  // a programmatic selection, not a user's click
+  std::unique_ptr<PromptsAdapter> prompts_;
+  std::unique_ptr<presenter::MainPresenter> presenter_;
+  uint64_t lists_revision_ = ~uint64_t{0};
+  uint64_t edit_box_revision_ = ~uint64_t{0};
+  bool syncing_ = false;  // widgets are being set from the state, not by the person
 
   QWidget* panel_ = nullptr;
   QGroupBox* flash_radio_ = nullptr;

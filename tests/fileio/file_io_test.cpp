@@ -43,8 +43,8 @@ class SmallFileSystem {
       : path_(dir.File("mnt")) {
     fs::create_directories(path_);
     const std::string options = "size=" + std::to_string(kib) + "k";
-    mounted_ = geteuid() == 0 && mount("tmpfs", path_.c_str(), "tmpfs",
-                                       read_only ? MS_RDONLY : 0, options.c_str()) == 0;
+    mounted_ = geteuid() == 0 && mount("tmpfs", path_.c_str(), "tmpfs", read_only ? MS_RDONLY : 0,
+                                       options.c_str()) == 0;
   }
   ~SmallFileSystem() {
     if (mounted_) umount(path_.c_str());

@@ -1,51 +1,52 @@
 // Fuzz target: an image of any bytes, loaded under either flash choice and preset, analysed,
-// and then every editing action on a line picked from its memory map. The image must stay
-// inside its buffer and ImageLength inside 0 .. BufferSize after each action.
+// and then every image operation on a line picked from its lists. After each operation the
+// image must stay inside its buffer, and the edit property must hold: a refused edit leaves
+// the image byte-identical; a done edit leaves every other file's stored bytes and name, and
+// every module byte, where they were.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "compress/lz_codec.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/delete.h"
 #include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
 #include "rom/export.h"
-#include "rom/file_io.h"
-#include "rom/hex_view.h"
 #include "rom/rom_image.h"
-#include "rom/selection.h"
+#include "tests/rom/edit_property.h"
+#include "ui/presenter/hex_view.h"
 
 namespace {
 
-std::string g_small, g_large, g_out;
-
-void Check(const rom::RomImage& image) {
-  if (image.ImageLength < 0 || image.ImageLength > image.BufferSize) std::abort();
+void Check(bool ok) {
+  if (!ok) std::abort();
 }
 
-uint32_t Decompress(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t,
-                    uint32_t, uint32_t) {
-  return codec::Decompress(codec::Format::kVersion3, src, len, dst, cap);
+void CheckBounds(const rom::RomImage& image) {
+  Check(image.ImageLength() >= 0 && image.ImageLength() <= image.BufferSize());
+}
+
+// After an edit: the property for a done edit, byte-identity for a refused one.
+template <typename R>
+void CheckEdit(const editprop::Snapshot& before, const rom::RomImage& image, const R& result,
+               const std::function<std::optional<uint32_t>(uint32_t)>& new_index) {
+  CheckBounds(image);
+  const std::string fault = result.ok() ? editprop::CheckKept(before, image, new_index)
+                                        : editprop::CheckUnchanged(before, image);
+  Check(fault.empty());
+}
+
+std::optional<uint32_t> Same(uint32_t i) { return i; }
+
+// Reads nothing: a stream that does not decode.
+std::optional<uint32_t> NoDecompression(std::span<const uint8_t>, std::span<uint8_t>) {
+  return std::nullopt;
 }
 
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  const auto dir = std::filesystem::temp_directory_path();
-  g_small = (dir / "fuzz_image_small.bin").string();
-  g_large = (dir / "fuzz_image_large.bin").string();
-  g_out = (dir / "fuzz_image_out.bin").string();
-  const uint8_t small[5] = {1, 2, 3, 4, 5};
-  (void)rom::WriteWholeFile(g_small, small, sizeof small);
-  std::string large(70000, 'L');
-  (void)rom::WriteWholeFile(g_large, reinterpret_cast<const uint8_t*>(large.data()), large.size());
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
@@ -67,48 +68,70 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rom::RomLists lists;
   rom::AnalyseImage(image, lists);
   if (lists.MemoryMap.empty()) return 0;
+  auto line = [&](uint8_t p) {
+    return static_cast<int64_t>(p) % static_cast<int64_t>(lists.MemoryMap.size());
+  };
 
-  const auto n = static_cast<int64_t>(lists.MemoryMap.size());
-  auto line = [&](uint8_t p) { return static_cast<int64_t>(p) % n; };
-
-  (void)rom::ClickOnMapLine(lists.MemoryMap, line(pick));
-  const rom::ExportSelection sel = rom::SelectExportEntry(image, lists, true, -1, line(pick));
-  if (sel.target) (void)rom::ExportEntry(image, *sel.target, g_out, pick2 & 1, Decompress);
-  const rom::ExportSelection from_log = rom::SelectExportEntry(
-      image, lists, false,
-      static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()), -1);
-  if (from_log.target) (void)rom::ExportEntry(image, *from_log.target, g_out, true, Decompress);
-
-  rom::HexViewState hex{image.Data(),
-                        image.BufferSize,
-                        static_cast<int32_t>(pick) * 16,
-                        static_cast<int32_t>(pick2) * 16,
-                        image.RomBase,
-                        pick2,
-                        pick};
-  (void)rom::HexRowPieces(hex, pick2);
-  (void)rom::ShowValue(hex, {rom::HexShowAs::kPChar, false, (pick & 1) != 0, false});
-
-  rom::EditState edit;
-  if (rom::EntryEditButtonClick(image, lists.MemoryMap, line(pick2), edit)) {
-    (void)rom::EditOkButtonClick(image, lists, edit, "$FFFFFFFF", "-1", line(pick2));
+  if (const auto entry = rom::EntryOfMapLine(lists, line(pick))) {
+    (void)rom::ExportEntry(image, *entry, (pick2 & 1) != 0, NoDecompression);
   }
-  Check(image);
+  const auto from_log = rom::EntryOfLogLine(
+      lists, static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()));
+  if (from_log) (void)rom::ExportEntry(image, *from_log, true, NoDecompression);
 
-  rom::DeleteClick del = rom::DeleteButtonClick(image, lists, line(pick), fill);
-  if (del.show_block_warning) (void)rom::DeleteBlock(image, lists, line(pick), fill);
-  Check(image);
-  if (lists.MemoryMap.empty()) return 0;
+  const auto view = image.Buffer();
+  presenter::HexViewState hex{
+      view.data(), image.BufferSize(), pick * 16, pick2 * 16, image.RomBase(), pick2, pick};
+  (void)presenter::HexRowPieces(hex, pick2);
+  (void)presenter::ShowValue(hex, {presenter::HexShowAs::kPChar, false, (pick & 1) != 0, false});
 
-  (void)rom::AddFile(image, lists, {(pick & 1) ? g_large : g_small, "added.bin", std::nullopt});
-  Check(image);
-  if (lists.MemoryMap.empty()) return 0;
-
-  const int64_t at = static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.MemoryMap.size());
-  if (const auto plan = rom::PlanReplace(lists.MemoryMap, at)) {
-    (void)rom::ReplaceFile(image, lists, *plan, (pick2 & 1) ? g_large : g_small, fill);
+  if (const auto entry = rom::EntryOfMapLine(lists, line(pick2))) {
+    const editprop::Snapshot before = editprop::Take(image);
+    const auto set = rom::SetEntry(image, entry->index, 0xFFFFFFFF, 0xFFFFFFFF);
+    CheckEdit(before, image, set, [&](uint32_t i) -> std::optional<uint32_t> {
+      return i == entry->index ? std::nullopt : std::optional(i);
+    });
+    rom::AnalyseImage(image, lists);
+    if (lists.MemoryMap.empty()) return 0;
   }
-  Check(image);
+
+  {
+    const std::string* chosen = lists.MapLine(line(pick));
+    const editprop::Snapshot before = editprop::Take(image);
+    if (const auto entry = rom::EntryOfMapLine(lists, line(pick))) {
+      const auto removal = rom::DeleteFile(image, entry->index, fill);
+      CheckEdit(before, image, removal, [&](uint32_t i) -> std::optional<uint32_t> {
+        if (i == entry->index) return std::nullopt;
+        return i < entry->index ? i : i - 1;
+      });
+    } else if (rom::MapKindOf(*chosen) == rom::MapLineKind::kFixedBlock) {
+      const auto removal =
+          rom::DeleteBlock(image, *rom::LineStart(*chosen), *rom::LineEnd(*chosen), fill);
+      CheckEdit(before, image, removal, Same);
+    }
+    rom::AnalyseImage(image, lists);
+    if (lists.MemoryMap.empty()) return 0;
+  }
+
+  {
+    const std::vector<uint8_t> added((pick & 1) ? 70000 : 5, 'L');
+    const editprop::Snapshot before = editprop::Take(image);
+    const auto result = rom::AddFile(image, "added.bin", added, 0);
+    CheckEdit(before, image, result, Same);
+    rom::AnalyseImage(image, lists);
+    if (lists.MemoryMap.empty()) return 0;
+  }
+
+  if (const auto plan = rom::PlanReplace(lists, line(pick2))) {
+    const std::vector<uint8_t> replacement((pick2 & 1) ? 70000 : 5, 'R');
+    const editprop::Snapshot before = editprop::Take(image);
+    const auto result = rom::ReplaceFile(image, *plan, replacement, fill);
+    CheckEdit(before, image, result, [&](uint32_t i) -> std::optional<uint32_t> {
+      return i == plan->entry ? std::nullopt : std::optional(i);
+    });
+    rom::AnalyseImage(image, lists);
+  }
   rom::RefreshSecondPointer(image);
+  CheckBounds(image);
   return 0;
 }

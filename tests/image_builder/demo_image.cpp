@@ -107,6 +107,19 @@ Bytes DemoImage(const Compressor& compress) {
   builder.HeaderField(20, 0x8C000000).HeaderField(24, 0x8C080000).HeaderField(28, 0x8E000000);
   builder.HeaderField(52, 0x2).HeaderField16(68, 0x01C2);
   builder.Put(kModuleCode, Pattern(0x800, 0x01));  // code of the modules: a fixed block
+  // Each module's e32_rom counts one section, whose o32_rom record places its 0x80 stored
+  // bytes within the module's code.
+  for (uint32_t m = 0; m < 3; ++m) {
+    const uint32_t e32 = kModuleCode + m * 0x200;
+    builder.Put(e32, {1, 0});
+    Bytes o32(24, 0);
+    StoreDword(o32, 0, 0x100);                      // o32_vsize
+    StoreDword(o32, 4, 0x1000);                     // o32_rva
+    StoreDword(o32, 8, 0x80);                       // o32_psize
+    StoreDword(o32, 12, 0x88000000 + e32 + 0x100);  // o32_dataptr
+    StoreDword(o32, 20, 0x60000020);                // o32_flags: code
+    builder.Put(e32 + 0x70, o32);
+  }
   for (ModuleSpec& module : modules) builder.AddModule(std::move(module));
   for (FileSpec& file : files) builder.AddFile(std::move(file));
   return builder.Build();

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "rom/file_io.h"
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {
@@ -15,11 +14,13 @@ using testimg::Pattern;
 
 class AddTest : public testimg::EditFixture {
  protected:
-  AddRequest Request(const std::string& picked_as, const Bytes& content,
-                     std::optional<uint64_t> time = std::nullopt) {
-    const std::string path = dir_.File("picked.bin");
-    testimg::WriteFile(path, content);
-    return {path, EntryNameFromPath(picked_as), time};
+  // Adds `content` under the name of `picked_as`, then analyses as the callers do.
+  Result<Done> Add(const std::string& picked_as, const Bytes& content, uint64_t time = 0) {
+    const auto name = EntryNameFromPath(picked_as);
+    EXPECT_TRUE(name.ok());
+    auto r = AddFile(image_, name.value(), content, time);
+    if (r.ok()) AnalyseImage(image_, lists_);
+    return r;
   }
 };
 
@@ -27,11 +28,10 @@ TEST_F(AddTest, InsertsNameAndDataInFrontOfTheHeader) {
   ImageBuilder b(0x40000 + 84);
   b.HeaderOffset(0x40000).SecondPointer(0x100);
   Load(b.Build());
-  const ActionOutcome o = AddFile(
-      image_, lists_, Request("C:\\data\\Readme.txt", Pattern(10, 5), 0x01C40291396A5580ull));
-  ASSERT_TRUE(o.done()) << o.reason;
-  EXPECT_FALSE(o.beep);
-  ASSERT_EQ(image_.FileCount, 1u);
+  EXPECT_FALSE(CheckTableEnd(image_));
+  const auto o = Add("C:\\data\\Readme.txt", Pattern(10, 5), 0x01C40291396A5580ull);
+  ASSERT_TRUE(o.ok()) << o.error().Message();
+  ASSERT_EQ(image_.FileCount(), 1u);
   EXPECT_EQ(Field(0, filesentry::dwFileAttributes), 1u);
   EXPECT_EQ(Field(0, filesentry::lpszFileName), 0x80040000u);
   EXPECT_EQ(Field(0, filesentry::ulLoadOffset), 0x8004000Cu);
@@ -39,28 +39,26 @@ TEST_F(AddTest, InsertsNameAndDataInFrontOfTheHeader) {
   EXPECT_EQ(Field(0, filesentry::nCompFileSize), 10u);
   EXPECT_EQ(Field(0, filesentry::ftTime), 0x396A5580u);
   EXPECT_EQ(Field(0, filesentry::ftTime + 4), 0x01C40291u);
-  EXPECT_EQ(image_.RomHeaderOffset, 0x40018u);
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x40018u);
   EXPECT_EQ(Dword(0x48), 0x40018u);
   EXPECT_EQ(Dword(0x44), 0x80040018u);
   EXPECT_EQ(Dword(0x100), 0x80040018u);
-  EXPECT_EQ(image_.ImageLength, 0x40000 + 84 + 28 + 24);
-  EXPECT_EQ(Bytes(image_.Data() + 0x40000, image_.Data() + 0x40018), [] {
+  EXPECT_EQ(image_.ImageLength(), 0x40000 + 84 + 28 + 24);
+  EXPECT_EQ(Bytes(image_.Buffer().data() + 0x40000, image_.Buffer().data() + 0x40018), [] {
     Bytes area = testimg::BytesOf(std::string("Readme.txt\0\0", 12));
     const Bytes data = Pattern(10, 5);
     area.insert(area.end(), data.begin(), data.end());
     area.insert(area.end(), {0, 0});
     return area;
   }());
-  EXPECT_TRUE(o.lists_rebuilt);
   EXPECT_GE(MapIndex("0004000C .. 00040015 F[--R-]      10  Readme.txt"), 0);
 }
 
 TEST_F(AddTest, EmptyFileGetsOnlyItsNameArea) {
   Load(testimg::FourFiles().Build());
   auto before = Contents();
-  const ActionOutcome o = AddFile(image_, lists_, Request("/tmp/e", {}));
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(image_.RomHeaderOffset, 0x1068u + 4);
+  ASSERT_TRUE(Add("/tmp/e", {}).ok());
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x1068u + 4);
   EXPECT_EQ(Field(4, filesentry::ulLoadOffset), 0x80001068u + 4);
   EXPECT_EQ(Field(4, filesentry::ftTime), 0u);
   before["e"] = {};
@@ -69,36 +67,28 @@ TEST_F(AddTest, EmptyFileGetsOnlyItsNameArea) {
 
 TEST_F(AddTest, WarnsAboutBytesBehindTheTableAndGoesOnOnlyOverFill) {
   Load(ImageBuilder(0x2000).Build());
-  ActionOutcome o = AddFile(image_, lists_, Request("f", Pattern(4, 1)));
-  ASSERT_TRUE(o.done());
-  EXPECT_TRUE(o.beep);
-  EXPECT_EQ(o.status2, "A: 00001054 BLen: 00002000");
+  const auto warning = CheckTableEnd(image_);
+  ASSERT_TRUE(warning);
+  EXPECT_EQ(Describe(*warning), "A: 00001054 BLen: 00002000");
+  ASSERT_TRUE(Add("f", Pattern(4, 1)).ok());
 
   Load(ImageBuilder(0x2000).Put(0x1054 + 27, {0x12}).Build());
-  const Bytes before(image_.Data(), image_.Data() + 0x2000);
-  o = AddFile(image_, lists_, Request("f", Pattern(4, 1)));
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_EQ(o.status2, "A: 00001054 BLen: 00002000");
-  EXPECT_TRUE(o.message);
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x2000), before);
-  EXPECT_EQ(image_.ImageLength, 0x2000);
+  const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x2000);
+  const auto o = Add("f", Pattern(4, 1));
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().kind, Refusal::kDataBehindTable);
+  EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x2000), before);
+  EXPECT_EQ(image_.ImageLength(), 0x2000);
 }
 
 TEST_F(AddTest, RefusesWhatDoesNotFitAndMissingFiles) {
   Load(ImageBuilder(k32MiB - 16).HeaderOffset(k32MiB - 16 - 84).Build());
-  const Bytes before(image_.Data(), image_.Data() + k32MiB);
-  ActionOutcome o = AddFile(image_, lists_, Request("f", {}));
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + k32MiB), before);
-  EXPECT_EQ(image_.ImageLength, k32MiB - 16);
-
-  Load(testimg::FourFiles().Build());
-  const Bytes four(image_.Data(), image_.Data() + 0x112C);
-  o = AddFile(image_, lists_, {dir_.File("missing"), "missing", std::nullopt});
-  EXPECT_EQ(o.status, ActionStatus::kFileError);
-  ASSERT_TRUE(o.message);
-  EXPECT_NE(o.message->text.find("missing"), std::string::npos);
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x112C), four);
+  const Bytes before(image_.Buffer().data(), image_.Buffer().data() + k32MiB);
+  const auto o = Add("f", {});
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().kind, Refusal::kDoesNotFit);
+  EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + k32MiB), before);
+  EXPECT_EQ(image_.ImageLength(), k32MiB - 16);
 }
 
 // x: 10 bytes at 0x2000, then 2 alignment bytes, y: 16 bytes at 0x200C, a fixed block
@@ -118,14 +108,14 @@ ImageBuilder FixedBlockBehind() {
 
 class ReplaceTest : public testimg::EditFixture {
  protected:
-  ActionOutcome Replace(const std::string& start, const Bytes& content, uint8_t fill = 0xFF) {
+  Result<Replacement> Replace(const std::string& start, const Bytes& content, uint8_t fill = 0xFF) {
     const int index = MapIndex(start);
     EXPECT_GE(index, 0);
-    const auto plan = PlanReplace(lists_.MemoryMap, index);
-    EXPECT_TRUE(plan);
-    if (!plan) return {};
-    testimg::WriteFile(dir_.File("new.bin"), content);
-    return ReplaceFile(image_, lists_, *plan, dir_.File("new.bin"), fill);
+    const auto plan = PlanReplace(lists_, index);
+    if (!plan) return EditError{.kind = Refusal::kNotAFile};
+    auto r = ReplaceFile(image_, *plan, content, fill);
+    if (r.ok()) AnalyseImage(image_, lists_);
+    return r;
   }
 };
 
@@ -133,42 +123,35 @@ TEST_F(ReplaceTest, FixedBlockBehindSameRoomWritesInPlace) {
   Load(FixedBlockBehind().Build());
   auto before = Contents();
   const int index = MapIndex("00002000");
-  ASSERT_EQ(PlanReplace(lists_.MemoryMap, index)->room, 12);  // the small gap counts as room
-  const ActionOutcome o = Replace("00002000", Pattern(12, 9));
-  ASSERT_TRUE(o.done());
-  EXPECT_FALSE(o.message);
-  EXPECT_EQ(o.status2, "ACHTUNG! Real-FileSize ggf. korrigieren!");
-  EXPECT_EQ(o.select_index, index);
+  ASSERT_EQ(PlanReplace(lists_, index)->room, 12);  // the small gap counts as room
+  const auto o = Replace("00002000", Pattern(12, 9));
+  ASSERT_TRUE(o.ok());
+  EXPECT_FALSE(o->gap_left);
   EXPECT_EQ(Field(0, filesentry::nCompFileSize), 12u);
   EXPECT_EQ(Field(0, filesentry::nRealFileSize), 12u);
   EXPECT_EQ(Field(0, filesentry::dwFileAttributes), 0x801u);  // the C bit stays
   before["x"] = Pattern(12, 9);
   EXPECT_EQ(Contents(), before);
-  EXPECT_EQ(image_.ImageLength, 0x2900);
+  EXPECT_EQ(image_.ImageLength(), 0x2900);
 }
 
 TEST_F(ReplaceTest, FixedBlockBehindRefusesALargerFile) {
   Load(FixedBlockBehind().Build());
-  const Bytes before(image_.Data(), image_.Data() + 0x2900);
-  const ActionOutcome o = Replace("00002000", Pattern(13, 9));
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  ASSERT_TRUE(o.message);
-  EXPECT_EQ(o.message->caption, "Das geht nicht");
-  EXPECT_EQ(o.message->text, "Es liegt ein fixer Block dahinter und die Datei ist zu gro\xDF.");
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x2900), before);
+  const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x2900);
+  const auto o = Replace("00002000", Pattern(13, 9));
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().Message(), "Es liegt ein fixer Block dahinter und die Datei ist zu groß.");
+  EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x2900), before);
 }
 
 TEST_F(ReplaceTest, FixedBlockBehindSmallerFileLeavesFill) {
   Load(FixedBlockBehind().Build());
-  const ActionOutcome o = Replace("00002000", Pattern(4, 9), 0xFF);
-  ASSERT_TRUE(o.done());
-  ASSERT_TRUE(o.message);
-  EXPECT_EQ(o.message->caption,
-            "Das gibt eine L\xFC"
-            "cke");
+  const auto o = Replace("00002000", Pattern(4, 9), 0xFF);
+  ASSERT_TRUE(o.ok());
+  EXPECT_TRUE(o->gap_left);
   Bytes expected = Pattern(4, 9);
   expected.resize(12, 0xFF);
-  EXPECT_EQ(Bytes(image_.Data() + 0x2000, image_.Data() + 0x200C), expected);
+  EXPECT_EQ(Bytes(image_.Buffer().data() + 0x2000, image_.Buffer().data() + 0x200C), expected);
   EXPECT_EQ(Contents().at("y"), Pattern(16, 2));
 }
 
@@ -185,33 +168,33 @@ ImageBuilder NothingFixedBehind(uint32_t image_length = 0x2100) {
 TEST_F(ReplaceTest, GrowingFileMovesEverythingBehind) {
   Load(NothingFixedBehind().Build());
   auto before = Contents();
-  const ActionOutcome o = Replace("00002000", Pattern(150, 7));
-  ASSERT_TRUE(o.done()) << o.reason;
+  const auto o = Replace("00002000", Pattern(150, 7));
+  ASSERT_TRUE(o.ok()) << o.error().Message();
   EXPECT_EQ(Field(1, filesentry::ulLoadOffset), 0x80002064u + 52);
-  EXPECT_EQ(image_.RomHeaderOffset, 0x2074u + 52);
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x2074u + 52);
   EXPECT_EQ(Dword(0x60), 0x80002074u + 52);
-  EXPECT_EQ(image_.ImageLength, 0x2100 + 52);
+  EXPECT_EQ(image_.ImageLength(), 0x2100 + 52);
   before["big"] = Pattern(150, 7);
   EXPECT_EQ(Contents(), before);
-  EXPECT_EQ(image_.Data()[0x2000 + 150], 0xFF);  // alignment bytes take the preset
+  EXPECT_EQ(image_.Buffer().data()[0x2000 + 150], 0xFF);  // alignment bytes take the preset
 }
 
 TEST_F(ReplaceTest, ShrinkingFileClosesTheGap) {
   Load(NothingFixedBehind().Build());
   auto before = Contents();
-  const ActionOutcome o = Replace("00002000", Pattern(40, 7), 0x00);
-  ASSERT_TRUE(o.done());
+  ASSERT_TRUE(Replace("00002000", Pattern(40, 7), 0x00).ok());
   EXPECT_EQ(Field(1, filesentry::ulLoadOffset), 0x80002064u - 60);
-  EXPECT_EQ(image_.ImageLength, 0x2100 - 60);
+  EXPECT_EQ(image_.ImageLength(), 0x2100 - 60);
   before["big"] = Pattern(40, 7);
   EXPECT_EQ(Contents(), before);
 }
 
 TEST_F(ReplaceTest, RefusesGrowthPastTheBuffer) {
   Load(NothingFixedBehind(k32MiB - 8).Build());
-  const ActionOutcome o = Replace("00002000", Pattern(150, 7));
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_EQ(image_.ImageLength, k32MiB - 8);
+  const auto o = Replace("00002000", Pattern(150, 7));
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().kind, Refusal::kDoesNotFit);
+  EXPECT_EQ(image_.ImageLength(), k32MiB - 8);
   EXPECT_EQ(Contents().at("big"), Pattern(100, 1));
 }
 
@@ -222,8 +205,8 @@ TEST_F(ReplaceTest, LastTwoLinesCannotBeReplaced) {
   Load(b.Build());
   const int index = MapIndex("00002000");
   ASSERT_EQ(index, static_cast<int>(lists_.MemoryMap.size()) - 2);
-  EXPECT_FALSE(PlanReplace(lists_.MemoryMap, index));
-  EXPECT_FALSE(PlanReplace(lists_.MemoryMap, -1));
+  EXPECT_FALSE(PlanReplace(lists_, index));
+  EXPECT_FALSE(PlanReplace(lists_, -1));
 }
 
 }  // namespace
@@ -236,9 +219,8 @@ TEST_F(AddTest, TableEndingAtTheBufferEndIsNotReadPast) {
   // The file table ends 10 bytes before the end of a full 32 MiB image: the 28 bytes behind it
   // would reach past the buffer.
   Load(ImageBuilder(k32MiB).HeaderOffset(k32MiB - 84 - 10).Build());
-  const ActionOutcome o = AddFile(image_, lists_, Request("f", {1}));
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_EQ(image_.ImageLength, k32MiB);
+  EXPECT_FALSE(Add("f", {1}).ok());
+  EXPECT_EQ(image_.ImageLength(), k32MiB);
 }
 
 }  // namespace

@@ -134,7 +134,8 @@ TEST_F(AnalysisTest, GapsBetweenNeighbours) {
   Load(b.Build());
   LineList gaps;
   for (const std::string& line : lists_.MemoryMap) {
-    if (IsFixedBlockLine(line) || IsSmallGapLine(line)) gaps.push_back(line);
+    const MapLineKind kind = MapKindOf(line);
+    if (kind == MapLineKind::kFixedBlock || kind == MapLineKind::kSmallGap) gaps.push_back(line);
   }
   EXPECT_EQ(gaps, (LineList{
                       "00000000 .. 000000FF -!----- 256  ---------------- ",
@@ -234,8 +235,8 @@ TEST_F(AnalysisTest, NoSignatureClearsTheMapAndTheTables) {
   EXPECT_EQ(lists_.AnalysisLog.size(), 2u);
   EXPECT_EQ(lists_.AnalysisLog[1], "; Size   = 00000200 (512)");
   EXPECT_TRUE(lists_.MemoryMap.empty());
-  EXPECT_EQ(image_.FileCount, 0u);
-  EXPECT_EQ(image_.SignatureOffset, -1);
+  EXPECT_EQ(image_.FileCount(), 0u);
+  EXPECT_EQ(image_.SignatureOffset(), -1);
 }
 
 TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
@@ -251,7 +252,7 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
   EXPECT_EQ(log.back(),
             "; Dateien ab Nr. 1 liegen au\xDF"
             "erhalb des Puffers");
-  EXPECT_EQ(image_.FileCount, 1u);
+  EXPECT_EQ(image_.FileCount(), 1u);
 
   // A header outside the buffer: the log says so and the map stays empty.
   Load(ImageBuilder(0x2000).PutDword(0x48, 0x7FFFFFF0).Build());
@@ -261,13 +262,23 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
   EXPECT_TRUE(lists_.MemoryMap.empty());
 }
 
-TEST(FixedBlockFollows, LooksFromTheIndexToTheEnd) {
-  const LineList map = {"a", "b -!- c", "d"};
+TEST(FixedBlockFollows, LooksFromTheIndexToTheEndAtTheKindColumnOnly) {
+  // Names may hold any marker: only the kind column tells a line's kind.
+  const LineList map = {"00000000 .. 00000003 F[--R-]      4  a-!-b.txt",
+                        "00000004 .. 00000007 -!-----       4  ---------------- ",
+                        "00000008 .. 0000000B namestr \"-!- F[\"",
+                        "0000000C .. 0000000F F[--R-]      4  x F[ -!-"};
   EXPECT_TRUE(FixedBlockFollows(map, 0));
   EXPECT_TRUE(FixedBlockFollows(map, 1));
   EXPECT_FALSE(FixedBlockFollows(map, 2));
-  EXPECT_FALSE(FixedBlockFollows(map, 3));
+  EXPECT_FALSE(FixedBlockFollows(map, 4));
   EXPECT_FALSE(FixedBlockFollows(map, 100));
+  EXPECT_EQ(MapKindOf(map[0]), MapLineKind::kFileData);
+  EXPECT_EQ(MapKindOf(map[2]), MapLineKind::kFileName);
+  EXPECT_EQ(MapKindOf("00000010 .. 00000011 .  2  "), MapLineKind::kSmallGap);
+  EXPECT_EQ(MapKindOf("00000010 .. 01FFFFFF -------- unallocated"), MapLineKind::kUnallocated);
+  EXPECT_EQ(LogKindOf("F[--R-]  a"), LogLineKind::kFile);
+  EXPECT_EQ(LogKindOf("; M[ F["), LogLineKind::kOther);
 }
 
 }  // namespace
@@ -285,8 +296,8 @@ TEST_F(AnalysisTest, HostileCountsAndEndlessNamesStayBounded) {
   testimg::StoreDword(bytes, 0x44, 0xFFFF1000);  // RomBase 0xFFFF0000: names at 0x0000FFFF
   testimg::StoreDword(bytes, 0x48, 0x1000);
   Load(bytes);
-  EXPECT_EQ(image_.ModuleCount, kMaxTableEntries);
-  EXPECT_EQ(image_.FileCount, 0u);
+  EXPECT_EQ(image_.ModuleCount(), kMaxTableEntries);
+  EXPECT_EQ(image_.FileCount(), 0u);
   const LineList& log = lists_.AnalysisLog;
   EXPECT_EQ(log[log.size() - 3], "; Module ab Nr. 65536 nicht gelistet (mehr als 65536)");
   EXPECT_EQ(log.back(),

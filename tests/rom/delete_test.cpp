@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include "rom/selection.h"
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {
@@ -14,12 +13,18 @@ using testimg::ImageBuilder;
 
 class DeleteTest : public testimg::EditFixture {
  protected:
-  ActionOutcome DeleteFileAt(const std::string& start) {
+  // Deletes the file of the first map line that begins with `start`, and analyses again.
+  Result<Removal> DeleteFileAt(const std::string& start) {
     const int index = MapIndex(start);
     EXPECT_GE(index, 0) << start;
-    DeleteClick click = DeleteButtonClick(image_, lists_, index, fill_);
-    EXPECT_FALSE(click.show_block_warning);
-    return click.outcome;
+    const int32_t entry = lists_.MapEntry(index);
+    EXPECT_GE(entry, 0) << start;
+    auto r = DeleteFile(image_, static_cast<uint32_t>(entry), fill_);
+    if (r.ok()) AnalyseImage(image_, lists_);
+    return r;
+  }
+  std::string Status(const Result<Removal>& r) {
+    return r.ok() ? Describe(r.value()) : r.error().Message();
   }
   uint8_t fill_ = 0xFF;
 };
@@ -27,15 +32,14 @@ class DeleteTest : public testimg::EditFixture {
 TEST_F(DeleteTest, FileWithItsNameInFrontMovesEverythingBehindForward) {
   Load(testimg::FourFiles().Build(), FlashChoice::k32MB, fill_);
   auto before = Contents();
-  const ActionOutcome o = DeleteFileAt("00001020");
-  ASSERT_TRUE(o.done()) << o.reason;
+  const auto o = DeleteFileAt("00001020");
+  ASSERT_TRUE(o.ok()) << Status(o);
   // Data 0x1020..0x102F rounds to 0x10; the name area of 8 bytes in front goes with it.
-  EXPECT_EQ(o.status2, "Delta= 18 ge\xE4nderte Direntries= 4 Base= 80000000");
-  EXPECT_TRUE(o.lists_rebuilt);
-  EXPECT_EQ(image_.ImageLength, 0x112C - 0x18);
-  EXPECT_EQ(image_.FileCount, 3u);
+  EXPECT_EQ(Status(o), "Delta= 18 geänderte Direntries= 4 Base= 80000000");
+  EXPECT_EQ(image_.ImageLength(), 0x112C - 0x18);
+  EXPECT_EQ(image_.FileCount(), 3u);
   EXPECT_EQ(HeaderDword(romhdr::numfiles), 3u);
-  EXPECT_EQ(image_.RomHeaderOffset, 0x1068u - 0x18);
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x1068u - 0x18);
   EXPECT_EQ(Dword(0x48), 0x1068u - 0x18);
   EXPECT_EQ(Dword(0x44), 0x80001068u - 0x18);
   EXPECT_EQ(Dword(0x80), 0x80001068u - 0x18);  // second pointer follows
@@ -43,19 +47,20 @@ TEST_F(DeleteTest, FileWithItsNameInFrontMovesEverythingBehindForward) {
   before.erase("b.bin");
   EXPECT_EQ(Contents(), before);
   // The freed table place and the buffer's last Delta bytes hold the preset byte.
-  const uint32_t freed = image_.FileTable + 3 * 28;
+  const uint32_t freed = image_.FileTable() + 3 * 28;
   EXPECT_EQ(Dword(freed), 0xFFFFFFFFu);
-  const uint8_t* tail = image_.Data() + image_.BufferSize - 0x18;
+  const uint8_t* tail = image_.Buffer().data() + image_.BufferSize() - 0x18;
   EXPECT_TRUE(std::all_of(tail, tail + 0x18, [](uint8_t b) { return b == 0xFF; }));
 }
 
 TEST_F(DeleteTest, RoundingStartsFromTheLastByte) {
   Load(testimg::FourFiles().Build(), FlashChoice::k32MB, 0);
   // c.bin has 17 bytes at 0x1038 (last byte 0x1048): only 0x10 data bytes go, plus the name.
-  const ActionOutcome o = DeleteFileAt("00001038");
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "Delta= 18 ge\xE4nderte Direntries= 2 Base= 80000000");
-  EXPECT_EQ(image_.Data()[0x1030], static_cast<uint8_t>(0xC0 + 16 * 7));  // 17th byte stays
+  const auto o = DeleteFileAt("00001038");
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(Status(o), "Delta= 18 geänderte Direntries= 2 Base= 80000000");
+  EXPECT_EQ(image_.Buffer().data()[0x1030],
+            static_cast<uint8_t>(0xC0 + 16 * 7));  // 17th byte stays
   EXPECT_EQ(Contents().at("d.bin"), testimg::Pattern(20, 0xD0));
 }
 
@@ -71,9 +76,9 @@ TEST_F(DeleteTest, RoundingNeverEatsTheNextEntry) {
              .data_offset = 0x2014});
   Load(b.Build());
   auto before = Contents();
-  const ActionOutcome o = DeleteFileAt("00002000");
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "Delta= E ge\xE4nderte Direntries= 2 Base= 80000000");
+  const auto o = DeleteFileAt("00002000");
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(Status(o), "Delta= E geänderte Direntries= 2 Base= 80000000");
   before.erase("x");
   EXPECT_EQ(Contents(), before);
 }
@@ -90,12 +95,12 @@ TEST_F(DeleteTest, NameFurtherAwayThanItsLengthStays) {
              .data = testimg::Pattern(8, 2),
              .data_offset = 0x2018});
   Load(b.Build());
-  const ActionOutcome o = DeleteFileAt("00002000");
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "Delta= 10 ge\xE4nderte Direntries= 2 Base= 80000000");
+  const auto o = DeleteFileAt("00002000");
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(Status(o), "Delta= 10 geänderte Direntries= 2 Base= 80000000");
   EXPECT_EQ(image_.ReadRomString(0x80001FF0), "far");
   // The header lay behind the file: it moved forward by Delta, and the signature with it.
-  EXPECT_EQ(image_.RomHeaderOffset, 0x27F0u);
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x27F0u);
 }
 
 TEST_F(DeleteTest, HeaderInFrontLeavesTheSignatureBlock) {
@@ -104,14 +109,14 @@ TEST_F(DeleteTest, HeaderInFrontLeavesTheSignatureBlock) {
   b.AddFile({.name = "one", .name_offset = 0x1F00, .data = {7}, .data_offset = 0x2000});
   b.AddFile({.name = "two", .name_offset = 0x1F10, .data = {8}, .data_offset = 0x2004});
   Load(b.Build());
-  const Bytes sig(image_.Data() + 0x40, image_.Data() + 0x4C);
+  const Bytes sig(image_.Buffer().data() + 0x40, image_.Buffer().data() + 0x4C);
   // 1 byte at an aligned offset: E = S, Delta 0; the entry leaves the table, nothing moves.
-  const ActionOutcome o = DeleteFileAt("00002000");
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "Delta= 0 ge\xE4nderte Direntries= 1 Base= 80000000");
-  EXPECT_EQ(image_.FileCount, 1u);
-  EXPECT_EQ(image_.ImageLength, 0x3000);
-  EXPECT_EQ(Bytes(image_.Data() + 0x40, image_.Data() + 0x4C), sig);
+  const auto o = DeleteFileAt("00002000");
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(Status(o), "Delta= 0 geänderte Direntries= 1 Base= 80000000");
+  EXPECT_EQ(image_.FileCount(), 1u);
+  EXPECT_EQ(image_.ImageLength(), 0x3000);
+  EXPECT_EQ(Bytes(image_.Buffer().data() + 0x40, image_.Buffer().data() + 0x4C), sig);
 }
 
 TEST_F(DeleteTest, ZeroLengthFileLeavesTheTable) {
@@ -120,14 +125,13 @@ TEST_F(DeleteTest, ZeroLengthFileLeavesTheTable) {
   b.AddFile({.name = "empty", .name_offset = 0x1F00, .data = {}, .data_offset = 0x2000});
   b.AddFile({.name = "full", .name_offset = 0x1F10, .data = {1, 2, 3, 4}, .data_offset = 0x2000});
   Load(b.Build());
-  // Both start at 0x2000; the empty one's line S .. S-1 sorts first.
-  const int index = MapIndex("00002000 .. 00001FFF");
-  ASSERT_GE(index, 0);
-  const ActionOutcome o = DeleteButtonClick(image_, lists_, index, 0).outcome;
-  ASSERT_TRUE(o.done()) << o.reason;
-  EXPECT_EQ(image_.FileCount, 1u);
-  // The last entry whose data starts at S leaves the table, as the table walk finds it.
-  EXPECT_EQ(image_.ReadRomString(Field(0, filesentry::lpszFileName)), "empty");
+  // Both start at 0x2000; the empty one's line S .. S-1 sorts first. Its entry, and only
+  // its entry, leaves the table: the other file keeps its bytes.
+  const auto o = DeleteFileAt("00002000 .. 00001FFF");
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(image_.FileCount(), 1u);
+  EXPECT_EQ(image_.ReadRomString(Field(0, filesentry::lpszFileName)), "full");
+  EXPECT_EQ(Contents().at("full"), (Bytes{1, 2, 3, 4}));
 }
 
 TEST_F(DeleteTest, RefusesStretchesOutsideTheImage) {
@@ -140,18 +144,19 @@ TEST_F(DeleteTest, RefusesStretchesOutsideTheImage) {
              .real_size = 0x200,
              .comp_size = 0x200});
   Load(b.Build());
-  const Bytes before(image_.Data(), image_.Data() + 0x3000);
-  const ActionOutcome o = DeleteFileAt("00002F00");
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_TRUE(o.message);
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x3000), before);
-  EXPECT_EQ(image_.FileCount, 1u);
+  const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x3000);
+  const auto o = DeleteFileAt("00002F00");
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().kind, Refusal::kOutsideImage);
+  EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x3000), before);
+  EXPECT_EQ(image_.FileCount(), 1u);
 }
 
 TEST_F(DeleteTest, BlockDeletionKeepsTheTable) {
   ImageBuilder b(0x3000);
   b.HeaderOffset(0x2800);
-  b.AddModule({.name = "nk.exe", .name_offset = 0x1E00, .e32_offset = 0x2400});
+  b.AddModule(
+      {.name = "nk.exe", .name_offset = 0x1E00, .e32_offset = 0x1E40, .o32_offset = 0x1E80});
   b.AddFile({.name = "one",
              .name_offset = 0x1F00,
              .data = testimg::Pattern(16, 1),
@@ -161,26 +166,24 @@ TEST_F(DeleteTest, BlockDeletionKeepsTheTable) {
              .data = testimg::Pattern(16, 2),
              .data_offset = 0x2020});
   Load(b.Build());
-  const Bytes module_entry(image_.Data() + 0x2800 + 84, image_.Data() + 0x2800 + 84 + 32);
+  const Bytes module_entry(image_.Buffer().data() + 0x2800 + 84,
+                           image_.Buffer().data() + 0x2800 + 84 + 32);
   auto before = Contents();
-  const int index = MapIndex("00002010 .. 0000201F -!-----");
-  ASSERT_GE(index, 0);
-  EXPECT_EQ(ClickOnMapLine(lists_.MemoryMap, index).delete_caption, kDeleteBlockCaption);
-  EXPECT_TRUE(DeleteButtonClick(image_, lists_, index, 0).show_block_warning);
-  const ActionOutcome o = DeleteBlock(image_, lists_, index, 0);
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "Delta= 10 ge\xE4nderte Direntries= 1 Base= 80000000");
+  ASSERT_GE(MapIndex("00002010 .. 0000201F -!-----"), 0);
+  const auto o = DeleteBlock(image_, 0x2010, 0x201F, 0);
+  ASSERT_TRUE(o.ok()) << Status(o);
+  EXPECT_EQ(Status(o), "Delta= 10 geänderte Direntries= 1 Base= 80000000");
   EXPECT_EQ(HeaderDword(romhdr::numfiles), 2u);
   EXPECT_EQ(Contents(), before);
-  EXPECT_EQ(Bytes(image_.Data() + 0x27F0 + 84, image_.Data() + 0x27F0 + 84 + 32), module_entry);
+  EXPECT_EQ(Bytes(image_.Buffer().data() + 0x27F0 + 84, image_.Buffer().data() + 0x27F0 + 84 + 32),
+            module_entry);
 }
 
-TEST_F(DeleteTest, NoSelectionDoesNothing) {
+TEST_F(DeleteTest, AnEntryThatDoesNotExistIsRefused) {
   Load(testimg::FourFiles().Build());
-  const Bytes before(image_.Data(), image_.Data() + 0x112C);
-  EXPECT_EQ(DeleteButtonClick(image_, lists_, -1, 0).outcome.status, ActionStatus::kNothing);
-  EXPECT_EQ(DeleteBlock(image_, lists_, 1000, 0).status, ActionStatus::kNothing);
-  EXPECT_EQ(Bytes(image_.Data(), image_.Data() + 0x112C), before);
+  const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x112C);
+  EXPECT_EQ(DeleteFile(image_, 4, 0).error().kind, Refusal::kNoEntry);
+  EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x112C), before);
 }
 
 }  // namespace

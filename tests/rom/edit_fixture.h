@@ -32,13 +32,13 @@ class EditFixture : public RomFixture {
   // Name -> stored bytes of every file entry whose bytes lie in the buffer.
   std::map<std::string, Bytes> Contents() {
     std::map<std::string, Bytes> files;
-    for (uint32_t i = 0; i < image_.FileCount; ++i) {
+    for (uint32_t i = 0; i < image_.FileCount(); ++i) {
       const rom::RecordView e = *rom::FileEntry(image_, i);
       const uint32_t at = rom::OffsetOf(image_, e.Get(rom::filesentry::ulLoadOffset));
       const uint32_t n = e.Get(rom::filesentry::nCompFileSize);
       if (!image_.Fits(at, n)) continue;
       files[image_.ReadRomString(e.Get(rom::filesentry::lpszFileName))] =
-          Bytes(image_.Data() + at, image_.Data() + at + n);
+          Bytes(image_.Buffer().data() + at, image_.Buffer().data() + at + n);
     }
     return files;
   }

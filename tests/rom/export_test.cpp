@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {
@@ -15,11 +13,10 @@ using testimg::ImageBuilder;
 using testimg::Pattern;
 
 // A stand-in decompression: every stored byte stands for two equal output bytes.
-uint32_t Doubling(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t, uint32_t,
-                  uint32_t) {
-  if (uint64_t{len} * 2 > cap) return 0;
-  for (uint32_t i = 0; i < len; ++i) dst[2 * i] = dst[2 * i + 1] = src[i];
-  return len * 2;
+std::optional<uint32_t> Doubling(std::span<const uint8_t> src, std::span<uint8_t> dst) {
+  if (src.size() * 2 > dst.size()) return std::nullopt;
+  for (size_t i = 0; i < src.size(); ++i) dst[2 * i] = dst[2 * i + 1] = src[i];
+  return static_cast<uint32_t>(src.size() * 2);
 }
 
 class ExportTest : public testimg::EditFixture {
@@ -63,14 +60,12 @@ class ExportTest : public testimg::EditFixture {
                .data_offset = 0x2040,
                .comp_size = 0x7FFFFFFF});
     Load(b.Build());
-    out_ = dir_.File("out.bin");
   }
-  ActionOutcome FromMap(const std::string& start, bool raw) {
-    const ExportSelection sel = SelectExportEntry(image_, lists_, true, -1, MapIndex(start));
-    EXPECT_TRUE(sel.target) << start;
-    if (!sel.target) return {};
-    EXPECT_EQ(sel.status1, "save " + sel.target->name);
-    return ExportEntry(image_, *sel.target, out_, raw, Doubling);
+  Result<Exported> FromMap(const std::string& start, bool raw) {
+    const auto entry = EntryOfMapLine(lists_, MapIndex(start));
+    EXPECT_TRUE(entry) << start;
+    if (!entry) return EditError{.kind = Refusal::kNotAFile};
+    return ExportEntry(image_, *entry, raw, Doubling);
   }
   int LogIndex(const std::string& prefix) {
     for (size_t i = 0; i < lists_.AnalysisLog.size(); ++i) {
@@ -78,85 +73,78 @@ class ExportTest : public testimg::EditFixture {
     }
     return -1;
   }
-  std::string out_;
 };
 
 TEST_F(ExportTest, DecompressesCompressedFilesAndReports) {
-  const ActionOutcome o = FromMap("00002000", false);
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "File packed decompressed & written");
-  EXPECT_EQ(o.status1, "");
+  const auto o = FromMap("00002000", false);
+  ASSERT_TRUE(o.ok());
+  EXPECT_TRUE(o->decompressed);
   const Bytes expected = [] {
     Bytes b;
     for (uint8_t v : Pattern(8, 1)) b.insert(b.end(), {v, v});
     return b;
   }();
-  EXPECT_EQ(testimg::ReadFile(out_), expected);
+  EXPECT_EQ(o->bytes, expected);
 }
 
 TEST_F(ExportTest, RawWritesTheStoredBytes) {
-  ASSERT_TRUE(FromMap("00002000", true).done());
-  EXPECT_EQ(testimg::ReadFile(out_), Pattern(8, 1));
+  EXPECT_EQ(FromMap("00002000", true)->bytes, Pattern(8, 1));
   // A zero-length file exported raw is an empty file.
-  ASSERT_TRUE(FromMap("00002030", true).done());
-  EXPECT_TRUE(testimg::ReadFile(out_).empty());
+  const auto empty = FromMap("00002030", true);
+  ASSERT_TRUE(empty.ok());
+  EXPECT_TRUE(empty->bytes.empty());
 }
 
-TEST_F(ExportTest, WrongDecompressedLengthCreatesNoFile) {
-  const ActionOutcome o = FromMap("00002028", false);
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_EQ(o.status2, "Error decompressing badsize");
-  EXPECT_TRUE(o.beep);
-  EXPECT_FALSE(std::filesystem::exists(out_));
+TEST_F(ExportTest, WrongDecompressedLengthIsAnError) {
+  const auto o = FromMap("00002028", false);
+  ASSERT_FALSE(o.ok());
+  EXPECT_EQ(o.error().Message(), "Error decompressing badsize");
 }
 
 TEST_F(ExportTest, CompressedZeroLengthFileIsAnEmptyFile) {
-  const ActionOutcome o = FromMap("00002030", false);
-  ASSERT_TRUE(o.done());
-  EXPECT_EQ(o.status2, "File zero decompressed & written");
-  EXPECT_TRUE(testimg::ReadFile(out_).empty());
+  const auto o = FromMap("00002030", false);
+  ASSERT_TRUE(o.ok());
+  EXPECT_TRUE(o->decompressed);
+  EXPECT_TRUE(o->bytes.empty());
+  // A stream that does not decode is an error whatever the recorded size.
+  const auto failing = [](std::span<const uint8_t>, std::span<uint8_t>) {
+    return std::optional<uint32_t>();
+  };
+  EXPECT_FALSE(
+      ExportEntry(image_, *EntryOfMapLine(lists_, MapIndex("00002030")), false, failing).ok());
 }
 
 TEST_F(ExportTest, StoredBytesOutsideTheBufferAreNotExported) {
-  const ActionOutcome o = FromMap("00002040", true);
-  EXPECT_EQ(o.status, ActionStatus::kRefused);
-  EXPECT_FALSE(std::filesystem::exists(out_));
+  EXPECT_FALSE(FromMap("00002040", true).ok());
 }
 
 TEST_F(ExportTest, MapLineExportsTheEntryAtItsOffsetEvenWithATwinName) {
-  ASSERT_TRUE(FromMap("00002024", true).done());
-  EXPECT_EQ(testimg::ReadFile(out_), Pattern(4, 4));
+  EXPECT_EQ(FromMap("00002024", true)->bytes, Pattern(4, 4));
 }
 
 TEST_F(ExportTest, LogLineExportsTheEntryOfItsPosition) {
   // A blank and extra attribute bits in the name's line, and the second of two twins.
-  ExportSelection sel =
-      SelectExportEntry(image_, lists_, false, LogIndex("F[C-R-+040]  My File"), -1);
-  ASSERT_TRUE(sel.target);
-  EXPECT_EQ(sel.target->name, "My File.txt");
-  EXPECT_EQ(sel.target->dialog_title, "save Item \"My File.txt\" to File");
-  EXPECT_FALSE(sel.status1);
-  ASSERT_TRUE(ExportEntry(image_, *sel.target, out_, true, Doubling).done());
-  EXPECT_EQ(testimg::ReadFile(out_), Pattern(12, 2));
+  auto entry = EntryOfLogLine(lists_, LogIndex("F[C-R-+040]  My File"));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(EntryName(image_, *entry), "My File.txt");
+  EXPECT_EQ(ExportEntry(image_, *entry, true, Doubling)->bytes, Pattern(12, 2));
 
   const int first_twin = LogIndex("F[--R-]  twin");
-  sel = SelectExportEntry(image_, lists_, false, first_twin + 4, -1);
-  ASSERT_TRUE(sel.target);
-  EXPECT_EQ(sel.target->index, 3u);
+  entry = EntryOfLogLine(lists_, first_twin + 4);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->index, 3u);
 
   // Header and detail lines select nothing.
-  EXPECT_FALSE(SelectExportEntry(image_, lists_, false, 0, -1).target);
-  EXPECT_FALSE(SelectExportEntry(image_, lists_, false, first_twin + 1, -1).target);
-  EXPECT_FALSE(SelectExportEntry(image_, lists_, false, -1, -1).target);
+  EXPECT_FALSE(EntryOfLogLine(lists_, 0));
+  EXPECT_FALSE(EntryOfLogLine(lists_, first_twin + 1));
+  EXPECT_FALSE(EntryOfLogLine(lists_, -1));
 }
 
-TEST_F(ExportTest, ModuleCreatesNoFile) {
-  const ExportSelection sel = SelectExportEntry(image_, lists_, false, LogIndex("M["), -1);
-  ASSERT_TRUE(sel.target);
-  const ActionOutcome o = ExportEntry(image_, *sel.target, out_, false, Doubling);
-  EXPECT_EQ(o.status2, "Export of nk.exe yet not implemented");
-  EXPECT_TRUE(o.beep);
-  EXPECT_FALSE(std::filesystem::exists(out_));
+TEST_F(ExportTest, ModuleIsNotAFile) {
+  const auto entry = EntryOfLogLine(lists_, LogIndex("M["));
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->kind, EntryRef::Kind::kModule);
+  EXPECT_FALSE(ExportEntry(image_, *entry, false, Doubling).ok());
 }
 
 }  // namespace

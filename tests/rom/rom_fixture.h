@@ -22,7 +22,9 @@ class RomFixture : public ::testing::Test {
     rom::AnalyseImage(image_, lists_);
   }
   // The first `n` bytes of the buffer.
-  [[nodiscard]] Bytes Head(size_t n) const { return Bytes(image_.Data(), image_.Data() + n); }
+  [[nodiscard]] Bytes Head(size_t n) const {
+    return Bytes(image_.Buffer().data(), image_.Buffer().data() + n);
+  }
   // Index of the first memory-map line that begins with `prefix`; -1 when none does.
   [[nodiscard]] int MapIndex(const std::string& prefix) const {
     for (size_t i = 0; i < lists_.MemoryMap.size(); ++i) {

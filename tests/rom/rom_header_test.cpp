@@ -28,7 +28,7 @@ TEST_F(LocateTest, SignatureOnlyAtMultiplesOfFour) {
   const Bytes sig = testimg::BytesOf("ECEC");
   std::copy(sig.begin(), sig.end(), shifted.begin() + 2);
   EXPECT_FALSE(Locate(shifted));
-  EXPECT_EQ(image_.SignatureOffset, -1);
+  EXPECT_EQ(image_.SignatureOffset(), -1);
 
   Bytes reversed(0x2000, 0);
   const Bytes ce = testimg::BytesOf("CECE");
@@ -42,47 +42,47 @@ TEST_F(LocateTest, LowerOfTwoSignaturesWins) {
   auto loc = Locate(b.Build());
   ASSERT_TRUE(loc);
   EXPECT_EQ(loc->signature_offset, 0x100u);
-  EXPECT_EQ(image_.HeaderPointerOffset, 0x104u);
-  EXPECT_EQ(image_.RomHeaderOffset, 0x1000u);
-  EXPECT_EQ(image_.RomBase, 0x80000000u);
+  EXPECT_EQ(image_.HeaderPointerOffset(), 0x104u);
+  EXPECT_EQ(image_.RomHeaderOffset(), 0x1000u);
+  EXPECT_EQ(image_.RomBase(), 0x80000000u);
 }
 
 TEST_F(LocateTest, SecondPointerSearchEndsAtTheDwordAt65536) {
   ImageBuilder at_limit(0x20000);
   at_limit.SecondPointer(0x10000);
   ASSERT_TRUE(Locate(at_limit.Build()));
-  EXPECT_EQ(image_.SecondPointerOffset, 0x10000u);
+  EXPECT_EQ(image_.SecondPointerOffset(), 0x10000u);
 
   ImageBuilder beyond(0x20000);
   beyond.SecondPointer(0x10004);
   ASSERT_TRUE(Locate(beyond.Build()));
-  EXPECT_EQ(image_.SecondPointerOffset, 0u);
+  EXPECT_EQ(image_.SecondPointerOffset(), 0u);
 
   // With S+8 beyond the bound exactly one dword, the one at S+8, is examined: with RomBase 0
   // the header offset there equals the header address.
   ImageBuilder late(0x20000);
   late.Signature(0x10000 - 4 + 8).RomBase(0).HeaderOffset(0x18000);
   ASSERT_TRUE(Locate(late.Build()));
-  EXPECT_EQ(image_.SecondPointerOffset, 0x1000Cu);
+  EXPECT_EQ(image_.SecondPointerOffset(), 0x1000Cu);
 
   ImageBuilder two(0x20000);
   two.SecondPointer(0x3000).PutDword(0x2000, 0x80001000);
   ASSERT_TRUE(Locate(two.Build()));
-  EXPECT_EQ(image_.SecondPointerOffset, 0x2000u);
+  EXPECT_EQ(image_.SecondPointerOffset(), 0x2000u);
 }
 
 TEST_F(LocateTest, RomBaseZeroFindsTheSecondPointerAtSPlus8) {
   ASSERT_TRUE(Locate(ImageBuilder(0x2000).RomBase(0).Build()));
-  EXPECT_EQ(image_.SecondPointerOffset, 0x48u);
+  EXPECT_EQ(image_.SecondPointerOffset(), 0x48u);
 }
 
 TEST_F(LocateTest, TablesFollowTheHeader) {
   ImageBuilder b(0x2000);
   b.AddFile({.name = "x", .name_offset = 0x1800, .data = {1}, .data_offset = 0x1900});
   ASSERT_TRUE(Locate(b.Build()));
-  EXPECT_EQ(image_.ModuleCount, 0u);
-  EXPECT_EQ(image_.FileTable, 0x1000u + 84);
-  EXPECT_EQ(image_.FileCount, 1u);
+  EXPECT_EQ(image_.ModuleCount(), 0u);
+  EXPECT_EQ(image_.FileTable(), 0x1000u + 84);
+  EXPECT_EQ(image_.FileCount(), 1u);
 }
 
 TEST_F(LocateTest, NamesFollowTheAddressRule) {
@@ -92,7 +92,7 @@ TEST_F(LocateTest, NamesFollowTheAddressRule) {
       .AddModule({.name = "mod", .name_offset = 0x1000 + 0x200})
       .AddFile({.name = "f", .name_offset = 0x2000, .data = {}, .data_offset = 0x2010});
   ASSERT_TRUE(Locate(b.Build()));
-  EXPECT_EQ(image_.RomBase, 0x9000E000u);
+  EXPECT_EQ(image_.RomBase(), 0x9000E000u);
   EXPECT_EQ(image_.ReadRomString(0x9000F000 + 0x200), "mod");
 }
 
@@ -114,9 +114,9 @@ TEST_F(LocateTest, HostileCountsAndOffsetsStayInsideTheBuffer) {
   Bytes bytes = outside.Build();
   auto loc = Locate(bytes);
   ASSERT_TRUE(loc);
-  EXPECT_FALSE(image_.RomHeaderInBuffer);
+  EXPECT_FALSE(image_.RomHeaderInBuffer());
   EXPECT_FALSE(RomHeaderView(image_));
-  EXPECT_EQ(image_.FileCount, 0u);
+  EXPECT_EQ(image_.FileCount(), 0u);
 
   // Counts of 0xFFFFFFFF: only whole entries inside the buffer count.
   // The header lies 120 bytes before the end of a 32 MiB image.
@@ -127,7 +127,7 @@ TEST_F(LocateTest, HostileCountsAndOffsetsStayInsideTheBuffer) {
   loc = Locate(bytes);
   ASSERT_TRUE(loc);
   EXPECT_EQ(loc->numfiles, 0xFFFFFFFFu);
-  EXPECT_EQ(image_.FileCount, 4u);  // 120 bytes behind the header hold 4 whole entries
+  EXPECT_EQ(image_.FileCount(), 4u);  // 120 bytes behind the header hold 4 whole entries
   EXPECT_TRUE(FileEntry(image_, 3));
   EXPECT_FALSE(FileEntry(image_, 4));
 
@@ -136,7 +136,7 @@ TEST_F(LocateTest, HostileCountsAndOffsetsStayInsideTheBuffer) {
   loc = Locate(bytes);
   ASSERT_TRUE(loc);
   // 32 * 0x08000000 wraps to 0 in 32 bits; the file table must not be found at O + 84.
-  EXPECT_EQ(image_.FileCount, 0u);
+  EXPECT_EQ(image_.FileCount(), 0u);
 }
 
 TEST_F(LocateTest, SignatureInTheLastDwordHasNoHeader) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "rom/list_format.h"
+
 namespace rom {
 namespace {
 

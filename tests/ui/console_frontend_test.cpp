@@ -131,7 +131,7 @@ TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
   rom::RomLists lists;
   ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok);
   rom::AnalyseImage(image, lists);
-  EXPECT_EQ(image.ImageLength, 0x112C - 0x18 + 28 + 8 + 8);
+  EXPECT_EQ(image.ImageLength(), 0x112C - 0x18 + 28 + 8 + 8);
   std::string map;
   for (const auto& l : lists.MemoryMap) map += l + "\n";
   EXPECT_NE(map.find("00001020 .. 00001030 F[C-R-] +040     17  c.bin"), std::string::npos) << map;

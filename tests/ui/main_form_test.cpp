@@ -69,7 +69,7 @@ class MainFormTest : public uitest::FormFixture {
   }
   Bytes ImageBytes() const {
     const rom::RomImage& image = form_->image();
-    return Bytes(image.Data(), image.Data() + image.ImageLength);
+    return Bytes(image.Buffer().data(), image.Buffer().data() + image.ImageLength());
   }
 
   std::string image_path_;
@@ -189,11 +189,11 @@ TEST_F(MainFormTest, ExportsDecompressedAndRaw) {
 TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   LoadDemo();
   ShowSorted();
-  const auto length = form_->image().ImageLength;
+  const auto length = form_->image().ImageLength();
   ClickMapRow(MapRow({"-!-", "0000247D"}));
   Button("DeleteButton")->click();
   EXPECT_FALSE(Get<QGroupBox>("DeleteGroupBox")->isHidden());
-  EXPECT_EQ(form_->image().ImageLength, length);
+  EXPECT_EQ(form_->image().ImageLength(), length);
   Button("ExitButton")->click();
   EXPECT_TRUE(Get<QGroupBox>("DeleteGroupBox")->isHidden());
   Button("DeleteButton")->click();
@@ -202,7 +202,7 @@ TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   // 0x247D .. 0x2493 rounds from its last byte: AlignUp4(0x2493) - 0x247D = 0x17.
   EXPECT_EQ(form_->StatusText(2),
             QString::fromUtf8("Delta= 17 geänderte Direntries= 13 Base= 88000000"));
-  EXPECT_EQ(form_->image().ImageLength, length - 0x17);
+  EXPECT_EQ(form_->image().ImageLength(), length - 0x17);
 
   ClickMapRow(MapRow({"F[", "tz.dat"}));
   Button("DeleteButton")->click();

@@ -20,6 +20,7 @@ class ScriptedDialogs final : public ui::Dialogs {
 
   std::vector<ui::FileDialogRequest> requests;
   std::vector<std::pair<QString, QString>> messages;  // text, caption
+  std::vector<presenter::Severity> severities;
   std::vector<QString> overwrite_questions;
   int beeps = 0;
 
@@ -32,8 +33,10 @@ class ScriptedDialogs final : public ui::Dialogs {
   std::optional<QString> ChooseFolder(QWidget*, const QString&, const QString&) override {
     return Pop(folders);
   }
-  void Message(QWidget*, const QString& text, const QString& caption) override {
+  void Message(QWidget*, const QString& text, const QString& caption,
+               presenter::Severity severity) override {
     messages.emplace_back(text, caption);
+    severities.push_back(severity);
   }
   ui::OverwriteAnswer AskOverwrite(QWidget*, const QString& path) override {
     overwrite_questions.push_back(path);

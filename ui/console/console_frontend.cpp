@@ -4,17 +4,17 @@
 #include <filesystem>
 #include <optional>
 
+#include "fileio/creation_time.h"
+#include "fileio/file_io.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/cp1252.h"
 #include "rom/delete.h"
-#include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
-#include "rom/file_io.h"
+#include "rom/export.h"
+#include "rom/image_save.h"
 #include "rom/rom_image.h"
-#include "rom/selection.h"
 #include "rom/text_format.h"
-#include "ui/console/file_creation_time.h"
 
 namespace console {
 
@@ -33,17 +33,23 @@ constexpr const char* kUsage =
     "  --edit START ATTRS REALSIZE\n"
     "                          set the attribute word and real size of the file at START\n"
     "  --save OUT              write the image (its first ImageLength bytes) to OUT\n"
-    "START is the 8-digit hexadecimal start offset of a memory-map line.\n";
+    "START is the 8-digit hexadecimal start offset of a memory-map line; START:NAME takes\n"
+    "the line of that start whose entry is named NAME.\n";
 
 enum class OpKind { kLog, kMap, kExport, kExportRaw, kDelete, kAdd, kReplace, kEdit, kSave };
 
+// A memory-map line chosen on the command line: its start, and the entry's name when given.
+struct LinePick {
+  uint32_t start = 0;
+  std::optional<std::string> name;  // Windows-1252, as the image stores names
+};
+
 struct Operation {
   OpKind kind;
-  uint32_t start = 0;
+  LinePick pick;
   std::vector<std::string> values;  // paths and texts, in command-line order
 };
 
-// Options that take a START and further values: how many values after START.
 struct OpSyntax {
   const char* name;
   OpKind kind;
@@ -64,6 +70,19 @@ struct Options {
   uint8_t preset = 0x00;
   std::vector<Operation> operations;
 };
+
+// START or START:NAME.
+std::optional<LinePick> ParsePick(const std::string& text) {
+  const std::string start = text.substr(0, text.find(':'));
+  const auto v = rom::ParseHex32(start);
+  if (start.size() != 8 || !v) return std::nullopt;
+  LinePick pick{*v, std::nullopt};
+  if (text.size() > 8) {
+    const std::string name = text.substr(9);
+    pick.name = rom::Utf8ToCp1252(name).value_or(name);
+  }
+  return pick;
+}
 
 // Parses the arguments; nullopt (with the reason in `why`) for wrong options.
 std::optional<Options> Parse(const std::vector<std::string>& args, std::string& why) {
@@ -119,15 +138,15 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
         why = a + " needs " + std::to_string(needed) + " value(s)";
         return std::nullopt;
       }
-      Operation op{syntax->kind, 0, {}};
+      Operation op{syntax->kind, {}, {}};
       if (syntax->has_start) {
         const std::string& start = args[++i];
-        const auto v = rom::ParseHex32(start);
-        if (start.size() != 8 || !v) {
-          why = a + ": START must be 8 hexadecimal digits, not " + start;
+        const auto pick = ParsePick(start);
+        if (!pick) {
+          why = a + ": START must be 8 hexadecimal digits (and :NAME), not " + start;
           return std::nullopt;
         }
-        op.start = *v;
+        op.pick = *pick;
       }
       for (size_t k = 0; k < syntax->values; ++k) op.values.push_back(args[++i]);
       o.operations.push_back(std::move(op));
@@ -147,11 +166,15 @@ void WriteLines(const rom::LineList& lines, std::ostream& out) {
   }
 }
 
-// Carries out operations on one loaded image, as the window's handlers would.
+std::string WithDollar(const std::string& text) {
+  return !text.empty() && text[0] == '$' ? text : "$" + text;
+}
+
+// Carries out operations on one loaded image through the core's operations.
 class Session {
  public:
   Session(rom::RomImage& image, rom::RomLists& lists, uint8_t preset,
-          const rom::RomDecompressor& decompress, std::ostream& err)
+          const rom::Decompressor& decompress, std::ostream& err)
       : image_(image), lists_(lists), preset_(preset), decompress_(decompress), err_(err) {}
 
   // Runs one operation; false when it failed or was refused (the reason is on `err`).
@@ -169,100 +192,152 @@ class Session {
       case OpKind::kDelete:
         return Delete(op);
       case OpKind::kAdd:
-        return Report(rom::AddFile(
-            image_, lists_,
-            {op.values[0], rom::EntryNameFromPath(op.values[0]), FileCreationTime(op.values[0])}));
+        return Add(op);
       case OpKind::kReplace:
         return Replace(op);
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        rom::RefreshSecondPointer(image_);
-        return Report(rom::SaveImage(image_, op.values[0]));
+        if (auto e = rom::SaveImage(image_, op.values[0])) return Fail(*e);
+        return true;
     }
     return false;
   }
 
  private:
-  // Index of the first memory-map line that starts at `start` and fits `fits`, or -1.
+  // Index of the first memory-map line that starts where `pick` says, is of a kind `fits`
+  // accepts and, when a name is given, belongs to the entry of that name; -1 when none does.
   template <typename Fits>
-  int64_t FindLine(uint32_t start, Fits fits) const {
+  int64_t FindLine(const LinePick& pick, Fits fits) const {
     for (size_t i = 0; i < lists_.MemoryMap.size(); ++i) {
       const std::string& line = lists_.MemoryMap[i];
-      if (rom::LineStart(line) == start && fits(line)) return static_cast<int64_t>(i);
+      if (rom::LineStart(line) != pick.start || !fits(rom::MapKindOf(line))) continue;
+      if (pick.name) {
+        const auto entry = rom::EntryOfMapLine(lists_, static_cast<int64_t>(i));
+        if (!entry || rom::EntryName(image_, *entry) != *pick.name) continue;
+      }
+      return static_cast<int64_t>(i);
     }
     return -1;
   }
 
-  int64_t FindFileLine(uint32_t start) const {
-    return FindLine(start, [](const std::string& l) { return rom::IsFileLine(l); });
+  int64_t FindFileLine(const LinePick& pick) const {
+    return FindLine(pick, [](rom::MapLineKind k) { return k == rom::MapLineKind::kFileData; });
   }
 
   bool Fail(const std::string& reason) {
-    err_ << "Tarnwick: " << rom::Cp1252ToUtf8(reason) << "\n";
+    err_ << "Tarnwick: " << reason << "\n";
     return false;
   }
 
-  bool NoLine(uint32_t start, const char* kind) {
-    return Fail("no " + std::string(kind) + " line starts at " + rom::H8(start));
+  bool NoLine(const LinePick& pick, const char* kind) {
+    std::string where = rom::H8(pick.start);
+    if (pick.name) where += " for " + rom::Cp1252ToUtf8(*pick.name);
+    return Fail("no " + std::string(kind) + " line starts at " + where);
   }
 
-  // Writes what the window would show in status panel 2 or a message box.
-  bool Report(const rom::ActionOutcome& o) {
-    if (o.status2 && !o.status2->empty()) err_ << rom::Cp1252ToUtf8(*o.status2) << "\n";
-    if (o.message) err_ << rom::Cp1252ToUtf8(o.message->text) << "\n";
-    if (o.done()) return true;
-    const bool said =
-        (o.message && o.message->text == o.reason) || (o.status2 && *o.status2 == o.reason);
-    return said ? false : Fail(o.reason.empty() ? "nothing done" : o.reason);
+  // Says what the window would show in its status bar or a message box.
+  void Say(const std::string& text) { err_ << text << "\n"; }
+
+  // Refreshes the lists after a change of the image.
+  void Reanalyse() { rom::AnalyseImage(image_, lists_); }
+
+  std::optional<std::vector<uint8_t>> ReadInput(const std::string& path) {
+    fileio::ReadResult r = fileio::ReadWholeFile(path, static_cast<uint64_t>(image_.BufferSize()));
+    if (r.error) {
+      Fail(r.error->Message());
+      return std::nullopt;
+    }
+    return std::move(r.bytes);
   }
 
   bool Export(const Operation& op, bool raw) {
-    const int64_t index = FindFileLine(op.start);
-    if (index < 0) return NoLine(op.start, "file");
-    const rom::ExportSelection sel = rom::SelectExportEntry(image_, lists_, true, -1, index);
-    if (!sel.target) return Fail("no file entry stores its bytes at " + rom::H8(op.start));
-    return Report(rom::ExportEntry(image_, *sel.target, op.values[0], raw, decompress_));
+    const int64_t index = FindFileLine(op.pick);
+    if (index < 0) return NoLine(op.pick, "file");
+    const auto entry = rom::EntryOfMapLine(lists_, index);
+    const auto exported = rom::ExportEntry(image_, *entry, raw, decompress_);
+    if (!exported) return Fail(exported.error().Message());
+    if (auto e = fileio::WriteFileAtomically(op.values[0], exported->bytes)) {
+      return Fail(e->Message());
+    }
+    if (exported->decompressed) {
+      Say("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) + " decompressed & written");
+    }
+    return true;
   }
 
   bool Delete(const Operation& op) {
-    const int64_t index = FindLine(op.start, [](const std::string& l) {
-      return rom::IsFileLine(l) || rom::IsFixedBlockLine(l);
+    const int64_t index = FindLine(op.pick, [](rom::MapLineKind k) {
+      return k == rom::MapLineKind::kFileData || k == rom::MapLineKind::kFixedBlock;
     });
-    if (index < 0) return NoLine(op.start, "file or fixed-block");
-    if (!rom::ClickOnMapLine(lists_.MemoryMap, index).delete_enabled) {
-      return Fail("the file at " + rom::H8(op.start) +
-                  " has a fixed block behind it and cannot be deleted");
+    if (index < 0) return NoLine(op.pick, "file or fixed-block");
+    const std::string& line = lists_.MemoryMap[static_cast<size_t>(index)];
+    rom::Result<rom::Removal> removal = rom::Removal{};
+    if (const auto entry = rom::EntryOfMapLine(lists_, index)) {
+      if (rom::FixedBlockFollows(lists_.MemoryMap, index)) {
+        return Fail("the file at " + rom::H8(op.pick.start) +
+                    " has a fixed block behind it and cannot be deleted");
+      }
+      removal = rom::DeleteFile(image_, entry->index, preset_);
+    } else {
+      removal = rom::DeleteBlock(image_, *rom::LineStart(line), *rom::LineEnd(line), preset_);
     }
-    rom::DeleteClick click = rom::DeleteButtonClick(image_, lists_, index, preset_);
-    if (!click.show_block_warning) return Report(click.outcome);
-    return Report(rom::DeleteBlock(image_, lists_, index, preset_));
+    if (!removal) return Fail(removal.error().Message());
+    Reanalyse();
+    Say(rom::Describe(removal.value()));
+    return true;
+  }
+
+  bool Add(const Operation& op) {
+    const std::string& path = op.values[0];
+    if (const auto warning = rom::CheckTableEnd(image_)) Say(rom::Describe(*warning));
+    const auto name = rom::EntryNameFromPath(path);
+    if (!name) return Fail(name.error().Message());
+    const auto bytes = ReadInput(path);
+    if (!bytes) return false;
+    const auto added =
+        rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(path).value_or(0));
+    if (!added) return Fail(added.error().Message());
+    Reanalyse();
+    return true;
   }
 
   bool Replace(const Operation& op) {
-    const int64_t index = FindFileLine(op.start);
-    if (index < 0) return NoLine(op.start, "file");
-    const auto plan = rom::PlanReplace(lists_.MemoryMap, index);
-    if (!plan) return Fail("the file line at " + rom::H8(op.start) + " cannot be replaced");
-    return Report(rom::ReplaceFile(image_, lists_, *plan, op.values[0], preset_));
+    const int64_t index = FindFileLine(op.pick);
+    if (index < 0) return NoLine(op.pick, "file");
+    const auto plan = rom::PlanReplace(lists_, index);
+    if (!plan) return Fail("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
+    const auto bytes = ReadInput(op.values[0]);
+    if (!bytes) return false;
+    const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
+    if (!replaced) return Fail(replaced.error().Message());
+    Reanalyse();
+    if (replaced->gap_left) {
+      Say("Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
+          "übrig.");
+    }
+    Say("ACHTUNG! Real-FileSize ggf. korrigieren!");
+    return true;
   }
 
   bool Edit(const Operation& op) {
-    const int64_t index = FindFileLine(op.start);
-    if (index < 0) return NoLine(op.start, "file");
-    rom::EditState state;
-    if (!rom::EntryEditButtonClick(image_, lists_.MemoryMap, index, state)) {
-      return Fail("no file entry stores its bytes at " + rom::H8(op.start));
-    }
-    const rom::EditOkResult r =
-        rom::EditOkButtonClick(image_, lists_, state, op.values[0], op.values[1], index);
-    return Report(r.outcome);
+    const int64_t index = FindFileLine(op.pick);
+    if (index < 0) return NoLine(op.pick, "file");
+    const auto real = rom::ParseFieldNumber(op.values[1], 32);
+    if (!real) return Fail("RealSize is not a number: " + op.values[1]);
+    const auto word = rom::ParseFieldWordLow32(WithDollar(op.values[0]));
+    if (!word) return Fail("Atts is not a hexadecimal number: " + op.values[0]);
+    const auto entry = rom::EntryOfMapLine(lists_, index);
+    const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
+    if (!set) return Fail(set.error().Message());
+    Reanalyse();
+    return true;
   }
 
   rom::RomImage& image_;
   rom::RomLists& lists_;
   uint8_t preset_;
-  const rom::RomDecompressor& decompress_;
+  const rom::Decompressor& decompress_;
   std::ostream& err_;
 };
 
@@ -273,7 +348,7 @@ bool IsConsoleInvocation(const std::vector<std::string>& args) {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const rom::RomDecompressor& decompress) {
+        const rom::Decompressor& decompress) {
   std::string why;
   const auto options = Parse(args, why);
   if (!options) {
@@ -290,7 +365,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   const rom::LoadResult load = rom::LoadImage(image, ec ? options->image : absolute.string(),
                                               options->flash, options->preset);
   if (!load.ok) {
-    err << "Tarnwick: " << rom::Cp1252ToUtf8(load.error) << "\n";
+    err << "Tarnwick: " << load.error << "\n";
     return 1;
   }
   rom::AnalyseImage(image, lists);

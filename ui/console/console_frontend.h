@@ -4,7 +4,7 @@
 //
 // Operations run in the order given, each on the image as the previous ones left it, and do
 // what the window's buttons do. Lists go to standard output as the window saves them (bytes
-// unchanged, CR LF after each line); messages go to standard error, one line each.
+// unchanged, CR LF after each line); messages go to standard error, one line each (UTF-8).
 #ifndef TARNWICK_UI_CONSOLE_CONSOLE_FRONTEND_H_
 #define TARNWICK_UI_CONSOLE_CONSOLE_FRONTEND_H_
 
@@ -12,18 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "rom/export.h"
+#include "rom/decompressor.h"
 
 namespace console {
 
 // True when the arguments ask for the console front end (they begin with an option).
 [[nodiscard]] bool IsConsoleInvocation(const std::vector<std::string>& args);
 
-// Runs the front end on `args` (without the program name). `decompress` is the ROM-mode
-// decompression that a decompressed export uses. Exit status: 0 success, 1 a load or an
-// operation failed or was refused (nothing after it runs), 2 wrong options.
+// Runs the front end on `args` (without the program name). `decompress` reads the image's
+// compressed files and module sections. Exit status: 0 success, 1 a load or an operation failed
+// or was refused (nothing after it runs), 2 wrong options.
 [[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      const rom::RomDecompressor& decompress);
+                      const rom::Decompressor& decompress);
 
 }  // namespace console
 

@@ -1,5 +1,5 @@
 // Creation time lookup: statx on Linux, the directory search on Windows.
-#include "ui/console/file_creation_time.h"
+#include "fileio/creation_time.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace console {
+namespace fileio {
 
 std::optional<uint64_t> FileCreationTime(const std::string& path) {
 #if defined(_WIN32)
@@ -32,4 +32,4 @@ std::optional<uint64_t> FileCreationTime(const std::string& path) {
 #endif
 }
 
-}  // namespace console
+}  // namespace fileio

@@ -1,11 +1,11 @@
 // Tests of the hex view's rows, click positions and value texts.
-#include "rom/hex_view.h"
+#include "ui/presenter/hex_view.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-namespace rom {
+namespace presenter {
 namespace {
 
 class HexViewTest : public ::testing::Test {
@@ -132,4 +132,4 @@ TEST_F(HexViewTest, BytesOutsideTheBufferAreNeverRead) {
 }
 
 }  // namespace
-}  // namespace rom
+}  // namespace presenter

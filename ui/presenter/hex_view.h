@@ -4,14 +4,14 @@
 // bytes, three blanks and 16 characters, in a fixed-pitch font (character columns 0-10 and
 // 11-19 for the offsets, 20+3i to 22+3i for byte i, 71-86 for the characters). Bytes are only
 // read where they lie inside the buffer.
-#ifndef TARNWICK_ROM_HEX_VIEW_H_
-#define TARNWICK_ROM_HEX_VIEW_H_
+#ifndef TARNWICK_UI_PRESENTER_HEX_VIEW_H_
+#define TARNWICK_UI_PRESENTER_HEX_VIEW_H_
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace rom {
+namespace presenter {
 
 enum class HexColor { kBlack, kBlue, kGray, kSilver, kRed };
 
@@ -61,6 +61,6 @@ struct HexValueText {
 // wholly in the buffer, panel 0 shows the head text and "--", panel 1 is empty.
 [[nodiscard]] HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o);
 
-}  // namespace rom
+}  // namespace presenter
 
-#endif  // TARNWICK_ROM_HEX_VIEW_H_
+#endif  // TARNWICK_UI_PRESENTER_HEX_VIEW_H_

@@ -1,9 +1,12 @@
 // Row pieces and value texts of the hex view.
-#include "rom/hex_view.h"
+#include "ui/presenter/hex_view.h"
 
 #include "rom/text_format.h"
 
-namespace rom {
+namespace presenter {
+
+using rom::H8;
+using rom::Hex;
 
 namespace {
 
@@ -115,4 +118,4 @@ HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o) {
   return t;
 }
 
-}  // namespace rom
+}  // namespace presenter

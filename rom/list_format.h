@@ -1,0 +1,73 @@
+// The two lists' line format: the columns, the kind markers, how a line is written and read.
+//
+// The analysis log and the memory map are text (Windows-1252 bytes) that users save and
+// scripts read, so their columns are a format. Everything that writes a line or reads one back
+// uses this header. A line's kind is read from its kind column only, never by searching the
+// text: a file name can hold any of the markers.
+//
+// Memory-map line:  SSSSSSSS .. EEEEEEEE KIND...
+//   columns 0-7 the first offset, 12-19 the last offset (inclusive), both 8 upper-case
+//   hexadecimal digits; column 20 a blank; the kind field begins at column 21:
+//     "F[CHRS] "  file data        "namestr "  file name       "-!----- "  fixed block
+//     ".  "       small gap        "-------- ROM Header"       "-------- unallocated"
+// Analysis log: columns 0-1 are "M[" on a module line and "F[" on a file line; the attribute
+//   letters C, H, R, S stand in columns 2-5 (23-26 on a memory-map file line).
+#ifndef TARNWICK_ROM_LIST_FORMAT_H_
+#define TARNWICK_ROM_LIST_FORMAT_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rom {
+
+inline constexpr size_t kMapStartColumn = 0;
+inline constexpr size_t kMapEndColumn = 12;
+inline constexpr size_t kMapKindColumn = 21;
+inline constexpr size_t kMapLetterColumn = 23;  // "CHRS" of a file data line
+inline constexpr size_t kLogLetterColumn = 2;   // "CHRS" of a log entry line
+
+enum class MapLineKind {
+  kFileData,
+  kFileName,
+  kFixedBlock,
+  kSmallGap,
+  kHeader,
+  kUnallocated,
+  kOther
+};
+enum class LogLineKind { kModule, kFile, kOther };
+
+// The kind of a memory-map line, from its kind column.
+[[nodiscard]] MapLineKind MapKindOf(std::string_view line);
+// The kind of an analysis-log line, from its first two columns.
+[[nodiscard]] LogLineKind LogKindOf(std::string_view line);
+
+// First offset (columns 0-7) and last offset (columns 12-19) of a memory-map line.
+[[nodiscard]] std::optional<uint32_t> LineStart(std::string_view line);
+[[nodiscard]] std::optional<uint32_t> LineEnd(std::string_view line);
+
+// Writers. Each appends to `out`.
+// "SSSSSSSS .. EEEEEEEE"
+void AppendMapRange(std::string& out, uint32_t first, uint32_t last);
+// The kind field of a file data line: " F[CHRS] ", the letters of clear bits as "-", then
+// "+" and the other attribute bits when there are any.
+void AppendFileKind(std::string& out, uint32_t attributes);
+// "+" and the attribute bits other than C, H, R, S (at least 3 hexadecimal digits), when any.
+void AppendExtraBits(std::string& out, uint32_t attributes);
+// Replaces the four letters "CHRS" at `column` by "-" where the bit is clear.
+void ApplyLetterMarks(std::string& line, size_t column, uint32_t attributes);
+
+// Whole lines of the memory map that carry no entry.
+[[nodiscard]] std::string HeaderBlockLine(uint32_t first, uint32_t last);
+[[nodiscard]] std::string GapLine(uint32_t first, uint32_t last, uint32_t size);
+[[nodiscard]] std::string LeadingGapLine(uint32_t size);
+[[nodiscard]] std::string UnallocatedLine(uint32_t first, uint32_t last);
+
+// Order of the memory map: byte by byte after mapping A-Z to a-z.
+[[nodiscard]] bool MapLineLess(std::string_view a, std::string_view b);
+
+}  // namespace rom
+
+#endif  // TARNWICK_ROM_LIST_FORMAT_H_

@@ -1,0 +1,15 @@
+// The image tools' decompression, bound to the program's compression library.
+#ifndef TARNWICK_UI_CONSOLE_LIBRARY_DECOMPRESSOR_H_
+#define TARNWICK_UI_CONSOLE_LIBRARY_DECOMPRESSOR_H_
+
+#include "compress/compression_library.h"
+#include "rom/decompressor.h"
+
+namespace console {
+
+// ROM-mode decompression through `library`, which must outlive the result.
+[[nodiscard]] rom::Decompressor MakeDecompressor(const codec::CompressionLibrary& library);
+
+}  // namespace console
+
+#endif  // TARNWICK_UI_CONSOLE_LIBRARY_DECOMPRESSOR_H_

@@ -1,0 +1,358 @@
+// The main window's behaviour: loading, the two lists, and every editing action.
+#include "ui/presenter/main_presenter.h"
+
+#include "fileio/creation_time.h"
+#include "fileio/file_io.h"
+#include "rom/add_replace.h"
+#include "rom/cp1252.h"
+#include "rom/delete.h"
+#include "rom/edit_steps.h"
+#include "rom/entry_edit.h"
+#include "rom/export.h"
+#include "rom/image_save.h"
+#include "rom/rom_header.h"
+#include "rom/text_format.h"
+
+namespace presenter {
+
+namespace {
+
+constexpr const char* kNoWay = "Das geht nicht";
+constexpr const char* kProgram = "Tarnwick";
+constexpr const char* kPickFile = "Datei zum Einfügen aussuchen";
+
+std::string WithDollar(const std::string& text) {
+  return !text.empty() && text[0] == '$' ? text : "$" + text;
+}
+
+}  // namespace
+
+MainPresenter::MainPresenter(Prompts& prompts, rom::Decompressor decompress,
+                             std::string open_folder)
+    : prompts_(prompts), decompress_(std::move(decompress)), open_folder_(std::move(open_folder)) {
+  UpdateControls();
+}
+
+void MainPresenter::ChooseFlash(rom::FlashChoice flash) {
+  if (!state_.flash_enabled) return;
+  state_.flash = flash;
+  UpdateControls();
+}
+
+void MainPresenter::ChoosePreset(bool ff) {
+  if (state_.flash_enabled) state_.preset_ff = ff;
+}
+
+void MainPresenter::SetRawExport(bool raw) { state_.raw_export = raw; }
+
+void MainPresenter::ShowSorted(bool shown) {
+  state_.sorted_shown = shown;
+  // Switching the view takes back what a click on a map line enabled.
+  map_armed_ = false;
+  state_.status2.clear();
+  UpdateControls();
+}
+
+void MainPresenter::Load() {
+  const auto path = prompts_.OpenFile(
+      {.filter = "linked WinCE Images (*.nb0);;all Files (*.*)", .folder = open_folder_});
+  if (path) LoadPath(*path);
+}
+
+void MainPresenter::LoadPath(const std::string& path) {
+  state_.flash_enabled = false;
+  CloseEntryEdit();
+  state_.delete_warning_visible = false;
+  if (before_release_) before_release_();
+  lists_ = {};
+  const rom::LoadResult load = rom::LoadImage(image_, path, state_.flash, Fill());
+  if (!load.status_text.empty()) state_.status1 = load.status_text;
+  state_.status2.clear();
+  if (load.ok) {
+    rom::AnalyseImage(image_, lists_);
+    state_.title = path;
+    if (image_.SignatureOffset() < 0) state_.status2 = rom::EditError{}.Message();
+  }
+  state_.log_selection = -1;
+  map_armed_ = false;
+  ListsChanged(-1);
+  if (!load.ok) prompts_.Message(load.error, kProgram, Severity::kError);
+}
+
+void MainPresenter::SelectLogLine(int64_t index) {
+  const std::string* line = lists_.LogLine(index);
+  if (!line) return;
+  state_.log_selection = index;
+  state_.status2 =
+      rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line) : std::string();
+  UpdateControls();
+}
+
+void MainPresenter::SelectMapLine(int64_t index) {
+  const std::string* line = lists_.MapLine(index);
+  if (!line) return;
+  state_.map_selection = index;
+  map_armed_ = true;
+  state_.status2 = rom::Cp1252ToUtf8(*line);
+  UpdateControls();
+}
+
+void MainPresenter::UpdateControls() {
+  const bool sorted = state_.sorted_shown;
+  state_.load.enabled = state_.flash != rom::FlashChoice::kNone;
+  state_.write.caption = sorted ? "Liste speichern" : "Log speichern";
+  state_.hex.visible = sorted;
+  state_.edit_group_visible = sorted;
+  // The editing group lies over "CompressTool".
+  state_.compress_tool.visible = !sorted;
+  state_.save_file.enabled = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection).has_value()
+                                    : rom::EntryOfLogLine(lists_, state_.log_selection).has_value();
+
+  const std::string* line = lists_.MapLine(state_.map_selection);
+  const rom::MapLineKind kind =
+      sorted && map_armed_ && line ? rom::MapKindOf(*line) : rom::MapLineKind::kOther;
+  state_.replace.enabled = kind == rom::MapLineKind::kFileData;
+  state_.del.caption = kind == rom::MapLineKind::kFixedBlock ? "Block löschen" : "Datei löschen";
+  // A file with a fixed block anywhere behind it cannot be deleted.
+  state_.del.enabled = kind == rom::MapLineKind::kFixedBlock ||
+                       (kind == rom::MapLineKind::kFileData &&
+                        !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
+}
+
+void MainPresenter::ListsChanged(int64_t map_selection) {
+  ++state_.lists_revision;
+  state_.map_selection = lists_.MapLine(map_selection) ? map_selection : -1;
+  if (state_.map_selection < 0) map_armed_ = false;
+  if (!lists_.LogLine(state_.log_selection)) state_.log_selection = -1;
+  // The attribute box edits an entry by its index: it closes when the tables change.
+  if (state_.edit_box.visible) CloseEntryEdit();
+  UpdateControls();
+}
+
+void MainPresenter::Refused(const std::string& text, const std::string& caption) {
+  prompts_.Beep();
+  prompts_.Message(text, caption, Severity::kWarning);
+}
+
+std::optional<std::vector<uint8_t>> MainPresenter::ReadPicked(const std::string& path) {
+  const uint64_t limit = image_.HasData() ? static_cast<uint64_t>(image_.BufferSize()) : 0;
+  fileio::ReadResult r = fileio::ReadWholeFile(path, limit);
+  if (r.error) {
+    prompts_.Message(r.error->Message(), kProgram, Severity::kError);
+    return std::nullopt;
+  }
+  return std::move(r.bytes);
+}
+
+void MainPresenter::SaveList() {
+  const bool sorted = state_.sorted_shown;
+  const auto path =
+      prompts_.SaveFile({.title = sorted ? "Sortierte Dateiliste speichern" : "Log speichern",
+                         .confirm_overwrite = true});
+  if (!path) return;
+  std::string text;
+  for (const std::string& line : sorted ? lists_.MemoryMap : lists_.AnalysisLog) {
+    text += line;
+    text += "\r\n";
+  }
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (auto e = fileio::WriteFileAtomically(*path, bytes)) {
+    prompts_.Message(e->Message(), kProgram, Severity::kError);
+  }
+}
+
+void MainPresenter::ExportSelected() {
+  const bool sorted = state_.sorted_shown;
+  const auto entry = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection)
+                            : rom::EntryOfLogLine(lists_, state_.log_selection);
+  if (!entry) return;
+  const std::string name = rom::EntryName(image_, *entry);
+  const std::string shown = rom::Cp1252ToUtf8(name);
+  if (sorted) state_.status1 = "save " + shown;
+  const auto path = prompts_.SaveFile({.title = "save Item \"" + shown + "\" to File",
+                                       .file_name = shown,
+                                       .confirm_overwrite = true});
+  state_.status1.clear();
+  if (!path) return;
+  const auto exported = rom::ExportEntry(image_, *entry, state_.raw_export, decompress_);
+  if (!exported) {
+    state_.status2 = exported.error().Message();
+    prompts_.Beep();
+    return;
+  }
+  if (auto e = fileio::WriteFileAtomically(*path, exported->bytes)) {
+    prompts_.Message(e->Message(), kProgram, Severity::kError);
+    return;
+  }
+  if (exported->decompressed) state_.status2 = "File " + shown + " decompressed & written";
+}
+
+void MainPresenter::DeleteSelected() {
+  const std::string* line = lists_.MapLine(state_.map_selection);
+  if (!state_.del.enabled || !line) return;
+  if (rom::MapKindOf(*line) == rom::MapLineKind::kFixedBlock) {
+    state_.delete_warning_visible = true;
+    return;
+  }
+  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
+  if (!entry) return;
+  const auto removal = rom::DeleteFile(image_, entry->index, Fill());
+  if (!removal) return Refused(removal.error().Message(), kNoWay);
+  rom::AnalyseImage(image_, lists_);
+  ListsChanged(-1);
+  state_.status2 = rom::Describe(removal.value());
+}
+
+void MainPresenter::ConfirmBlockDeletion() {
+  state_.delete_warning_visible = false;
+  const std::string* line = lists_.MapLine(state_.map_selection);
+  if (!line || rom::MapKindOf(*line) != rom::MapLineKind::kFixedBlock) return;
+  const auto first = rom::LineStart(*line);
+  const auto last = rom::LineEnd(*line);
+  if (!first || !last) return;
+  const auto removal = rom::DeleteBlock(image_, *first, *last, Fill());
+  if (!removal) return Refused(removal.error().Message(), kNoWay);
+  rom::AnalyseImage(image_, lists_);
+  ListsChanged(-1);
+  state_.status2 = rom::Describe(removal.value());
+}
+
+void MainPresenter::CancelBlockDeletion() { state_.delete_warning_visible = false; }
+
+void MainPresenter::AddFile() {
+  const auto path = prompts_.OpenFile({.title = kPickFile});
+  if (!path) return;
+  if (const auto warning = rom::CheckTableEnd(image_)) {
+    prompts_.Beep();
+    state_.status2 = rom::Describe(*warning);
+  }
+  const auto name = rom::EntryNameFromPath(*path);
+  if (!name) return Refused(name.error().Message(), kNoWay);
+  const auto bytes = ReadPicked(*path);
+  if (!bytes) return;
+  const auto added =
+      rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(*path).value_or(0));
+  if (!added) return Refused(added.error().Message(), kNoWay);
+  rom::AnalyseImage(image_, lists_);
+  ListsChanged(-1);
+}
+
+void MainPresenter::ReplaceSelected() {
+  if (!state_.replace.enabled) return;
+  const auto plan = rom::PlanReplace(lists_, state_.map_selection);
+  if (!plan) return;
+  const auto path = prompts_.OpenFile({.title = kPickFile});
+  if (!path) return;
+  const auto bytes = ReadPicked(*path);
+  if (!bytes) return;
+  const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, Fill());
+  if (!replaced) return Refused(replaced.error().Message(), kNoWay);
+  rom::AnalyseImage(image_, lists_);
+  ListsChanged(state_.map_selection);
+  if (replaced->gap_left) {
+    prompts_.Beep();
+    prompts_.Message(
+        "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest übrig.",
+        "Das gibt eine Lücke", Severity::kInformation);
+  }
+  state_.status2 = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+}
+
+void MainPresenter::OpenEntryEdit() {
+  edit_pending_ = false;
+  const std::string* line = lists_.MapLine(state_.map_selection);
+  if (!line || !rom::LineStart(*line)) return;
+  edit_entry_.reset();
+  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
+  if (!entry) return;
+  edit_pending_ = true;
+  const auto e = rom::FileEntry(image_, entry->index);
+  if (!e) return;
+  edit_entry_ = entry->index;
+  state_.status1 = "edit " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry));
+  const uint32_t attributes = e->Get(rom::filesentry::dwFileAttributes);
+  EditBoxState& box = state_.edit_box;
+  box.real_enabled = true;
+  box.att_text = "$" + rom::H8(attributes);
+  for (size_t k = 0; k < 4; ++k) box.checks[k] = (attributes & rom::kNamedAttributeBits[k]) != 0;
+  box.real_text = std::to_string(e->Get(rom::filesentry::nRealFileSize));
+  box.visible = true;
+  ++box.revision;
+}
+
+void MainPresenter::ToggleAttribute(const std::string& att_text,
+                                    const std::array<bool, 4>& checks) {
+  auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
+  if (!word) {
+    prompts_.Beep();
+    return;
+  }
+  for (size_t k = 0; k < 4; ++k) {
+    *word =
+        checks[k] ? (*word | rom::kNamedAttributeBits[k]) : (*word & ~rom::kNamedAttributeBits[k]);
+  }
+  EditBoxState& box = state_.edit_box;
+  box.att_text = "$" + rom::H8(*word);
+  box.checks = checks;
+  ++box.revision;
+}
+
+void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::string& real_text) {
+  const auto real = rom::ParseFieldNumber(real_text, 32);
+  if (!real) {
+    prompts_.Beep();  // the box stays open and nothing changes
+    return;
+  }
+  state_.edit_box.visible = false;
+  state_.status1.clear();
+  const auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
+  if (!word) {
+    prompts_.Beep();
+    edit_entry_.reset();
+    return;
+  }
+  if (edit_pending_ && edit_entry_) {
+    const auto set = rom::SetEntry(image_, *edit_entry_, *word, static_cast<uint32_t>(*real));
+    prompts_.Beep();  // the beep confirms the change, or marks the refusal
+    if (!set) state_.status2 = set.error().Message();
+  }
+  edit_pending_ = false;
+  edit_entry_.reset();
+  rom::AnalyseImage(image_, lists_);
+  ListsChanged(state_.map_selection);
+}
+
+void MainPresenter::CloseEntryEdit() {
+  state_.edit_box.visible = false;
+  state_.status1.clear();
+  edit_entry_.reset();
+  edit_pending_ = false;
+}
+
+void MainPresenter::SaveImage() {
+  if (!image_.HasData()) {
+    prompts_.Message("Es ist kein Image geladen.", "Image speichern", Severity::kWarning);
+    return;
+  }
+  rom::RefreshSecondPointer(image_);
+  const auto path = prompts_.SaveFile({.title = "Image speichern",
+                                       .filter = "ROM Images (*.nb0);;Other (*.*)",
+                                       .default_suffix = "nb0",
+                                       .confirm_overwrite = true,
+                                       .confirm_create = true});
+  if (!path) return;
+  if (auto e = rom::SaveImage(image_, *path)) prompts_.Message(*e, kProgram, Severity::kError);
+}
+
+std::optional<HexRequest> MainPresenter::HexRange() {
+  if (lists_.MemoryMap.empty() || !image_.HasData()) return std::nullopt;
+  if (!lists_.MapLine(state_.map_selection)) {
+    state_.map_selection = 0;
+    UpdateControls();
+  }
+  const std::string& line = lists_.MemoryMap[static_cast<size_t>(state_.map_selection)];
+  return HexRequest{static_cast<int32_t>(rom::LineStart(line).value_or(0)),
+                    static_cast<int32_t>(rom::LineEnd(line).value_or(0)), image_.RomBase()};
+}
+
+}  // namespace presenter

@@ -1,0 +1,139 @@
+// MainPresenter: everything the main window shows and decides, without Qt.
+//
+// It owns the loaded image and its two lists, and holds the window's state: which controls are
+// shown and enabled and what they say, the status texts, the selection, the attribute box.
+// Each method is something the person does (choose a flash size, load, click a line, delete
+// ...); it calls the image operations of rom/, asks its questions through Prompts, and leaves
+// the new state in state(). The Qt window only copies that state into its widgets.
+#ifndef TARNWICK_UI_PRESENTER_MAIN_PRESENTER_H_
+#define TARNWICK_UI_PRESENTER_MAIN_PRESENTER_H_
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "rom/analysis.h"
+#include "rom/decompressor.h"
+#include "rom/rom_image.h"
+#include "ui/presenter/prompts.h"
+
+namespace presenter {
+
+struct ControlState {
+  bool enabled = true;
+  bool visible = true;
+  std::string caption;
+};
+
+// The attribute box "Datei Attribute".
+struct EditBoxState {
+  bool visible = false;
+  std::string att_text = "$00000000";  // AttEdit
+  std::string real_text = "00000";     // RealEdit
+  bool real_enabled = true;
+  std::array<bool, 4> checks{};  // C, H, R, S
+  // Grows whenever the presenter sets the texts or checks, so that the window copies them
+  // into its fields then and leaves what the person types alone otherwise.
+  uint64_t revision = 0;
+};
+
+struct MainState {
+  std::string title = "Windows CE ROM Viewer";
+  bool flash_enabled = true;  // "Flash Size" and "Preset" groups
+  rom::FlashChoice flash = rom::FlashChoice::kNone;
+  bool preset_ff = false;
+  bool raw_export = false;              // "Export roh"
+  bool sorted_shown = false;            // "Zeige sortierte Liste"
+  bool edit_group_visible = false;      // "Edit Datei"
+  bool delete_warning_visible = false;  // "einen Block löschen"
+  ControlState load{false, true, "Lade  *.NB0"};
+  ControlState write{true, true, "Log speichern"};
+  ControlState hex{true, false, "Add Hex View"};
+  ControlState compress_tool{true, true, "CompressTool"};
+  ControlState save_file{false, true, "Datei speichern"};
+  ControlState del{false, true, "Datei löschen"};
+  ControlState replace{false, true, "Datei ersetzen"};
+  ControlState add{true, true, "Datei hinzu"};
+  ControlState entry_edit{true, true, "Eintrag editieren"};
+  ControlState image_save{true, true, "Image speichern"};
+  EditBoxState edit_box;
+  std::string status1;  // subject of a running action, the load's flash text
+  std::string status2;  // the selected line, results
+  int64_t log_selection = -1;
+  int64_t map_selection = -1;
+  uint64_t lists_revision = 0;  // grows whenever the lists are rewritten
+};
+
+// What a new hex window shows.
+struct HexRequest {
+  int32_t first = 0;
+  int32_t last = 0;
+  uint32_t base = 0;
+};
+
+class MainPresenter {
+ public:
+  MainPresenter(Prompts& prompts, rom::Decompressor decompress, std::string open_folder);
+
+  [[nodiscard]] const MainState& state() const { return state_; }
+  [[nodiscard]] const rom::RomImage& image() const { return image_; }
+  [[nodiscard]] const rom::RomLists& lists() const { return lists_; }
+  // Called before a load releases the buffer that hex windows read.
+  void SetBeforeBufferRelease(std::function<void()> hook) { before_release_ = std::move(hook); }
+
+  // "Flash Size", "Preset", "Export roh", "Zeige sortierte Liste".
+  void ChooseFlash(rom::FlashChoice flash);
+  void ChoosePreset(bool ff);
+  void SetRawExport(bool raw);
+  void ShowSorted(bool shown);
+
+  // "Lade  *.NB0": the open dialog, then LoadPath.
+  void Load();
+  // Loads `path` with the chosen flash size and preset (as after the open dialog).
+  void LoadPath(const std::string& path);
+
+  // A click on a line of the log or of the memory map (-1: none).
+  void SelectLogLine(int64_t index);
+  void SelectMapLine(int64_t index);
+
+  void SaveList();              // "Log speichern" / "Liste speichern"
+  void ExportSelected();        // "Datei speichern"
+  void DeleteSelected();        // "Datei löschen" / "Block löschen"
+  void ConfirmBlockDeletion();  // "Ja diesen Block löschen"
+  void CancelBlockDeletion();   // "Nein ich will zurück"
+  void AddFile();               // "Datei hinzu"
+  void ReplaceSelected();       // "Datei ersetzen"
+  void OpenEntryEdit();         // "Eintrag editieren"
+  // A click on one of the attribute box's check boxes, with the field's text and the boxes.
+  void ToggleAttribute(const std::string& att_text, const std::array<bool, 4>& checks);
+  // "OK" and "Exit" of the attribute box, with the texts of its two fields.
+  void ConfirmEntryEdit(const std::string& att_text, const std::string& real_text);
+  void CloseEntryEdit();
+  void SaveImage();  // "Image speichern"
+  // "Add Hex View": the range of the selected map line (the first line when none is).
+  [[nodiscard]] std::optional<HexRequest> HexRange();
+
+ private:
+  void ListsChanged(int64_t map_selection);
+  void UpdateControls();
+  void Refused(const std::string& text, const std::string& caption);
+  [[nodiscard]] uint8_t Fill() const { return state_.preset_ff ? 0xFF : 0x00; }
+  [[nodiscard]] std::optional<std::vector<uint8_t>> ReadPicked(const std::string& path);
+
+  Prompts& prompts_;
+  rom::Decompressor decompress_;
+  std::string open_folder_;
+  std::function<void()> before_release_;
+  rom::RomImage image_;
+  rom::RomLists lists_;
+  MainState state_;
+  bool map_armed_ = false;              // a map line was clicked since the last view switch or load
+  std::optional<uint32_t> edit_entry_;  // the file entry the open attribute box edits
+  bool edit_pending_ = false;
+};
+
+}  // namespace presenter
+
+#endif  // TARNWICK_UI_PRESENTER_MAIN_PRESENTER_H_
