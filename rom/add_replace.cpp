@@ -80,7 +80,6 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   const auto length = static_cast<uint64_t>(image.ImageLength());
   const auto buffer = static_cast<uint64_t>(image.BufferSize());
   if (table_end + filesentry::kSize > buffer) return DoesNotFit(image);
-  if (auto e = CheckEdit(image, {p, p, true, std::nullopt})) return *e;
   if (table_end < length) {
     // Something lies behind the file table: the new entry goes over its first 28 bytes, which
     // is harmless only when they are unused fill.
@@ -92,6 +91,7 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
     const auto end = static_cast<uint32_t>(table_end);
     if (auto e = CheckEdit(image, {end, end + filesentry::kSize, false, std::nullopt})) return *e;
   }
+  if (auto e = CheckEdit(image, {p, p, true, std::nullopt})) return *e;
   const auto name_area = AlignUp4(static_cast<uint32_t>(name.size()) + 1);
   if (bytes.size() > buffer) return DoesNotFit(image);
   const auto size = static_cast<uint32_t>(bytes.size());

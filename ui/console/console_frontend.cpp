@@ -198,7 +198,7 @@ class Session {
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        if (auto e = rom::SaveImage(image_, op.values[0])) return Fail(*e);
+        if (auto e = rom::SaveImage(image_, op.values[0])) return Refuse(*e);
         return true;
     }
     return false;
@@ -239,13 +239,19 @@ class Session {
   // Says what the window would show in its status bar or a message box.
   void Say(const std::string& text) { err_ << text << "\n"; }
 
+  // An operation refused or a file failed: the window's message, and the run stops.
+  bool Refuse(const std::string& text) {
+    Say(text);
+    return false;
+  }
+
   // Refreshes the lists after a change of the image.
   void Reanalyse() { rom::AnalyseImage(image_, lists_); }
 
   std::optional<std::vector<uint8_t>> ReadInput(const std::string& path) {
     fileio::ReadResult r = fileio::ReadWholeFile(path, static_cast<uint64_t>(image_.BufferSize()));
     if (r.error) {
-      Fail(r.error->Message());
+      Refuse(r.error->Message());
       return std::nullopt;
     }
     return std::move(r.bytes);
@@ -256,9 +262,9 @@ class Session {
     if (index < 0) return NoLine(op.pick, "file");
     const auto entry = rom::EntryOfMapLine(lists_, index);
     const auto exported = rom::ExportEntry(image_, *entry, raw, decompress_);
-    if (!exported) return Fail(exported.error().Message());
+    if (!exported) return Refuse(exported.error().Message());
     if (auto e = fileio::WriteFileAtomically(op.values[0], exported->bytes)) {
-      return Fail(e->Message());
+      return Refuse(e->Message());
     }
     if (exported->decompressed) {
       Say("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) + " decompressed & written");
@@ -282,7 +288,7 @@ class Session {
     } else {
       removal = rom::DeleteBlock(image_, *rom::LineStart(line), *rom::LineEnd(line), preset_);
     }
-    if (!removal) return Fail(removal.error().Message());
+    if (!removal) return Refuse(removal.error().Message());
     Reanalyse();
     Say(rom::Describe(removal.value()));
     return true;
@@ -292,12 +298,12 @@ class Session {
     const std::string& path = op.values[0];
     if (const auto warning = rom::CheckTableEnd(image_)) Say(rom::Describe(*warning));
     const auto name = rom::EntryNameFromPath(path);
-    if (!name) return Fail(name.error().Message());
+    if (!name) return Refuse(name.error().Message());
     const auto bytes = ReadInput(path);
     if (!bytes) return false;
     const auto added =
         rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(path).value_or(0));
-    if (!added) return Fail(added.error().Message());
+    if (!added) return Refuse(added.error().Message());
     Reanalyse();
     return true;
   }
@@ -310,13 +316,13 @@ class Session {
     const auto bytes = ReadInput(op.values[0]);
     if (!bytes) return false;
     const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
-    if (!replaced) return Fail(replaced.error().Message());
+    if (!replaced) return Refuse(replaced.error().Message());
     Reanalyse();
+    Say("ACHTUNG! Real-FileSize ggf. korrigieren!");
     if (replaced->gap_left) {
       Say("Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
           "übrig.");
     }
-    Say("ACHTUNG! Real-FileSize ggf. korrigieren!");
     return true;
   }
 
@@ -329,7 +335,7 @@ class Session {
     if (!word) return Fail("Atts is not a hexadecimal number: " + op.values[0]);
     const auto entry = rom::EntryOfMapLine(lists_, index);
     const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
-    if (!set) return Fail(set.error().Message());
+    if (!set) return Refuse(set.error().Message());
     Reanalyse();
     return true;
   }
