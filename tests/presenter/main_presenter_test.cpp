@@ -1,0 +1,311 @@
+// Tests of the main window's behaviour without a display: what each control shows and says,
+// the status texts of every action, the selection after it, and the attribute box.
+#include "ui/presenter/main_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "tests/image_builder/demo_image.h"
+#include "tests/rom/test_files.h"
+
+namespace presenter {
+namespace {
+
+using testimg::Bytes;
+
+class ScriptedPrompts final : public Prompts {
+ public:
+  std::deque<std::string> files;  // answers of file dialogs; "" cancels
+  std::vector<FileRequest> requests;
+  struct Shown {
+    std::string text, caption;
+    Severity severity;
+  };
+  std::vector<Shown> messages;
+  int beeps = 0;
+
+  std::optional<std::string> OpenFile(const FileRequest& r) override { return Next(r); }
+  std::optional<std::string> SaveFile(const FileRequest& r) override { return Next(r); }
+  void Message(const std::string& text, const std::string& caption, Severity s) override {
+    messages.push_back({text, caption, s});
+  }
+  void Beep() override { ++beeps; }
+
+ private:
+  std::optional<std::string> Next(const FileRequest& r) {
+    requests.push_back(r);
+    if (files.empty()) return std::nullopt;
+    std::string answer = files.front();
+    files.pop_front();
+    if (answer.empty()) return std::nullopt;
+    return answer;
+  }
+};
+
+// The demo image with its "compressed" files stored as they are; the decompression copies.
+std::optional<uint32_t> Copying(std::span<const uint8_t> src, std::span<uint8_t> dst) {
+  if (src.size() > dst.size()) return std::nullopt;
+  std::copy(src.begin(), src.end(), dst.begin());
+  return static_cast<uint32_t>(src.size());
+}
+
+class MainPresenterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    demo_ = dir_.File("demo.nb0");
+    testimg::WriteFile(demo_, testimg::DemoImage([](const Bytes& b) { return b; }));
+  }
+  void LoadDemo() {
+    p_.ChooseFlash(rom::FlashChoice::k32MB);
+    prompts_.files.push_back(demo_);
+    p_.Load();
+    ASSERT_FALSE(p_.lists().MemoryMap.empty());
+  }
+  // Index of the first map line that holds all of `parts`.
+  int64_t Row(std::initializer_list<const char*> parts) const {
+    const rom::LineList& map = p_.lists().MemoryMap;
+    for (size_t i = 0; i < map.size(); ++i) {
+      bool all = true;
+      for (const char* part : parts) all = all && map[i].find(part) != std::string::npos;
+      if (all) return static_cast<int64_t>(i);
+    }
+    ADD_FAILURE() << "no line";
+    return -1;
+  }
+  // The first fixed-block line behind the data line of file `name`.
+  int64_t FixedBlockAfter(const char* name) const {
+    const rom::LineList& map = p_.lists().MemoryMap;
+    for (auto i = static_cast<size_t>(Row({"F[", name})); i < map.size(); ++i) {
+      if (rom::MapKindOf(map[i]) == rom::MapLineKind::kFixedBlock) return static_cast<int64_t>(i);
+    }
+    ADD_FAILURE() << "no fixed block";
+    return -1;
+  }
+  // "Delta= N ..." of a deletion as a number.
+  int32_t Delta() const {
+    EXPECT_EQ(s().status2.rfind("Delta= ", 0), 0u) << s().status2;
+    return static_cast<int32_t>(std::stoul(s().status2.substr(7), nullptr, 16));
+  }
+  const MainState& s() const { return p_.state(); }
+
+  testimg::TempDir dir_;
+  std::string demo_;
+  ScriptedPrompts prompts_;
+  MainPresenter p_{prompts_, Copying, "/"};
+};
+
+TEST_F(MainPresenterTest, LoadingWaitsForAFlashSizeAndFreezesTheChoices) {
+  EXPECT_FALSE(s().load.enabled);
+  EXPECT_FALSE(s().save_file.enabled);
+  EXPECT_FALSE(s().edit_group_visible);
+  EXPECT_FALSE(s().hex.visible);
+  LoadDemo();
+  EXPECT_TRUE(s().load.enabled);
+  EXPECT_FALSE(s().flash_enabled);
+  EXPECT_EQ(s().status1, "max. FlashSize: 33554432 ( 32 MB )");
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_EQ(prompts_.requests.back().filter, "linked WinCE Images (*.nb0);;all Files (*.*)");
+  p_.ChooseFlash(rom::FlashChoice::k64MB);  // frozen after the first load
+  EXPECT_EQ(s().flash, rom::FlashChoice::k32MB);
+}
+
+TEST_F(MainPresenterTest, EveryKindOfLineGivesItsButtons) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  EXPECT_EQ(s().write.caption, "Liste speichern");
+  EXPECT_TRUE(s().edit_group_visible);
+  EXPECT_FALSE(s().compress_tool.visible);
+  // A file with a fixed block behind it: export and replace, not delete.
+  p_.SelectMapLine(Row({"F[", "boot.ini"}));
+  EXPECT_TRUE(s().save_file.enabled);
+  EXPECT_TRUE(s().replace.enabled);
+  EXPECT_FALSE(s().del.enabled);
+  EXPECT_EQ(s().del.caption, "Datei löschen");
+  EXPECT_EQ(s().status2.substr(0, 12), "0000200C .. ");
+  // A fixed block: "Block löschen", nothing else.
+  p_.SelectMapLine(FixedBlockAfter("readme.txt"));
+  EXPECT_TRUE(s().del.enabled);
+  EXPECT_EQ(s().del.caption, "Block löschen");
+  EXPECT_FALSE(s().replace.enabled);
+  EXPECT_FALSE(s().save_file.enabled);
+  // Back on a file line behind which a fixed block lies, the caption follows the line.
+  p_.SelectMapLine(Row({"F[", "boot.ini"}));
+  EXPECT_EQ(s().del.caption, "Datei löschen");
+  // The last file before the header: "Datei löschen" enabled.
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  EXPECT_TRUE(s().del.enabled);
+  for (const char* kind : {"namestr", "ROM Header", "unallocated", " .  "}) {
+    p_.SelectMapLine(Row({kind}));
+    EXPECT_FALSE(s().save_file.enabled || s().replace.enabled || s().del.enabled) << kind;
+  }
+  // Switching the view takes back replace and delete whatever is selected.
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.ShowSorted(false);
+  p_.ShowSorted(true);
+  EXPECT_FALSE(s().del.enabled || s().replace.enabled);
+  EXPECT_EQ(s().status2, "");
+  // In the log, module and file lines enable export; other lines do not.
+  p_.ShowSorted(false);
+  const rom::LineList& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(log.begin(), log.end(),
+                                   [](const std::string& l) { return l.starts_with("M["); });
+  p_.SelectLogLine(module - log.begin());
+  EXPECT_TRUE(s().save_file.enabled);
+  EXPECT_EQ(s().status2.substr(0, 2), "M[");
+  p_.SelectLogLine(3);
+  EXPECT_FALSE(s().save_file.enabled);
+  EXPECT_EQ(s().status2, "");
+}
+
+TEST_F(MainPresenterTest, DeletionsReportAndLeaveNothingSelected) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  const int32_t length = p_.image().ImageLength();
+  p_.SelectMapLine(FixedBlockAfter("readme.txt"));
+  p_.DeleteSelected();
+  EXPECT_TRUE(s().delete_warning_visible);
+  p_.CancelBlockDeletion();
+  EXPECT_FALSE(s().delete_warning_visible);
+  EXPECT_EQ(p_.image().ImageLength(), length);
+  p_.DeleteSelected();
+  p_.ConfirmBlockDeletion();
+  EXPECT_EQ(p_.image().ImageLength(), length - Delta());
+  EXPECT_NE(s().status2.find(" geänderte Direntries= 13 Base= 88000000"), std::string::npos);
+  EXPECT_EQ(s().map_selection, -1);
+
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  const uint64_t revision = s().lists_revision;
+  p_.DeleteSelected();
+  EXPECT_NE(s().status2.find(" geänderte Direntries= 2 Base= 88000000"), std::string::npos);
+  EXPECT_GT(s().lists_revision, revision);
+  // Nothing selected: the file buttons are off and a click on them does nothing.
+  EXPECT_EQ(s().map_selection, -1);
+  EXPECT_FALSE(s().del.enabled || s().replace.enabled || s().save_file.enabled);
+  p_.DeleteSelected();
+  EXPECT_EQ(s().lists_revision, revision + 1);
+}
+
+TEST_F(MainPresenterTest, ARefusalBeepsAndWarnsAndChangesNothing) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  const auto before = p_.image().Buffer();
+  const Bytes copy(before.begin(), before.end());
+  p_.SelectMapLine(0);  // the leading gap holds the signature block
+  p_.DeleteSelected();
+  p_.ConfirmBlockDeletion();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].caption, "Das geht nicht");
+  EXPECT_EQ(prompts_.messages[0].severity, Severity::kWarning);
+  EXPECT_NE(prompts_.messages[0].text.find("Signaturblock"), std::string::npos);
+  EXPECT_EQ(prompts_.beeps, 1);
+  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), p_.image().Buffer().begin()));
+}
+
+TEST_F(MainPresenterTest, ALoadClearsWhatThePreviousImageShowedAndAFailureIsAnError) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  const std::string plain = dir_.File("plain.nb0");
+  testimg::WriteFile(plain, {1, 2, 3});
+  p_.LoadPath(plain);
+  EXPECT_EQ(s().status2, "Kein ROM Header im Image");
+  EXPECT_EQ(s().map_selection, -1);
+  EXPECT_FALSE(s().del.enabled || s().replace.enabled);
+  p_.LoadPath(dir_.File("missing.nb0"));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].severity, Severity::kError);
+  EXPECT_NE(prompts_.messages[0].text.find("missing.nb0"), std::string::npos);
+  EXPECT_TRUE(p_.lists().AnalysisLog.empty());
+}
+
+TEST_F(MainPresenterTest, ExportSaysWhatItIsDoingAndWhatItDid) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "readme.txt"}));
+  prompts_.files.push_back(dir_.File("readme.out"));
+  p_.ExportSelected();
+  EXPECT_EQ(prompts_.requests.back().title, "save Item \"readme.txt\" to File");
+  EXPECT_EQ(prompts_.requests.back().file_name, "readme.txt");
+  EXPECT_EQ(s().status2, "File readme.txt decompressed & written");
+  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(testimg::ReadFile(dir_.File("readme.out")).size(), 1830u);
+  // A cancelled dialog clears panel 1 and writes nothing.
+  p_.ExportSelected();
+  EXPECT_EQ(s().status1, "");
+}
+
+TEST_F(MainPresenterTest, AttributeBox) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  const int64_t row = Row({"F[", "hidden.cfg"});
+  p_.SelectMapLine(row);
+  p_.OpenEntryEdit();
+  const EditBoxState& box = s().edit_box;
+  ASSERT_TRUE(box.visible);
+  EXPECT_EQ(box.att_text, "$00000043");
+  EXPECT_EQ(box.checks, (std::array<bool, 4>{false, true, true, false}));
+  EXPECT_EQ(box.real_text, "13");
+  EXPECT_EQ(s().status1, "edit hidden.cfg");
+  // A check box reads the field as hexadecimal and rewrites it; other bits survive.
+  const uint64_t revision = box.revision;
+  p_.ToggleAttribute("12AB", {true, false, false, false});
+  EXPECT_EQ(box.att_text, "$00001AA8");
+  EXPECT_GT(box.revision, revision);
+  p_.ToggleAttribute("$12G4", {true, false, false, false});
+  EXPECT_EQ(box.att_text, "$00001AA8");
+  EXPECT_EQ(prompts_.beeps, 1);
+  // A size that is not a number keeps the box open.
+  p_.ConfirmEntryEdit("$841", "12a");
+  EXPECT_TRUE(box.visible);
+  EXPECT_EQ(prompts_.beeps, 2);
+  p_.ConfirmEntryEdit("$10000841", "-1");
+  EXPECT_FALSE(box.visible);
+  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(prompts_.beeps, 3);  // the beep confirms the change
+  EXPECT_EQ(s().map_selection, row);
+  EXPECT_NE(p_.lists().MemoryMap[static_cast<size_t>(row)].find("F[C-R-] +10000040"),
+            std::string::npos);
+  // The box closes, and panel 1 clears, when the image changes underneath it.
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.OpenEntryEdit();
+  ASSERT_TRUE(box.visible);
+  p_.DeleteSelected();
+  EXPECT_FALSE(box.visible);
+  EXPECT_EQ(s().status1, "");
+}
+
+TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "boot.ini"}));
+  const std::string small = dir_.File("small");
+  testimg::WriteFile(small, testimg::Pattern(4, 1));
+  prompts_.files.push_back(small);
+  p_.ReplaceSelected();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].caption, "Das gibt eine Lücke");
+  EXPECT_EQ(s().status2, "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  EXPECT_EQ(s().map_selection, Row({"F[", "boot.ini"}));
+}
+
+TEST_F(MainPresenterTest, SavingWithoutAnImageSaysSoAndAsksNothing) {
+  p_.SaveImage();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].text, "Es ist kein Image geladen.");
+  EXPECT_TRUE(prompts_.requests.empty());
+}
+
+TEST_F(MainPresenterTest, AddingWarnsAboutBytesBehindTheTableAndRefusesBadNames) {
+  LoadDemo();
+  const std::string odd = dir_.File("bad\x01name");
+  testimg::WriteFile(odd, {1});
+  prompts_.files.push_back(odd);
+  p_.AddFile();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_NE(prompts_.messages[0].text.find("U+0001"), std::string::npos);
+  EXPECT_EQ(p_.image().FileCount(), 12u);
+}
+
+}  // namespace
+}  // namespace presenter
