@@ -1,21 +1,30 @@
 // Fuzz target: an image of any bytes, loaded under either flash choice and preset, analysed,
 // and then every editing action on a line picked from its memory map. The image must stay
-// inside its buffer and ImageLength inside 0 .. BufferSize after each action.
+// inside its buffer and ImageLength inside 0 .. BufferSize after each action. An input that
+// begins with the "B000FF" line is read as a record file and laid into the buffer first; the
+// analysed image, cut along its map and written as records, must read back to the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "compress/lz_codec.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
+#include "rom/bin_cuts.h"
+#include "rom/bin_records.h"
 #include "rom/delete.h"
 #include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
 #include "rom/export.h"
 #include "rom/file_io.h"
+#include "rom/header_search.h"
 #include "rom/hex_view.h"
 #include "rom/rom_image.h"
 #include "rom/selection.h"
@@ -31,6 +40,36 @@ void Check(const rom::RomImage& image) {
 uint32_t Decompress(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t,
                     uint32_t, uint32_t) {
   return codec::Decompress(codec::Format::kVersion3, src, len, dst, cap);
+}
+
+// The image's bytes from a record file, over the fill; nullopt when the file is refused or its
+// image is longer than the fuzzer's small buffers.
+std::optional<std::vector<uint8_t>> FromRecords(const uint8_t* data, size_t size, uint8_t fill) {
+  const std::span<const uint8_t> file(data, size);
+  const rom::BinReadResult r = rom::ReadBinRecords(file);
+  if (r.error || r.layout.length > (4u << 20)) return std::nullopt;
+  std::vector<uint8_t> image(r.layout.length, fill);
+  if (!rom::LayBinRecords(r.layout, file, image)) std::abort();
+  return image;
+}
+
+// Saving the analysed image as records along its map must lose no byte.
+void CheckRecordSave(const rom::RomImage& image, const rom::RomLists& lists) {
+  const std::span<const uint8_t> bytes(image.Data(), static_cast<size_t>(image.ImageLength));
+  const std::vector<rom::BinCut> cuts =
+      rom::CutsForMap(lists.MemoryMap, static_cast<uint32_t>(image.ImageLength));
+  const rom::BinEncodeResult e = rom::EncodeBinRecords(bytes, image.RomBase, 0, cuts);
+  if (e.error) return;  // e.g. a record at address 0, which the format cannot hold
+  const rom::BinReadResult back = rom::ReadBinRecords(e.bytes);
+  if (back.error) std::abort();
+  // Under two fills, so that a byte left out shows whatever it holds.
+  for (const uint8_t fill : {uint8_t{0x00}, uint8_t{0xFF}}) {
+    std::vector<uint8_t> laid(bytes.size(), fill);
+    if (!rom::LayBinRecords(back.layout, e.bytes, laid) ||
+        !std::equal(laid.begin(), laid.end(), bytes.begin())) {
+      std::abort();
+    }
+  }
 }
 
 }  // namespace
@@ -58,15 +97,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t pick2 = data[2];
   data += 3;
   size -= 3;
+  std::optional<std::vector<uint8_t>> records;
+  if (rom::IsBinRecordFile(std::span<const uint8_t>(data, size))) {
+    records = FromRecords(data, size, fill);
+    if (!records) return 0;
+    data = records->data();
+    size = records->size();
+  }
   const size_t buffer = size + (flash64 ? (128u << 10) : (64u << 10));
   std::unique_ptr<uint8_t[]> bytes(new uint8_t[buffer]);
-  std::memcpy(bytes.get(), data, size);
+  if (size != 0) std::memcpy(bytes.get(), data, size);
   std::memset(bytes.get() + size, fill, buffer - size);
   rom::RomImage image;
   image.Adopt(std::move(bytes), static_cast<int32_t>(buffer), static_cast<int32_t>(size));
   rom::RomLists lists;
   rom::AnalyseImage(image, lists);
   if (lists.MemoryMap.empty()) return 0;
+  (void)rom::SearchWrappedHeader(std::span<const uint8_t>(image.Data(), buffer),
+                                 static_cast<uint32_t>(image.ImageLength),
+                                 static_cast<uint32_t>(image.SignatureOffset));
+  CheckRecordSave(image, lists);
 
   const auto n = static_cast<int64_t>(lists.MemoryMap.size());
   auto line = [&](uint8_t p) { return static_cast<int64_t>(p) % n; };
