@@ -118,6 +118,7 @@ bool IsBinRecordFile(std::span<const uint8_t> first_bytes) {
 
 bool SpanBinSource::Read(std::span<uint8_t> out) {
   if (out.size() > Remaining()) return false;
+  if (out.empty()) return true;  // an empty file has no data pointer to copy from
   std::memcpy(out.data(), file_.data() + pos_, out.size());
   pos_ += out.size();
   return true;
@@ -126,7 +127,7 @@ bool SpanBinSource::Read(std::span<uint8_t> out) {
 std::optional<uint32_t> SpanBinSource::TakeData(uint32_t length, uint8_t* dest) {
   if (length > Remaining()) return std::nullopt;
   const std::span<const uint8_t> data = file_.subspan(pos_, length);
-  if (dest != nullptr) std::memcpy(dest, data.data(), length);
+  if (dest != nullptr && length != 0) std::memcpy(dest, data.data(), length);
   pos_ += length;
   return BinChecksum(data);
 }
@@ -297,6 +298,7 @@ bool LayBinRecords(const BinLayout& layout, std::span<const uint8_t> file,
     }
   }
   for (const BinRecord& rec : layout.records) {
+    if (rec.length == 0) continue;  // an empty image's buffer has no data pointer
     std::memcpy(buffer.data() + (rec.address - layout.start),
                 file.data() + rec.file_offset + binrecord::kSize, rec.length);
   }

@@ -51,6 +51,12 @@ TEST(ReadBinRecords, ReadsHeadRecordsAndLaunchAddress) {
   ASSERT_TRUE(LayBinRecords(r.layout, file, flat));
   EXPECT_EQ(flat, (Bytes{0xFF, 0x02, 0xEE, 0xEE, 1, 2, 3, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE,
                          0xEE, 0xEE}));
+  // An empty image with an empty record lays into an empty buffer.
+  const Bytes empty = BinFile({}, 0x80001000, kLaunch, {{0, 0}});
+  const BinReadResult e = ReadBinRecords(empty);
+  ASSERT_FALSE(e.error);
+  Bytes none;
+  EXPECT_TRUE(LayBinRecords(e.layout, empty, none));
   // A buffer shorter than the image is refused, not overrun.
   Bytes short_buffer(6, 0);
   EXPECT_FALSE(LayBinRecords(r.layout, file, short_buffer));
@@ -76,6 +82,7 @@ class BinRefusalTest : public ::testing::Test {
 };
 
 TEST_F(BinRefusalTest, HeadDefects) {
+  EXPECT_EQ(Refusal({}).kind, BinErrorKind::kNoSyncLine);
   Bytes other_sync = file_;
   other_sync[6] = '\r';
   EXPECT_EQ(Refusal(other_sync).kind, BinErrorKind::kNoSyncLine);
