@@ -283,7 +283,11 @@ BinReadResult ReadBinBody(BinSource& source, const BinHead& head, std::span<uint
 BinReadResult ReadBinRecords(std::span<const uint8_t> file) {
   SpanBinSource source(file);
   const BinHeadResult head = ReadBinHead(source);
-  if (head.error) return {.error = head.error};
+  if (head.error) {
+    BinReadResult r;
+    r.error = head.error;
+    return r;
+  }
   return ReadBinBody(source, head.head, {}, 0);
 }
 
