@@ -2,6 +2,7 @@
 #include "rom/bin_cuts.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "rom/text_format.h"
 
@@ -22,7 +23,8 @@ std::vector<MapStretch> MapStretchesOf(const LineList& map) {
   std::vector<MapStretch> stretches;
   stretches.reserve(map.size());
   for (const std::string& line : map) {
-    if (line.find("unallocated") != std::string::npos) continue;
+    // The tail line is the range and this text alone; a name may contain the word.
+    if (line.size() > 20 && std::string_view(line).substr(20) == " -------- unallocated") continue;
     const auto first = LineStart(line);
     const auto last = LineEnd(line);
     if (!first || !last) continue;

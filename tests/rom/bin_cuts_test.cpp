@@ -14,6 +14,17 @@ namespace {
 
 using testimg::Bytes;
 
+TEST(MapStretchesOf, ReadsRangesAndLeavesTheUnallocatedTailOut) {
+  const LineList map = {
+      "00000000 .. 0000000F -------- ROM Header",
+      "00000010 .. 0000001C namestr \"unallocated\"",
+      "0000001D .. 0000001F .  3  ",
+      "00000020 .. 01FFFFFF -------- unallocated",
+  };
+  EXPECT_EQ(MapStretchesOf(map),
+            (std::vector<MapStretch>{{0x00, 0x0F}, {0x10, 0x1C}, {0x1D, 0x1F, true}}));
+}
+
 TEST(CutsForStretches, GapsOverlapsHolesAndClipping) {
   const std::vector<MapStretch> map = {
       {0x000, 0x03F}, {0x040, 0x04B}, {0x04C, 0x04E, true},  // small gap: joins the record in front
