@@ -32,9 +32,9 @@ struct Extent {
   uint32_t index;
 };
 
-// Sorts `extents` by offset and returns the first pair that shares bytes (as indexes into
-// the unsorted order: lower, higher), or nullopt. Each extent is compared with the furthest
-// end reached so far, so a stretch lying inside an earlier, longer one is caught too.
+// Sorts `extents` by offset and returns a pair that shares bytes, as their `index` values
+// (lower first), or nullopt: in offset order, the first extent that begins before the furthest
+// end reached so far overlaps the extent that reached it.
 std::optional<std::pair<uint32_t, uint32_t>> FindOverlap(std::vector<Extent>& extents) {
   std::sort(extents.begin(), extents.end(), [](const Extent& a, const Extent& b) {
     return a.offset != b.offset ? a.offset < b.offset : a.length < b.length;
@@ -94,8 +94,9 @@ std::string BinError::Message() const {
       return "more than " + std::to_string(kMaxBinRecords) + " records (" +
              RecordText(record, file_offset) + ")";
     case BinErrorKind::kImageTooLarge:
-      return "image length " + std::to_string(count) + " needs a buffer larger than " +
-             std::to_string(image_length) + " bytes";
+      return "image length " + std::to_string(count) +
+             " is larger than the largest buffer a load makes (" + std::to_string(image_length) +
+             " bytes)";
     case BinErrorKind::kBeyondAddressSpace:
       return "the image (start " + H8(image_start) + ", length " + std::to_string(image_length) +
              ") passes the end of the 32-bit address space";
