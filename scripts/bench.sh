@@ -6,10 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(nproc)" --target load_analysis_bench edit_bench codec_bench hivelore_bench
+cmake --build build/release -j"$(nproc)" --target load_analysis_bench edit_bench codec_bench hivelore_bench bin_load_bench
 log=build/bench.log
 : > "$log"
-for b in load_analysis_bench edit_bench codec_bench hivelore_bench; do
+for b in load_analysis_bench edit_bench codec_bench hivelore_bench bin_load_bench; do
   echo "== $b" >&2
   build/release/bench/$b --benchmark_min_time=0.5 >>"$log" 2>&1
 done

@@ -6,6 +6,7 @@
 
 #include "compress/lz_codec.h"
 #include "tests/hivelore/registry_builder.h"
+#include "tests/image_builder/bin_file.h"
 #include "tests/image_builder/demo_image.h"
 
 namespace {
@@ -42,6 +43,12 @@ int main(int argc, char** argv) {
   small.AddFile(
       {.name = "b", .name_offset = 0x120, .data = testimg::Pattern(9, 2), .data_offset = 0x124});
   Write(dir / "image" / "small", WithControls(0, 1, 2, small.Build()));
+  // The small image as a record file: out of order, with a gap and the signature block apart.
+  const testimg::Bytes small_image = small.Build();
+  Write(dir / "image" / "small_records",
+        WithControls(2, 4, 5,
+                     testimg::BinFile(small_image, 0x80000000, 0x80000000,
+                                      {{0x300, 0x100}, {0x10, 4}, {0x14, 8}, {0x100, 0x30}})));
 
   testreg::RegistryBuilder reg;
   reg.Key(2, "Software\\Demo")
