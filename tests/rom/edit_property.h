@@ -13,6 +13,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,19 +23,21 @@ namespace editprop {
 
 using Bytes = std::vector<uint8_t>;
 
-inline std::optional<uint32_t> Le32(const Bytes& b, uint64_t at) {
+using View = std::span<const uint8_t>;
+
+inline std::optional<uint32_t> Le32(View b, uint64_t at) {
   if (at > b.size() || b.size() - at < 4) return std::nullopt;
   return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
          uint32_t{b[at + 3]} << 24;
 }
 
-inline std::optional<Bytes> Slice(const Bytes& b, uint64_t at, uint64_t n) {
+inline std::optional<Bytes> Slice(View b, uint64_t at, uint64_t n) {
   if (at > b.size() || b.size() - at < n) return std::nullopt;
   return Bytes(b.begin() + static_cast<ptrdiff_t>(at), b.begin() + static_cast<ptrdiff_t>(at + n));
 }
 
 // The name at `offset`, without its 0 byte (at most 1024 bytes); nullopt outside the buffer.
-inline std::optional<std::string> Name(const Bytes& b, uint32_t offset) {
+inline std::optional<std::string> Name(View b, uint32_t offset) {
   if (offset >= b.size()) return std::nullopt;
   std::string s;
   for (uint64_t i = offset; i < b.size() && b[i] != 0 && s.size() < 1024; ++i) s.push_back(b[i]);
@@ -59,7 +62,7 @@ struct Tables {
 
 // The header and the table positions, read as the format says: the first "ECEC" at a
 // multiple of 4 below `length`, the header address at +4 and offset at +8.
-inline Tables Locate(const Bytes& b, int32_t length) {
+inline Tables Locate(View b, int32_t length) {
   Tables t;
   for (uint64_t at = 0; at + 4 <= b.size() && at < static_cast<uint64_t>(length); at += 4) {
     if (b[at] == 'E' && b[at + 1] == 'C' && b[at + 2] == 'E' && b[at + 3] == 'C') {
@@ -142,8 +145,7 @@ inline std::string CheckUnchanged(const Snapshot& before, const rom::RomImage& i
 // the edit removed or rewrote).
 inline std::string CheckKept(const Snapshot& before, const rom::RomImage& image,
                              const std::function<std::optional<uint32_t>(uint32_t)>& new_index) {
-  const auto span = image.Buffer();
-  const Bytes after(span.begin(), span.end());
+  const View after = image.Buffer();
   const Tables t = Locate(after, image.ImageLength());
   if (before.tables.found != t.found) return "the header was lost";
   if (!t.found) return {};
