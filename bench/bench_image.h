@@ -21,6 +21,8 @@ inline testimg::Bytes BenchImageBytes() {
   const uint32_t header = kFirst + kStride * kBenchFiles;
   testimg::ImageBuilder b(header + 84 + 28 * kBenchFiles);
   b.HeaderOffset(header);
+  // As a real image's header: it lies between the image's first and last address.
+  b.HeaderField(8, b.rom_base()).HeaderField(12, b.rom_base() + header + 84 + 28 * kBenchFiles);
   for (uint32_t i = 0; i < kBenchFiles; ++i) {
     testimg::FileSpec f;
     f.name = "file" + std::to_string(10000 + i) + ".dat";  // 13 characters: 16 with padding

@@ -123,6 +123,7 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   std::copy(name.begin(), name.end(), area.begin());
   std::copy(bytes.begin(), bytes.end(), area.begin() + name_area);
   image.SetImageLength(int64_t{image.ImageLength()} + static_cast<int64_t>(inserted));
+  image.MarkEdited();
   (void)LocateRomHeader(image);
   return Done{};
 }
@@ -207,6 +208,7 @@ Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
     std::copy(bytes.begin(), bytes.end(), place.begin());
     image.SetImageLength(new_length);
   }
+  image.MarkEdited();
   (void)LocateRomHeader(image);
   return done;
 }

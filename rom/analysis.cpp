@@ -5,7 +5,9 @@
 #include <numeric>
 #include <utility>
 
+#include "rom/bin_image.h"
 #include "rom/file_time.h"
+#include "rom/header_search.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
@@ -273,6 +275,8 @@ void WriteMemoryMap(const RomImage& image, RomLists& lists) {
 void AnalyseImage(RomImage& image, RomLists& lists) {
   lists.AnalysisLog.clear();
   lists.LogEntries.clear();
+  const ImageSource& source = image.Source();
+  if (source.records) Push(lists, BinLogLine(*source.records));
   Push(lists, "; File: " + image.FileName());
   const auto length = static_cast<uint32_t>(image.ImageLength());
   Push(lists, "; Size   = " + H8(length) + " (" + std::to_string(length) + ")");
@@ -287,6 +291,9 @@ void AnalyseImage(RomImage& image, RomLists& lists) {
   lists.LogEntries.reserve(lists.AnalysisLog.capacity());
   Push(lists, "; ECEC found @ " + H8(loc->signature_offset) + " Header (abs) @ " +
                   H8(loc->header_address) + ", (in Img) @ " + H8(loc->header_offset));
+  if (source.wrapper_bytes != 0 || source.header_offset) {
+    Push(lists, FoundHeaderLogLine({source.wrapper_bytes, loc->header_offset, image.RomBase()}));
+  }
   Push(lists, image.SecondPointerOffset() != 0
                   ? "; zweiter Ptr zum RomHdr bei " + H8(image.SecondPointerOffset())
                   : std::string("; zweiter Ptr zum RomHdr FEHLT !!!"));

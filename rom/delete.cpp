@@ -68,6 +68,7 @@ Removal Remove(RomImage& image, uint32_t start, uint32_t delta, std::optional<ui
   CloseGap(image, start, delta, fill);
   image.SetImageLength(int64_t{image.ImageLength()} - delta);
   // The entries and the header moved: find them again before anyone reads them.
+  image.MarkEdited();
   (void)LocateRomHeader(image);
   return {delta, count, image.RomBase()};
 }

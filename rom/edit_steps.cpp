@@ -39,7 +39,12 @@ void MoveHeaderPointers(RomImage& image, const Move& move) {
   if (image.SignatureOffset() < 0 || image.RomHeaderOffset() < move.from) return;
   const auto s = static_cast<uint32_t>(image.SignatureOffset());
   const auto delta = static_cast<uint32_t>(move.shift);
+  // Where the header was found by the search, the signature block never held its offset: the
+  // found offset moves instead, and the dword there stays as it was.
+  std::optional<uint32_t>& found = image.MutableSource().header_offset;
+  if (found) *found += delta;
   for (uint32_t field : {kSigHeaderOffset, kSigHeaderAddress}) {
+    if (found && field == kSigHeaderOffset) continue;
     if (const auto v = image.Dword(uint64_t{s} + field)) {
       image.SetDword(uint64_t{s} + field, *v + delta);
     }

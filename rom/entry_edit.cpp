@@ -11,6 +11,7 @@ Result<Done> SetEntry(RomImage& image, uint32_t entry, uint32_t attributes, uint
   if (!e) return EditError{.kind = Refusal::kNoEntry, .first = entry};
   e->Set(filesentry::dwFileAttributes, attributes);
   e->Set(filesentry::nRealFileSize, real_size);
+  image.MarkEdited();
   return Done{};
 }
 

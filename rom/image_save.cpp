@@ -1,15 +1,42 @@
-// The image save.
+// The image save, flat or as records.
 #include "rom/image_save.h"
 
+#include <algorithm>
+
+#include "fileio/file_io.h"
+#include "rom/bin_cuts.h"
+#include "rom/bin_records.h"
 #include "rom/edit_steps.h"
 
 namespace rom {
 
-std::optional<std::string> SaveImage(RomImage& image, const std::string& path) {
+bool NamesRecordFile(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string end = path.substr(path.size() - 4);
+  std::transform(end.begin(), end.end(), end.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+  return end == ".bin";
+}
+
+std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
+                                     const std::string& path) {
   if (!image.HasData()) return std::string("Es ist kein Image geladen.");
   RefreshSecondPointer(image);
   const auto bytes = *image.Bytes(0, static_cast<uint64_t>(image.ImageLength()));
-  if (auto e = fileio::WriteFileAtomically(path, bytes)) return e->Message();
+  if (!NamesRecordFile(path)) {
+    if (auto e = fileio::WriteFileAtomically(path, bytes)) return e->Message();
+    return std::nullopt;
+  }
+  const ImageSource& source = image.Source();
+  const auto length = static_cast<uint32_t>(image.ImageLength());
+  const uint32_t start = source.records ? source.records->start : image.RomBase();
+  const uint32_t launch = source.records ? source.records->launch : image.RomBase();
+  const std::vector<BinCut> cuts = source.records && !source.edited
+                                       ? CutsOf(*source.records)
+                                       : CutsForMap(lists.MemoryMap, length);
+  const BinEncodeResult encoded = EncodeBinRecords(bytes, start, launch, cuts);
+  if (encoded.error) return path + ": " + encoded.error->Message();
+  if (auto e = fileio::WriteFileAtomically(path, encoded.bytes)) return e->Message();
   return std::nullopt;
 }
 

@@ -1,18 +1,27 @@
-// Writing the image back to a file.
+// Writing the image back to a file, flat or as records.
 #ifndef TARNWICK_ROM_IMAGE_SAVE_H_
 #define TARNWICK_ROM_IMAGE_SAVE_H_
 
 #include <optional>
 #include <string>
 
-#include "fileio/file_io.h"
+#include "rom/analysis.h"
 #include "rom/rom_image.h"
 
 namespace rom {
 
-// Refreshes the second header pointer, then writes the first ImageLength bytes of the buffer
-// to `path`, whole or not at all. Nothing loaded: an error, and no file is written.
-[[nodiscard]] std::optional<std::string> SaveImage(RomImage& image, const std::string& path);
+// True when `path` asks for the record format: its name ends in ".bin", in any case.
+[[nodiscard]] bool NamesRecordFile(const std::string& path);
+
+// Refreshes the second header pointer, then writes the image to `path`, whole or not at all:
+// the first ImageLength bytes of the buffer, or, for a name ending in ".bin", a "B000FF"
+// record file. An image read from records and not edited since keeps its records exactly
+// (the same file again); otherwise the records cover the stretches of `lists`' memory map and
+// every byte up to ImageLength, with the image's own start and launch address (for an image
+// read flat: RomBase for both). A wrapper the load dropped is not written. The error text on
+// failure; nothing loaded is an error, and no file is written then.
+[[nodiscard]] std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
+                                                   const std::string& path);
 
 }  // namespace rom
 

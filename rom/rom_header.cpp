@@ -27,7 +27,8 @@ std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
   HeaderLocation loc;
   loc.signature_offset = s;
   loc.header_address = *image.Dword(s + kSigHeaderAddress);
-  loc.header_offset = *image.Dword(s + kSigHeaderOffset);
+  // A header found by the search stands in for a signature block that lacks its offset.
+  loc.header_offset = image.Source().header_offset.value_or(*image.Dword(s + kSigHeaderOffset));
 
   // Second copy of the header address: dwords from S+8 up to the one starting at 0x10000; when
   // S+8 lies beyond that bound, the dword at S+8 alone.

@@ -83,6 +83,7 @@ void RomImage::Release() {
   image_length_ = 0;
   buffer_size_ = 0;
   ResetLocation();
+  source_ = ImageSource{};
 }
 
 void RomImage::Adopt(std::unique_ptr<uint8_t[]> data, int32_t size, int32_t length) {

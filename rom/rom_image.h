@@ -14,6 +14,8 @@
 #include <span>
 #include <string>
 
+#include "rom/bin_records.h"
+
 namespace rom {
 
 inline constexpr int32_t k32MiB = 0x2000000;
@@ -53,6 +55,17 @@ struct RomLocation {
   uint32_t FileCount = 0;          // file entries that lie wholly in the buffer (listed)
   uint32_t nummods = 0;            // the counts as the header stores them
   uint32_t numfiles = 0;
+};
+
+// Where the image came from, beyond its bytes: what a save in the file's own form needs, and
+// how the header was found when the usual rule did not find it.
+struct ImageSource {
+  std::optional<BinLayout> records;  // read from a "B000FF" record file
+  uint32_t wrapper_bytes = 0;        // bytes of another tool's header dropped in front
+  // The header's offset when the signature block does not hold it: found by the search and
+  // kept up to date by every move of the header.
+  std::optional<uint32_t> header_offset;
+  bool edited = false;  // an edit changed the image since the load
 };
 
 class RomImage {
@@ -123,6 +136,11 @@ class RomImage {
 
   // Forgets everything the header search found.
   void ResetLocation() { location_ = RomLocation{}; }
+
+  [[nodiscard]] const ImageSource& Source() const { return source_; }
+  [[nodiscard]] ImageSource& MutableSource() { return source_; }
+  // Every edit calls this once it has changed the image.
+  void MarkEdited() { source_.edited = true; }
   // Releases the buffer and clears every field (the state before the first load).
   void Release();
   // Installs a new buffer of `size` bytes (taking ownership) with `length` meaningful bytes.
@@ -134,6 +152,7 @@ class RomImage {
   int32_t image_length_ = 0;
   int32_t buffer_size_ = 0;
   RomLocation location_;
+  ImageSource source_;
 };
 
 struct LoadResult {

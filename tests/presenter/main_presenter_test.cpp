@@ -105,7 +105,7 @@ TEST_F(MainPresenterTest, LoadingWaitsForAFlashSizeAndFreezesTheChoices) {
   EXPECT_FALSE(s().flash_enabled);
   EXPECT_EQ(s().status1, "max. FlashSize: 33554432 ( 32 MB )");
   EXPECT_EQ(s().title, demo_);
-  EXPECT_EQ(prompts_.requests.back().filter, "linked WinCE Images (*.nb0);;all Files (*.*)");
+  EXPECT_EQ(prompts_.requests.back().filter, "linked WinCE Images (*.nb0 *.bin);;all Files (*.*)");
   p_.ChooseFlash(rom::FlashChoice::k64MB);  // frozen after the first load
   EXPECT_EQ(s().flash, rom::FlashChoice::k32MB);
 }

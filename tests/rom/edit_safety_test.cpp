@@ -74,8 +74,7 @@ class EditSafetyTest : public testimg::EditFixture {
     std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
     std::fill(buffer.get(), buffer.get() + size, uint8_t{0xFF});
     std::copy(bytes.begin(), bytes.end(), buffer.get());
-    image_.Adopt(std::move(buffer), static_cast<int32_t>(size),
-                 static_cast<int32_t>(bytes.size()));
+    image_.Adopt(std::move(buffer), static_cast<int32_t>(size), static_cast<int32_t>(bytes.size()));
     AnalyseImage(image_, lists_);
   }
 
@@ -251,7 +250,7 @@ TEST_F(EditSafetyTest, SavedImageLoadsToTheSameLists) {
   ASSERT_TRUE(DeleteFile(image_, 3, 0).ok());
   AnalyseImage(image_, lists_);
   const RomLists edited = lists_;
-  ASSERT_FALSE(SaveImage(image_, dir_.File("saved.nb0")));
+  ASSERT_FALSE(SaveImage(image_, lists_, dir_.File("saved.nb0")));
   RomImage again;
   RomLists reloaded;
   ASSERT_TRUE(LoadImage(again, dir_.File("saved.nb0"), FlashChoice::k32MB, 0).ok);

@@ -12,6 +12,7 @@
 #include "rom/delete.h"
 #include "rom/entry_edit.h"
 #include "rom/export.h"
+#include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_image.h"
 #include "rom/text_format.h"
@@ -198,7 +199,7 @@ class Session {
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        if (auto e = rom::SaveImage(image_, op.values[0])) return Refuse(*e);
+        if (auto e = rom::SaveImage(image_, lists_, op.values[0])) return Refuse(*e);
         return true;
     }
     return false;
@@ -368,7 +369,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       path.is_absolute() ? path : std::filesystem::absolute(path, ec);
   rom::RomImage image;
   rom::RomLists lists;
-  const rom::LoadResult load = rom::LoadImage(image, ec ? options->image : absolute.string(),
+  const rom::LoadResult load = rom::OpenImage(image, ec ? options->image : absolute.string(),
                                               options->flash, options->preset);
   if (!load.ok) {
     err << "Tarnwick: " << load.error << "\n";

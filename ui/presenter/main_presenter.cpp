@@ -9,6 +9,7 @@
 #include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
 #include "rom/export.h"
+#include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_header.h"
 #include "rom/text_format.h"
@@ -55,7 +56,7 @@ void MainPresenter::ShowSorted(bool shown) {
 
 void MainPresenter::Load() {
   const auto path = prompts_.OpenFile(
-      {.filter = "linked WinCE Images (*.nb0);;all Files (*.*)", .folder = open_folder_});
+      {.filter = "linked WinCE Images (*.nb0 *.bin);;all Files (*.*)", .folder = open_folder_});
   if (path) LoadPath(*path);
 }
 
@@ -65,7 +66,7 @@ void MainPresenter::LoadPath(const std::string& path) {
   state_.delete_warning_visible = false;
   if (before_release_) before_release_();
   lists_ = {};
-  const rom::LoadResult load = rom::LoadImage(image_, path, state_.flash, Fill());
+  const rom::LoadResult load = rom::OpenImage(image_, path, state_.flash, Fill());
   if (!load.status_text.empty()) state_.status1 = load.status_text;
   state_.status2.clear();
   if (load.ok) {
@@ -335,13 +336,15 @@ void MainPresenter::SaveImage() {
     return;
   }
   rom::RefreshSecondPointer(image_);
-  const auto path = prompts_.SaveFile({.title = "Image speichern",
-                                       .filter = "ROM Images (*.nb0);;Other (*.*)",
-                                       .default_suffix = "nb0",
-                                       .confirm_overwrite = true,
-                                       .confirm_create = true});
+  const auto path =
+      prompts_.SaveFile({.title = "Image speichern",
+                         .filter = "ROM Images (*.nb0);;B000FF records (*.bin);;Other (*.*)",
+                         .default_suffix = "nb0",
+                         .confirm_overwrite = true,
+                         .confirm_create = true});
   if (!path) return;
-  if (auto e = rom::SaveImage(image_, *path)) prompts_.Message(*e, kProgram, Severity::kError);
+  if (auto e = rom::SaveImage(image_, lists_, *path))
+    prompts_.Message(*e, kProgram, Severity::kError);
 }
 
 std::optional<HexRequest> MainPresenter::HexRange() {
