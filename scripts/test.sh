@@ -24,3 +24,6 @@ scripts/windows-check.sh
 
 echo "== Fuzz targets, a few seconds each (scripts/fuzz.sh 600 runs them for 10 minutes)"
 scripts/fuzz.sh 5
+
+echo "== Debian package: build, lintian, install, run the installed programs, remove"
+scripts/package-test.sh
