@@ -1,5 +1,5 @@
 // make_fuzz_seeds DIR: writes seed inputs for the fuzz targets from the project's builders into
-// DIR/image, DIR/registry and DIR/codec.
+// DIR/image, DIR/module, DIR/registry and DIR/codec.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -7,6 +7,7 @@
 #include "compress/lz_codec.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/rom/module_fixture.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path dir = argv[1];
-  for (const char* sub : {"image", "registry", "codec"})
+  for (const char* sub : {"image", "module", "registry", "codec"})
     std::filesystem::create_directories(dir / sub);
 
   const testimg::Bytes demo = testimg::DemoImage(nullptr);
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
   small.AddFile(
       {.name = "b", .name_offset = 0x120, .data = testimg::Pattern(9, 2), .data_offset = 0x124});
   Write(dir / "image" / "small", WithControls(0, 1, 2, small.Build()));
+
+  // Module seeds: every kind of section, in both e32_rom layouts.
+  Write(dir / "module" / "app", testimg::ModuleImage({testimg::AppModule(true)}));
+  Write(dir / "module" / "app_old", testimg::ModuleImage({testimg::AppModule(false)}));
 
   testreg::RegistryBuilder reg;
   reg.Key(2, "Software\\Demo")
