@@ -1,5 +1,5 @@
 // make_fuzz_seeds DIR: writes seed inputs for the fuzz targets from the project's builders into
-// DIR/image, DIR/registry and DIR/codec.
+// DIR/image, DIR/module, DIR/registry and DIR/codec.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -8,6 +8,7 @@
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/bin_file.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/rom/module_fixture.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path dir = argv[1];
-  for (const char* sub : {"image", "registry", "codec"})
+  for (const char* sub : {"image", "module", "registry", "codec"})
     std::filesystem::create_directories(dir / sub);
 
   const testimg::Bytes demo = testimg::DemoImage(nullptr);
@@ -49,6 +50,10 @@ int main(int argc, char** argv) {
         WithControls(2, 4, 5,
                      testimg::BinFile(small_image, 0x80000000, 0x80000000,
                                       {{0x300, 0x100}, {0x10, 4}, {0x14, 8}, {0x100, 0x30}})));
+
+  // Module seeds: every kind of section, in both e32_rom layouts.
+  Write(dir / "module" / "app", testimg::ModuleImage({testimg::AppModule(true)}));
+  Write(dir / "module" / "app_old", testimg::ModuleImage({testimg::AppModule(false)}));
 
   testreg::RegistryBuilder reg;
   reg.Key(2, "Software\\Demo")

@@ -35,6 +35,57 @@ void PutName(Bytes& b, uint64_t offset, const std::string& name) {
   PutBytes(b, offset, bytes, "name");
 }
 
+void Store16(Bytes& b, uint64_t offset, uint16_t v, const char* what) {
+  Need(b, offset, 2, what);
+  b[offset] = static_cast<uint8_t>(v);
+  b[offset + 1] = static_cast<uint8_t>(v >> 8);
+}
+
+// The e32_rom header, the o32_rom records and the stored bytes of a module with e32 set.
+void PutModuleHeaders(Bytes& b, const ModuleSpec& m, uint32_t rom_base,
+                      const std::function<Bytes(const Bytes&)>& compress) {
+  const E32Spec& e = *m.e32;
+  const uint64_t at = m.e32_offset;
+  Store16(b, at + 0, e.objcnt.value_or(static_cast<uint16_t>(m.sections.size())), "e32_rom");
+  Store16(b, at + 2, e.imageflags, "e32_rom");
+  Store(b, at + 4, e.entryrva, "e32_rom");
+  Store(b, at + 8, e.vbase, "e32_rom");
+  Store16(b, at + 12, e.subsysmajor, "e32_rom");
+  Store16(b, at + 14, e.subsysminor, "e32_rom");
+  Store(b, at + 16, e.stackmax, "e32_rom");
+  Store(b, at + 20, e.vsize, "e32_rom");
+  Store(b, at + 24, e.sect14rva, "e32_rom");
+  Store(b, at + 28, e.sect14size, "e32_rom");
+  uint64_t unit = at + 32;
+  if (e.with_timestamp) {
+    Store(b, unit, e.timestamp, "e32_rom");
+    unit += 4;
+  }
+  for (const auto& u : e.units) {
+    Store(b, unit, u[0], "e32_rom");
+    Store(b, unit + 4, u[1], "e32_rom");
+    unit += 8;
+  }
+  Store16(b, unit, e.subsys, "e32_rom");
+
+  uint64_t rec = m.o32_offset;
+  for (const SectionSpec& s : m.sections) {
+    Bytes stored = s.data;
+    if (s.compress) {
+      if (!compress) throw std::logic_error("image builder: a compressed section needs Compressor");
+      stored = compress(s.data);
+    }
+    Store(b, rec + 0, s.vsize, "o32_rom");
+    Store(b, rec + 4, s.rva, "o32_rom");
+    Store(b, rec + 8, s.psize.value_or(static_cast<uint32_t>(stored.size())), "o32_rom");
+    Store(b, rec + 12, s.dataptr.value_or(s.data_offset + rom_base), "o32_rom");
+    Store(b, rec + 16, s.realaddr, "o32_rom");
+    Store(b, rec + 20, s.flags | (s.compress ? 0x2000u : 0u), "o32_rom");
+    if (!stored.empty()) PutBytes(b, s.data_offset, stored, "section data");
+    rec += 24;
+  }
+}
+
 }  // namespace
 
 ImageBuilder::ImageBuilder(uint32_t image_length, uint8_t fill)
@@ -78,6 +129,10 @@ ImageBuilder& ImageBuilder::AddFile(FileSpec file) {
 }
 ImageBuilder& ImageBuilder::Put(uint32_t offset, const Bytes& bytes) {
   puts_.emplace_back(offset, bytes);
+  return *this;
+}
+ImageBuilder& ImageBuilder::Compressor(std::function<Bytes(const Bytes&)> compress) {
+  compress_ = std::move(compress);
   return *this;
 }
 ImageBuilder& ImageBuilder::PutDword(uint32_t offset, uint32_t value) {
@@ -126,6 +181,7 @@ Bytes ImageBuilder::Build() const {
     Store(b, at + 24, m.o32_offset + rom_base_, "module entry");
     Store(b, at + 28, m.load_address, "module entry");
     PutName(b, m.name_offset, m.name);
+    if (m.e32) PutModuleHeaders(b, m, rom_base_, compress_);
     at += kModuleSize;
   }
   for (const FileSpec& f : files_) {

@@ -8,6 +8,7 @@
 #define TARNWICK_TESTS_IMAGE_BUILDER_IMAGE_BUILDER_H_
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +17,39 @@
 namespace testimg {
 
 using Bytes = std::vector<uint8_t>;
+
+// One section of a module with real o32_rom records (ModuleSpec::e32 set).
+struct SectionSpec {
+  uint32_t vsize = 0;
+  uint32_t rva = 0;
+  Bytes data;                // the section's content: stored as it is, or compressed
+  uint32_t data_offset = 0;  // where the stored bytes go; stored as an address
+  uint32_t realaddr = 0;     // stored as it is
+  uint32_t flags = 0x60000020;
+  // Store the builder's Compressor(data) and set o32_flags bit 0x2000.
+  bool compress = false;
+  std::optional<uint32_t> psize;    // default: the number of stored bytes
+  std::optional<uint32_t> dataptr;  // default: data_offset as an address
+};
+
+// A module's e32_rom header, written at ModuleSpec::e32_offset in either layout.
+struct E32Spec {
+  bool with_timestamp = true;
+  std::optional<uint16_t> objcnt;  // default: the number of sections
+  uint16_t imageflags = 0x0122;
+  uint32_t entryrva = 0;
+  uint32_t vbase = 0;
+  uint16_t subsysmajor = 6;
+  uint16_t subsysminor = 0;
+  uint32_t stackmax = 0x10000;
+  uint32_t vsize = 0;
+  uint32_t sect14rva = 0;
+  uint32_t sect14size = 0;
+  uint32_t timestamp = 0;
+  uint32_t units[9][2] = {};  // (rva, size): export, import, resource, exception, security,
+                              // fixup, debug, image description, thread-local storage
+  uint16_t subsys = 9;
+};
 
 struct ModuleSpec {
   std::string name;
@@ -26,6 +60,10 @@ struct ModuleSpec {
   uint32_t e32_offset = 0;  // buffer offsets; stored as addresses
   uint32_t o32_offset = 0;
   uint32_t load_address = 0;  // stored as it is
+  // With e32 set, the e32_rom header, the o32_rom records and the sections' stored bytes are
+  // written too (nothing of them otherwise).
+  std::optional<E32Spec> e32;
+  std::vector<SectionSpec> sections;
 };
 
 struct FileSpec {
@@ -57,6 +95,8 @@ class ImageBuilder {
   ImageBuilder& AddFile(FileSpec file);
   ImageBuilder& Put(uint32_t offset, const Bytes& bytes);
   ImageBuilder& PutDword(uint32_t offset, uint32_t value);
+  // The coding of compressed sections (SectionSpec::compress); the builder has no codec.
+  ImageBuilder& Compressor(std::function<Bytes(const Bytes&)> compress);
 
   // Offset just behind the file table as the counts stand now.
   [[nodiscard]] uint32_t TableEnd() const;
@@ -78,6 +118,7 @@ class ImageBuilder {
   std::vector<ModuleSpec> modules_;
   std::vector<FileSpec> files_;
   std::vector<std::pair<uint32_t, Bytes>> puts_;
+  std::function<Bytes(const Bytes&)> compress_;
 };
 
 // Bytes of a text (Windows-1252 as written in the source with \x escapes).
