@@ -1,19 +1,13 @@
 // Refusals of edits that would lose or misplace what the image points to.
 #include "rom/edit_guard.h"
 
+#include "rom/module_reader.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 
 namespace rom {
 
 namespace {
-
-// e32_rom: u16 e32_objcnt first; o32_rom records of 24 bytes with o32_psize at 8 and
-// o32_dataptr at 12. Only these fields are needed to know where a module's bytes lie.
-constexpr uint32_t kE32ObjCount = 0;
-constexpr uint32_t kO32Size = 24;
-constexpr uint32_t kO32PhysicalSize = 8;
-constexpr uint32_t kO32DataPointer = 12;
 
 bool Intersects(uint64_t a_first, uint64_t a_end, uint64_t b_first, uint64_t b_end) {
   return a_first < b_end && b_first < a_end;
@@ -23,18 +17,51 @@ std::string ModuleName(const RomImage& image, uint32_t index) {
   return image.ReadRomString(ModuleEntry(image, index)->Get(tocentry::lpszFileName));
 }
 
+// A module's part as the refusal names it.
+std::string PartName(const std::string& what) {
+  if (what == "name") return "Name";
+  if (what == "o32_rom table") return "o32_rom";
+  if (what.starts_with("section ")) {
+    return "Sektion " + what.substr(8, what.find(' ', 8) - 8);
+  }
+  return what;
+}
+
+std::string UnreadablePart(ModuleProblemKind kind) {
+  switch (kind) {
+    case ModuleProblemKind::kNoSuchModule:
+    case ModuleProblemKind::kNameOutside:
+      return "Name";
+    case ModuleProblemKind::kE32Outside:
+    case ModuleProblemKind::kTooManySections:
+      return "e32_rom";
+    case ModuleProblemKind::kO32Outside:
+      return "o32_rom";
+    case ModuleProblemKind::kSectionOutside:
+      break;
+  }
+  return "Sektionsdaten";
+}
+
 std::optional<EditError> CheckModules(const RomImage& image, const EditZone& zone) {
+  if (image.ModuleCount() == 0) return std::nullopt;
+  const E32Layout layout = DetectE32Layout(image).layout;
   for (uint32_t m = 0; m < image.ModuleCount(); ++m) {
-    auto stretches = ModuleStretchesOf(image, m);
-    if (!stretches) return stretches.error();
-    for (const ModuleStretch& st : stretches.value()) {
+    const ModuleStretchesResult read = ModuleStretches(image, m, layout);
+    if (read.problem) {
+      return EditError{.kind = Refusal::kModuleUnreadable,
+                       .name = ModuleName(image, m),
+                       .what = UnreadablePart(read.problem->kind)};
+    }
+    for (const ModuleStretch& st : read.stretches) {
+      const uint64_t end = uint64_t{st.offset} + st.length;
       const bool hit =
-          zone.moves ? st.end > zone.first : Intersects(st.first, st.end, zone.first, zone.end);
+          zone.moves ? end > zone.first : Intersects(st.offset, end, zone.first, zone.end);
       if (hit) {
         return EditError{.kind = Refusal::kModuleBehind,
                          .name = ModuleName(image, m),
-                         .what = st.what,
-                         .first = st.first};
+                         .what = PartName(st.what),
+                         .first = st.offset};
       }
     }
   }
@@ -94,39 +121,6 @@ std::optional<EditError> CheckFiles(const RomImage& image, const EditZone& zone)
 }
 
 }  // namespace
-
-Result<std::vector<ModuleStretch>> ModuleStretchesOf(const RomImage& image, uint32_t index) {
-  const auto entry = ModuleEntry(image, index);
-  if (!entry) return EditError{.kind = Refusal::kNoEntry, .first = index};
-  std::vector<ModuleStretch> out;
-  const uint32_t name_address = entry->Get(tocentry::lpszFileName);
-  const uint32_t name = OffsetOf(image, name_address);
-  if (image.Fits(name, 1)) {
-    out.push_back({name, name + image.RomStringLength(name_address) + 1, "Name"});
-  }
-  auto unreadable = [&](const char* what) {
-    return EditError{
-        .kind = Refusal::kModuleUnreadable, .name = ModuleName(image, index), .what = what};
-  };
-  const uint32_t e32 = OffsetOf(image, entry->Get(tocentry::ulE32Offset));
-  const auto objects = image.Bytes(e32, 2);
-  if (!objects) return unreadable("e32_rom");
-  const uint32_t count = LoadLe16(objects->data() + kE32ObjCount);
-  out.push_back({e32, e32 + 2, "e32_rom"});
-  const uint32_t o32 = OffsetOf(image, entry->Get(tocentry::ulO32Offset));
-  const auto records = image.Bytes(o32, uint64_t{count} * kO32Size);
-  if (!records) return unreadable("o32_rom");
-  out.push_back({o32, static_cast<uint32_t>(o32 + uint64_t{count} * kO32Size), "o32_rom"});
-  for (uint32_t k = 0; k < count; ++k) {
-    const uint8_t* r = records->data() + size_t{k} * kO32Size;
-    const uint32_t size = LoadLe32(r + kO32PhysicalSize);
-    const uint32_t data = OffsetOf(image, LoadLe32(r + kO32DataPointer));
-    // Stored bytes outside the buffer belong to no stretch of this image and never move.
-    if (size == 0 || !image.Fits(data, size)) continue;
-    out.push_back({data, data + size, "Sektion " + std::to_string(k)});
-  }
-  return out;
-}
 
 std::optional<EditError> CheckEdit(const RomImage& image, const EditZone& zone) {
   if (image.SignatureOffset() < 0 || !image.RomHeaderInBuffer()) {

@@ -10,8 +10,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "rom/edit_result.h"
 #include "rom/rom_image.h"
@@ -30,19 +28,6 @@ struct EditZone {
 
 // nullopt when the edit may go on; otherwise why not.
 [[nodiscard]] std::optional<EditError> CheckEdit(const RomImage& image, const EditZone& zone);
-
-// A stretch of the buffer that a module occupies.
-struct ModuleStretch {
-  uint32_t first = 0;
-  uint32_t end = 0;  // exclusive
-  std::string what;  // "Name", "e32_rom", "o32_rom", "Sektion 2" ...
-};
-
-// Every stretch of module `index` that lies in the buffer: its name, its e32_rom header, its
-// o32_rom records and the stored bytes of each section. An error when its headers cannot be
-// read (they do not lie wholly in the buffer).
-[[nodiscard]] Result<std::vector<ModuleStretch>> ModuleStretchesOf(const RomImage& image,
-                                                                   uint32_t index);
 
 }  // namespace rom
 
