@@ -197,6 +197,94 @@ TEST(RegistryImage, TrailingBytesAreAHeadPaddedWithZeros) {
             std::string(kHead) + "\"v\"=dword:00000001\r\n");
 }
 
+TEST(RegistryImage, ReadsKeysInTheOlderLayout) {
+  Bytes dword;
+  testreg::U16(dword, 0x1234);
+  testreg::U16(dword, 0);
+  const Bytes file = RegistryBuilder()
+                         .OldKey(2, "Drivers\\BuiltIn\\Serial\\Port1\\Config")
+                         .Value(1, "Dll", StringData("serial.dll"))
+                         .Value(4, "Index", dword)
+                         .OldKey(0, Units({'.', 'x', 0xE4, 0x20AC}))
+                         .Value(3, "Bin", {1, 2, 0xFF})
+                         .Value(7, "List", Units({'a', 0, 0xE9, 0, 0}))
+                         .Value(21, "Mui", StringData("a.dll,#1"))
+                         .Value(2, "Exp", {})
+                         .OldKey(1, "ControlPanel\\Owner")
+                         .OldKey(3, Bytes{})
+                         .bytes();
+  EXPECT_EQ(Convert(file),
+            "REGEDIT4\r\n"
+            "\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\Serial\\Port1\\Config]\r\n"
+            "\"Dll\"=\"serial.dll\"\r\n"
+            "\"Index\"=dword:00001234\r\n"
+            "\r\n"
+            "[HKEY_CLASSES_ROOT\\.x\xE4\xAC]\r\n"
+            "\"Bin\"=hex:01,02,FF\r\n"
+            "\"List\"=multi_sz:\"a\",\\\r\n"
+            "  \"\xE9\"\r\n"
+            "\"Mui\"=mui_sz:\"a.dll,#1\"\r\n"
+            "\"Exp\"=----------------------expand_sz---\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\ControlPanel\\Owner]\r\n"
+            "\r\n"
+            "[HKEY_USERS\\]\r\n");
+}
+
+// An older-layout body for root 2 and the path "AB"; `n` is the stored length.
+Bytes OlderBody(uint16_t n, uint16_t zero_word, uint16_t terminator) {
+  Bytes body;
+  testreg::U16(body, 2);
+  testreg::U16(body, n);
+  testreg::U16(body, zero_word);
+  testreg::Append(body, Wide("AB"));
+  testreg::U16(body, terminator);
+  return body;
+}
+
+TEST(RegistryImage, AKeyRecordThatTheOlderLayoutDoesNotFitExactlyIsReadInTheCurrentOne) {
+  const std::string current_empty = "\r\n[HKEY_LOCAL_MACHINE\\]\r\n";
+  struct Case {
+    const char* what;
+    Bytes body;
+    std::optional<uint16_t> body_length;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"fits", OlderBody(3, 0, 0), std::nullopt, "\r\n[HKEY_LOCAL_MACHINE\\AB]\r\n"},
+      {"length one more", OlderBody(4, 0, 0), std::nullopt, current_empty},
+      {"length one less", OlderBody(2, 0, 0), std::nullopt, current_empty},
+      // The word at offset 4 is then the path's first unit.
+      {"word at 4 not 0", OlderBody(3, 'Z', 0), std::nullopt, "\r\n[HKEY_LOCAL_MACHINE\\ZAB]\r\n"},
+      {"no terminator", OlderBody(3, 0, 'C'), std::nullopt, current_empty},
+      {"body one byte longer", OlderBody(3, 0, 0), 13, current_empty},
+  };
+  for (const Case& c : cases) {
+    Bytes body = c.body;
+    if (c.body_length) body.resize(*c.body_length, 0);
+    const Bytes file = RegistryBuilder().Record(1, body).Key(0, "Next").bytes();
+    EXPECT_EQ(Convert(file), kHead + c.expected + "\r\n[HKEY_CLASSES_ROOT\\Next]\r\n") << c.what;
+  }
+}
+
+TEST(RegistryImage, AFileMayMixBothKeyLayouts) {
+  const Bytes file = RegistryBuilder()
+                         .Key(2, "New")
+                         .Value(4, "a", {1, 0, 0, 0})
+                         .OldKey(2, "Old")
+                         .Value(4, "b", {2, 0, 0, 0})
+                         .Key(1, "")
+                         .OldKey(0, "Old\\Sub")
+                         .bytes();
+  EXPECT_EQ(Convert(file), std::string(kHead) +
+                               "\r\n[HKEY_LOCAL_MACHINE\\New]\r\n\"a\"=dword:00000001\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\Old]\r\n\"b\"=dword:00000002\r\n"
+                               "\r\n[HKEY_CURRENT_USER\\]\r\n"
+                               "\r\n[HKEY_CLASSES_ROOT\\Old\\Sub]\r\n");
+}
+
 class HiveloreProgram : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -83,6 +83,20 @@ std::string RegistryImage::ReadWideString() {
   return text;
 }
 
+uint16_t RegistryImage::U16At(int64_t offset) const {
+  return static_cast<uint16_t>(ByteAt(offset) | (ByteAt(offset + 1) << 8));
+}
+
+bool RegistryImage::HasOlderKeyLayout(uint16_t body_length) const {
+  // Only a body that the older layout fills exactly is read that way. In the current layout
+  // the word at offset 4 is the path's first unit, 0 only for an empty path in a 6-byte body,
+  // which no length n >= 1 fits.
+  const uint32_t n = U16At(body_start_ + oldkeyrec::pathLength);
+  return n != 0 && U16At(body_start_ + oldkeyrec::zero) == 0 &&
+         body_length == oldkeyrec::kFixedSize + 2 * n &&
+         U16At(body_start_ + oldkeyrec::path + 2 * (int64_t{n} - 1)) == 0;
+}
+
 void RegistryImage::WalkRecords(RecordSink& sink) {
   while (cursor_ < size()) {
     const uint16_t body_length = ReadU16();
@@ -91,6 +105,7 @@ void RegistryImage::WalkRecords(RecordSink& sink) {
     if (record_type == kKeyRecord) {
       const uint16_t root = ReadU16();
       ReadU16();
+      if (HasOlderKeyLayout(body_length)) cursor_ = body_start_ + oldkeyrec::path;
       const std::string path = ReadWideString();
       sink.WriteKeyLine(root, path);
     } else if (record_type == kValueRecord) {

@@ -45,13 +45,22 @@ class RegistryImage {
     return offset >= 0 && offset < size() ? bytes_[static_cast<size_t>(offset)] : 0;
   }
 
-  // Hands every key and value record to `sink`, from the cursor to the end of the file.
+  // Hands every key and value record to `sink`, from the cursor to the end of the file. A key
+  // record that fits the older layout exactly (path length and a zero word before the path)
+  // is read in that layout; any other in the current one.
   void WalkRecords(RecordSink& sink);
 
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
   [[nodiscard]] int64_t cursor() const { return cursor_; }
 
  private:
+  // The u16 at `offset`, zero bytes past the end.
+  [[nodiscard]] uint16_t U16At(int64_t offset) const;
+  // True when the key record whose body begins at body_start_ fits the older layout exactly:
+  // a zero word at offset 4, a length n >= 1 at offset 2, a body of 6 + 2n bytes and the
+  // unit n from offset 6 zero.
+  [[nodiscard]] bool HasOlderKeyLayout(uint16_t body_length) const;
+
   std::vector<uint8_t> bytes_;
   int64_t cursor_ = 0;
   int64_t body_start_ = 0;
