@@ -14,6 +14,6 @@ mkdir -p "$out"
 flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -I. -static)
 compress=(compress/compression_library.cpp compress/lz_codec.cpp compress/windows_backend.cpp)
 "$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" -o "$out/Zumpel.exe"
-"$cxx" "${flags[@]}" tools/hivelore/*.cpp -o "$out/Hivelore.exe"
+"$cxx" "${flags[@]}" tools/hivelore/*.cpp fileio/file_io.cpp -o "$out/Hivelore.exe"
 "$cxx" "${flags[@]}" ui/main.cpp ui/console/*.cpp rom/*.cpp "${compress[@]}" -o "$out/Tarnwick-console.exe"
 echo "windows-check: Zumpel.exe, Hivelore.exe and Tarnwick-console.exe built in $out"

@@ -12,8 +12,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!image.CheckSignature()) image.LoadBytes(std::vector<uint8_t>(data, data + size));
   image.ReadU32();
   std::string text;
-  hivelore::Regedit4Writer writer(image, text);
+  hivelore::StringSink sink(text);
+  hivelore::TextOutput output(sink, 64 << 20);
+  hivelore::Regedit4Writer writer(output);
   writer.WriteHeader();
   image.WalkRecords(writer);
+  (void)output.Finish();
   return 0;
 }

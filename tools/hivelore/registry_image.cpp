@@ -1,49 +1,9 @@
 // Loading, readers and the record walk of RegistryImage.
 #include "tools/hivelore/registry_image.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
+#include <utility>
 
 namespace hivelore {
-
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
-
-LoadStatus RegistryImage::LoadRegistryFile(const std::string& name, std::string& error) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(name, ec);
-  if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) {
-    return LoadStatus::kMissing;
-  }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "rb"));
-  if (!f) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  long end = -1;
-  if (std::fseek(f.get(), 0, SEEK_END) == 0) end = std::ftell(f.get());
-  if (end < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  if (end > kMaxRegistryFileSize) return LoadStatus::kTooLarge;
-  std::vector<uint8_t> bytes(static_cast<size_t>(end));
-  if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  LoadBytes(std::move(bytes));
-  return LoadStatus::kOk;
-}
 
 void RegistryImage::LoadBytes(std::vector<uint8_t> bytes) {
   bytes_ = std::move(bytes);
@@ -98,7 +58,7 @@ bool RegistryImage::HasOlderKeyLayout(uint16_t body_length) const {
 }
 
 void RegistryImage::WalkRecords(RecordSink& sink) {
-  while (cursor_ < size()) {
+  while (cursor_ < size() && !sink.stopped()) {
     const uint16_t body_length = ReadU16();
     const uint16_t record_type = ReadU16();
     body_start_ = cursor_;
@@ -113,7 +73,10 @@ void RegistryImage::WalkRecords(RecordSink& sink) {
       ReadU16();
       const uint16_t data_length = ReadU16();
       const std::string name = ReadWideString();
-      sink.WriteValueLine(value_type, data_length, name);
+      const ValueData data = cursor_ < size() ? ValueData(bytes_.data() + cursor_,
+                                                          static_cast<size_t>(size() - cursor_))
+                                              : ValueData();
+      sink.WriteValueLine(value_type, data_length, name, data);
     }
     cursor_ = body_start_ + body_length;
   }

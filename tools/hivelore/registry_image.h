@@ -10,28 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/hivelore/record_sink.h"
 #include "tools/hivelore/registry_layout.h"
 
 namespace hivelore {
 
-enum class LoadStatus { kOk, kMissing, kTooLarge, kIoError };
-
-// Receives the records of WalkRecords in file order.
-class RecordSink {
- public:
-  virtual ~RecordSink() = default;
-  virtual void WriteKeyLine(uint16_t root, const std::string& path) = 0;
-  // Called with the cursor at the value's data; the sink reads the data itself.
-  virtual void WriteValueLine(uint16_t value_type, uint16_t data_length,
-                              const std::string& name) = 0;
-};
-
 class RegistryImage {
  public:
-  // Reads the file whole. kMissing for no file (or a folder), kTooLarge above 16 MiB,
-  // kIoError when it cannot be opened or read (the reason in `error`).
-  [[nodiscard]] LoadStatus LoadRegistryFile(const std::string& name, std::string& error);
-  // Installs bytes directly (tests and fuzzing).
+  // Takes the whole file; the cursor goes to 0.
   void LoadBytes(std::vector<uint8_t> bytes);
 
   // Reads one u32 at the cursor and compares it with the signature.
@@ -47,7 +33,8 @@ class RegistryImage {
 
   // Hands every key and value record to `sink`, from the cursor to the end of the file. A key
   // record that fits the older layout exactly (path length and a zero word before the path)
-  // is read in that layout; any other in the current one.
+  // is read in that layout; any other in the current one. A value's data is handed over as the
+  // rest of the file behind its name. Ends early once the sink is stopped.
   void WalkRecords(RecordSink& sink);
 
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
