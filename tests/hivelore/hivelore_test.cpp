@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "tests/fileio/small_file_system.h"
+#include "tests/hivelore/hive_builder.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
@@ -402,6 +403,41 @@ TEST_F(HiveloreProgram, TextAboveTheLimitIsAnErrorAndKeepsThePreviousFile) {
   testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
   EXPECT_EQ(hivelore::Run({"exact.fdf"}, out_, err_, {.max_output_size = text.size() - 1}), 1);
   EXPECT_EQ(Output(), "previous");
+}
+
+TEST_F(HiveloreProgram, ConvertsAHive) {
+  testhive::HiveBuilder b;
+  const uint32_t key = b.RootKey(2, "init");
+  b.Value(key, 1, "Launch10", testhive::HiveString("shell.exe"));
+  b.Value(key, 4, "Depend10", {0x14, 0, 0, 0});
+  b.Key(key, "Sub");
+  testimg::WriteFile("default.hv", b.Build());
+  EXPECT_EQ(Run({"default.hv"}), 0);
+  EXPECT_EQ(Output(),
+            "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\init]\r\n"
+            "\"Launch10\"=\"shell.exe\"\r\n\"Depend10\"=dword:00000014\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\init\\Sub]\r\n");
+  EXPECT_EQ(err_.str(), "Hivelore: 2 keys, 2 values: 1 REG_SZ, 1 REG_DWORD\n");
+}
+
+TEST_F(HiveloreProgram, ARefusedHiveLeavesThePreviousFile) {
+  testhive::HiveBuilder b;
+  const uint32_t a = b.RootKey(2, "A");
+  b.Key(a, "B");
+  Bytes file = b.Build();
+  testhive::Put32(file, b.PayloadOffset(a) + 4, testhive::kReferenceTag | a);  // A below A
+  testimg::WriteFile("default.hv", file);
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  EXPECT_EQ(Run({"default.hv"}), 1);
+  EXPECT_EQ(Output(), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
+  char offset[16];
+  std::snprintf(offset, sizeof offset, "0x%08X", b.PayloadOffset(a) + 4);
+  EXPECT_EQ(err_.str(), "Hivelore: default.hv: not a sound hive file, at offset " +
+                            std::string(offset) +
+                            ": reference to handle 1, a cell reached before: a list loops or a "
+                            "cell is linked twice; nothing written, a previous file of that "
+                            "name is kept\n");
 }
 
 // Runs `fn` in a child process; its return value as exit status, or -1 when it has not ended

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fileio/file_io.h"
+#include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
 #include "tools/hivelore/text_output.h"
@@ -84,20 +85,26 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
   RegistryImage image;
   image.LoadBytes(std::move(input.bytes));
-  if (!image.CheckSignature()) {
+  const bool precompiled = image.CheckSignature();
+  if (!precompiled && !IsHive(image.bytes())) {
     if (auto e = file.Write(std::string_view("die Datei hat eine falsche Signatur.\r\n"))) {
       return Fail(err, e->Message() + kNothingWritten);
     }
     if (auto e = file.Commit()) return Fail(err, e->Message() + kNothingWritten);
     return 1;
   }
-  image.ReadU32();  // the header word
 
   FileSink sink(file);
   TextOutput text(sink, options.max_output_size);
   Regedit4Writer writer(text);
   writer.WriteHeader();
-  image.WalkRecords(writer);
+  if (precompiled) {
+    image.ReadU32();  // the header word
+    image.WalkRecords(writer);
+  } else if (auto refusal = WalkHive(image.bytes(), writer)) {
+    file.Abort();
+    return Fail(err, args[0] + ": not a sound hive file, " + refusal->Message() + kNothingWritten);
+  }
   if (!text.Finish()) {
     file.Abort();
     if (sink.error()) return Fail(err, sink.error()->Message() + kNothingWritten);

@@ -1,4 +1,5 @@
-// Hivelore: turns a precompiled registry file back into REGEDIT4 text.
+// Hivelore: turns a precompiled registry file ("default.fdf") or a hive registry file
+// ("default.hv") back into REGEDIT4 text.
 //
 //   Hivelore filename
 //
@@ -23,7 +24,7 @@ struct Options {
 
 // Runs the program on `args` (without the program name); console texts go to `out`, reports
 // of failures and the statistics of a run to `err`. Exit status 0 for success and the usage
-// text, 1 for a missing file, a file too large, a wrong signature, a refused input, text
+// text, 1 for a missing file, a file too large, a wrong signature, a refused hive, text
 // above the output limit and a file error. Only a run with status 0 or a wrong signature
 // replaces the output file; any other leaves a previous one as it was.
 [[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

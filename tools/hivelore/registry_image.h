@@ -38,6 +38,7 @@ class RegistryImage {
   void WalkRecords(RecordSink& sink);
 
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
+  [[nodiscard]] const std::vector<uint8_t>& bytes() const { return bytes_; }
   [[nodiscard]] int64_t cursor() const { return cursor_; }
 
  private:
