@@ -1,6 +1,8 @@
 // Key lines, value lines and the data texts of REGEDIT4.
 #include "tools/hivelore/regedit4_writer.h"
 
+#include <algorithm>
+
 namespace hivelore {
 
 namespace {
@@ -147,11 +149,21 @@ void Regedit4Writer::WriteString(const ValueData& data, bool escape) {
   const uint8_t* p = data.data();
   const size_t size = data.size();
   size_t i = 0;
-  for (; i + 1 < size; i += 2) {
-    if ((p[i] | p[i + 1]) == 0) return;
-    const char c = static_cast<char>(p[i]);
-    if (escape && (c == '\\' || c == '"')) out_.Put('\\');
-    out_.Put(c);
+  // In runs of units, each of which gives at most two bytes of text.
+  constexpr size_t kUnitsPerRun = 1024;
+  while (i + 1 < size) {
+    char* const start = out_.Claim(2 * kUnitsPerRun);
+    char* o = start;
+    for (size_t n = 0; n < kUnitsPerRun && i + 1 < size; ++n, i += 2) {
+      if ((p[i] | p[i + 1]) == 0) {
+        out_.Commit(static_cast<size_t>(o - start));
+        return;
+      }
+      const char c = static_cast<char>(p[i]);
+      if (escape && (c == '\\' || c == '"')) *o++ = '\\';
+      *o++ = c;
+    }
+    out_.Commit(static_cast<size_t>(o - start));
   }
   // A last unit cut by the end of the data: its missing high byte reads as zero.
   if (i < size && p[i] != 0) {
@@ -162,15 +174,24 @@ void Regedit4Writer::WriteString(const ValueData& data, bool escape) {
 }
 
 void Regedit4Writer::WriteHexByteList(const ValueData& data, uint32_t count) {
-  for (uint32_t i = 0; i < count; ++i) {
-    if (i > 0) {
-      out_.Put(',');
-      // Bytes 21, 46, 71, ... (counted from 1) begin a new physical line.
-      if (i >= 20 && (i - 20) % 25 == 0) out_.Append("\\\r\n   ");
+  // One physical line at a time: bytes 1 to 20, then 25 on each line, so bytes 21, 46, 71, ...
+  // (counted from 1) begin a new line behind a continuation.
+  constexpr std::string_view kContinuation = ",\\\r\n   ";
+  constexpr size_t kLongestLine = kContinuation.size() + 25 * 3;
+  uint32_t i = 0;
+  while (i < count) {
+    const uint32_t line_end = i == 0 ? std::min(count, 20u) : std::min(count - i, 25u) + i;
+    char* const start = out_.Claim(kLongestLine);
+    char* o = start;
+    if (i > 0) o = std::copy(kContinuation.begin(), kContinuation.end(), o);
+    for (uint32_t j = i; j < line_end; ++j) {
+      if (j > i) *o++ = ',';
+      const uint8_t b = data.ByteAt(j);
+      *o++ = kHexDigits[b >> 4];
+      *o++ = kHexDigits[b & 0xF];
     }
-    const uint8_t b = data.ByteAt(i);
-    out_.Put(kHexDigits[b >> 4]);
-    out_.Put(kHexDigits[b & 0xF]);
+    out_.Commit(static_cast<size_t>(o - start));
+    i = line_end;
   }
 }
 

@@ -51,6 +51,13 @@ class TextOutput {
     buffer_[used_++] = c;
   }
   void Append(std::string_view text);
+  // Room for `n` bytes (at most kBufferSize) to be written directly; Commit then says how many
+  // of them were written.
+  [[nodiscard]] char* Claim(size_t n) {
+    if (kBufferSize - used_ < n) Flush();
+    return buffer_.get() + used_;
+  }
+  void Commit(size_t n) { used_ += n; }
 
   // Hands the rest of the buffer on. False when the limit was passed or the sink failed.
   [[nodiscard]] bool Finish();
