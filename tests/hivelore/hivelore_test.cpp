@@ -372,10 +372,12 @@ TEST_F(HiveloreProgram, ReportsKeysAndValuesByType) {
                                    .Value(4, "b", {1, 0, 0, 0})
                                    .Value(1, "c", StringData("x"))
                                    .Value(12, "d", {})
+                                   .Value(65535, "e", {})
                                    .Key(2, "B")
                                    .bytes());
   EXPECT_EQ(Run({"in.fdf"}), 0);
-  EXPECT_EQ(err_.str(), "Hivelore: 2 keys, 4 values: 1 REG_SZ, 2 REG_DWORD, 1 of type 12\n");
+  EXPECT_EQ(err_.str(),
+            "Hivelore: 2 keys, 5 values: 1 REG_SZ, 2 REG_DWORD, 1 of type 12, 1 of type 65535\n");
 }
 
 TEST_F(HiveloreProgram, TextAboveTheLimitIsAnErrorAndKeepsThePreviousFile) {

@@ -49,13 +49,16 @@ std::string Statistics::Summary() const {
   std::string text = std::to_string(keys) + (keys == 1 ? " key, " : " keys, ") +
                      std::to_string(values) + (values == 1 ? " value" : " values");
   const char* separator = ": ";
-  for (uint32_t type = 0; type < values_by_type.size(); ++type) {
-    if (values_by_type[type] == 0) continue;
+  auto add = [&](uint32_t type, uint64_t count) {
     const char* name = TypeName(type);
-    text += separator + std::to_string(values_by_type[type]) + " " +
+    text += separator + std::to_string(count) + " " +
             (name ? std::string(name) : "of type " + std::to_string(type));
     separator = ", ";
+  };
+  for (uint32_t type = 0; type < values_by_small_type.size(); ++type) {
+    if (values_by_small_type[type] != 0) add(type, values_by_small_type[type]);
   }
+  for (const auto& [type, count] : values_by_other_type) add(type, count);
   return text;
 }
 
@@ -84,8 +87,7 @@ void Regedit4Writer::WriteKeyLine(uint16_t root, std::string_view path) {
 
 void Regedit4Writer::WriteValueLine(uint16_t value_type, uint16_t data_length,
                                     std::string_view name, ValueData data) {
-  ++statistics_.values;
-  ++statistics_.values_by_type[value_type];
+  statistics_.CountValue(value_type);
   out_.Put('"');
   out_.Append(name);
   out_.Append("\"=");

@@ -7,10 +7,11 @@
 #ifndef TARNWICK_TOOLS_HIVELORE_REGEDIT4_WRITER_H_
 #define TARNWICK_TOOLS_HIVELORE_REGEDIT4_WRITER_H_
 
+#include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "tools/hivelore/record_sink.h"
 #include "tools/hivelore/text_output.h"
@@ -21,8 +22,17 @@ namespace hivelore {
 struct Statistics {
   uint64_t keys = 0;
   uint64_t values = 0;
-  std::vector<uint64_t> values_by_type = std::vector<uint64_t>(65536, 0);
+  std::array<uint64_t, 32> values_by_small_type{};  // type codes 0 to 31
+  std::map<uint16_t, uint64_t> values_by_other_type;
 
+  void CountValue(uint16_t type) {
+    ++values;
+    if (type < values_by_small_type.size()) {
+      ++values_by_small_type[type];
+    } else {
+      ++values_by_other_type[type];
+    }
+  }
   // One line, e.g. "3 keys, 5 values: 2 REG_SZ, 3 REG_DWORD".
   [[nodiscard]] std::string Summary() const;
 };
