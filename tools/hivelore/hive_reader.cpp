@@ -95,8 +95,12 @@ class HiveReader {
   std::optional<HiveRefusal> CollectList(uint32_t at, uint32_t type, std::vector<uint32_t>& cells);
   std::optional<HiveRefusal> WalkRoot(uint32_t slot, uint32_t at);
   std::optional<HiveRefusal> WriteValues(uint32_t key);
+  // Each UTF-16 unit of the name at `rel` as its low byte.
   void AppendName(std::string& text, uint32_t rel, uint32_t units) const {
-    for (uint32_t i = 0; i < units; ++i) text.push_back(static_cast<char>(area_[rel + 2 * i]));
+    const size_t start = text.size();
+    text.resize(start + units);
+    const uint8_t* unit = area_ + rel;
+    for (uint32_t i = 0; i < units; ++i) text[start + i] = static_cast<char>(unit[2 * i]);
   }
 
   std::span<const uint8_t> file_;
