@@ -26,13 +26,17 @@ uint32_t RegistryImage::ReadU32() {
 
 std::string RegistryImage::ReadWideString() {
   std::string text;
-  // Fast path inside the file; past its end every unit reads as the terminator.
-  while (cursor_ + 1 < size()) {
-    const uint8_t low = bytes_[static_cast<size_t>(cursor_)];
-    const uint8_t high = bytes_[static_cast<size_t>(cursor_) + 1];
-    cursor_ += 2;
-    if ((low | high) == 0) return text;
-    text.push_back(static_cast<char>(low));
+  // Fast path inside the file: find the terminator, then take the low bytes before it. Past
+  // the end of the file every unit reads as the terminator.
+  const size_t start = static_cast<size_t>(cursor_);
+  size_t end = start;
+  while (static_cast<int64_t>(end) + 1 < size() && (bytes_[end] | bytes_[end + 1]) != 0) end += 2;
+  text.resize((end - start) / 2);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(bytes_[start + 2 * i]);
+  cursor_ = static_cast<int64_t>(end);
+  if (cursor_ + 1 < size()) {
+    cursor_ += 2;  // the terminator
+    return text;
   }
   // The last unit may be cut by the end of the file: its missing high byte reads as zero.
   const uint16_t unit = ReadU16();

@@ -9,7 +9,7 @@ namespace hivelore {
 TextOutput::TextOutput(ChunkSink& sink, uint64_t limit)
     : sink_(sink), limit_(limit), buffer_(new char[kBufferSize]) {}
 
-void TextOutput::Append(std::string_view text) {
+void TextOutput::AppendInPieces(std::string_view text) {
   while (!text.empty()) {
     if (used_ == kBufferSize) Flush();
     const size_t n = std::min(text.size(), kBufferSize - used_);

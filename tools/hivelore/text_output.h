@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -50,7 +51,14 @@ class TextOutput {
     if (used_ == kBufferSize) Flush();
     buffer_[used_++] = c;
   }
-  void Append(std::string_view text);
+  void Append(std::string_view text) {
+    if (text.size() <= kBufferSize - used_) {
+      std::memcpy(buffer_.get() + used_, text.data(), text.size());
+      used_ += text.size();
+      return;
+    }
+    AppendInPieces(text);
+  }
   // Room for `n` bytes (at most kBufferSize) to be written directly; Commit then says how many
   // of them were written.
   [[nodiscard]] char* Claim(size_t n) {
@@ -70,6 +78,7 @@ class TextOutput {
  private:
   enum class State { kOk, kLimitPassed, kSinkFailed };
   void Flush();
+  void AppendInPieces(std::string_view text);
 
   ChunkSink& sink_;
   uint64_t limit_;
