@@ -2,7 +2,6 @@
 #include "fileio/file_io.h"
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
 
@@ -35,35 +35,6 @@ bool EndsWithin(int seconds, const std::function<void()>& fn) {
   waitpid(pid, nullptr, 0);
   return false;
 }
-
-// A small tmpfs of `kib` KiB mounted on a fresh folder, when the test runs as root.
-class SmallFileSystem {
- public:
-  SmallFileSystem(const testimg::TempDir& dir, int kib, bool read_only = false)
-      : path_(dir.File("mnt")) {
-    fs::create_directories(path_);
-    const std::string options = "size=" + std::to_string(kib) + "k";
-    mounted_ = geteuid() == 0 && mount("tmpfs", path_.c_str(), "tmpfs", read_only ? MS_RDONLY : 0,
-                                       options.c_str()) == 0;
-  }
-  ~SmallFileSystem() {
-    if (mounted_) umount(path_.c_str());
-  }
-  void Remount(bool read_only) {
-    mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | (read_only ? MS_RDONLY : 0), nullptr);
-  }
-  [[nodiscard]] bool mounted() const { return mounted_; }
-  [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
-  [[nodiscard]] size_t Entries() const {
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(path_)) ++n;
-    return n;
-  }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
-};
 
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
   testimg::TempDir dir;
@@ -125,7 +96,7 @@ TEST(WriteFileAtomically, AFolderAsTargetIsAnErrorAndStaysAFolder) {
 
 TEST(WriteFileAtomically, AFullFileSystemKeepsTheOldFileAndLeavesNoTemporaryFile) {
   testimg::TempDir dir;
-  SmallFileSystem small(dir, 64);
+  testfs::SmallFileSystem small(dir, 64);
   if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string target = small.File("image.nb0");
   const Bytes old = testimg::Pattern(10000, 3);
@@ -139,7 +110,7 @@ TEST(WriteFileAtomically, AFullFileSystemKeepsTheOldFileAndLeavesNoTemporaryFile
 
 TEST(WriteFileAtomically, AReadOnlyFileSystemOrFileKeepsTheOldFile) {
   testimg::TempDir dir;
-  SmallFileSystem small(dir, 64);
+  testfs::SmallFileSystem small(dir, 64);
   if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
   const std::string target = small.File("keep");
   testimg::WriteFile(target, {4, 5, 6});

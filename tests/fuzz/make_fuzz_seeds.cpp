@@ -5,6 +5,7 @@
 #include <string>
 
 #include "compress/lz_codec.h"
+#include "tests/hivelore/hive_builder.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/bin_file.h"
 #include "tests/image_builder/demo_image.h"
@@ -62,6 +63,21 @@ int main(int argc, char** argv) {
   reg.Value(3, "b", testreg::Bytes(30, 7)).Value(7, "m", testreg::Units({'a', 0, 'b', 0, 0}));
   reg.Value(21, "u", testreg::StringData("x")).Key(9, "odd");
   Write(dir / "registry" / "demo", reg.bytes());
+  testreg::RegistryBuilder old;
+  old.OldKey(2, "Drivers\\BuiltIn").Value(4, "Index", {1, 0, 0, 0}).Key(0, ".txt");
+  Write(dir / "registry" / "older_keys", old.bytes());
+
+  testhive::HiveBuilder hive;
+  const uint32_t init = hive.RootKey(2, "init");
+  hive.Value(init, 1, "Launch10", testhive::HiveString("shell.exe"));
+  hive.Value(init, 3, "b", testreg::Bytes(30, 7));
+  hive.Value(init, 7, "m", {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
+  const uint32_t sub = hive.Key(init, "Sub");
+  hive.Value(sub, 4, "n", {1, 0, 0, 0});
+  hive.Value(sub, 21, "u", testhive::HiveString("a.dll,#1"));
+  hive.RootKey(0, ".txt");
+  hive.Key(hive.RootKey(1, "ControlPanel"), "Owner");
+  Write(dir / "registry" / "hive", hive.Build());
 
   for (codec::Format f : {codec::Format::kVersion3, codec::Format::kVersion4}) {
     const testimg::Bytes text = testimg::BytesOf(std::string(3000, 'a') + "the quick brown fox");

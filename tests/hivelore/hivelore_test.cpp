@@ -1,17 +1,27 @@
 // Tests of the registry reader, the REGEDIT4 writer and the Hivelore program.
 #include "tools/hivelore/hivelore.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "tests/fileio/small_file_system.h"
+#include "tests/hivelore/hive_builder.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
+#include "tools/hivelore/text_output.h"
 
 namespace hivelore {
 namespace {
@@ -29,9 +39,12 @@ std::string Convert(const Bytes& file) {
   EXPECT_TRUE(image.CheckSignature());
   image.ReadU32();
   std::string text;
-  Regedit4Writer writer(image, text);
+  StringSink sink(text);
+  TextOutput output(sink, kMaxOutputSize);
+  Regedit4Writer writer(output);
   writer.WriteHeader();
   image.WalkRecords(writer);
+  EXPECT_TRUE(output.Finish());
   return text;
 }
 
@@ -197,6 +210,94 @@ TEST(RegistryImage, TrailingBytesAreAHeadPaddedWithZeros) {
             std::string(kHead) + "\"v\"=dword:00000001\r\n");
 }
 
+TEST(RegistryImage, ReadsKeysInTheOlderLayout) {
+  Bytes dword;
+  testreg::U16(dword, 0x1234);
+  testreg::U16(dword, 0);
+  const Bytes file = RegistryBuilder()
+                         .OldKey(2, "Drivers\\BuiltIn\\Serial\\Port1\\Config")
+                         .Value(1, "Dll", StringData("serial.dll"))
+                         .Value(4, "Index", dword)
+                         .OldKey(0, Units({'.', 'x', 0xE4, 0x20AC}))
+                         .Value(3, "Bin", {1, 2, 0xFF})
+                         .Value(7, "List", Units({'a', 0, 0xE9, 0, 0}))
+                         .Value(21, "Mui", StringData("a.dll,#1"))
+                         .Value(2, "Exp", {})
+                         .OldKey(1, "ControlPanel\\Owner")
+                         .OldKey(3, Bytes{})
+                         .bytes();
+  EXPECT_EQ(Convert(file),
+            "REGEDIT4\r\n"
+            "\r\n"
+            "\r\n"
+            "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\Serial\\Port1\\Config]\r\n"
+            "\"Dll\"=\"serial.dll\"\r\n"
+            "\"Index\"=dword:00001234\r\n"
+            "\r\n"
+            "[HKEY_CLASSES_ROOT\\.x\xE4\xAC]\r\n"
+            "\"Bin\"=hex:01,02,FF\r\n"
+            "\"List\"=multi_sz:\"a\",\\\r\n"
+            "  \"\xE9\"\r\n"
+            "\"Mui\"=mui_sz:\"a.dll,#1\"\r\n"
+            "\"Exp\"=----------------------expand_sz---\r\n"
+            "\r\n"
+            "[HKEY_CURRENT_USER\\ControlPanel\\Owner]\r\n"
+            "\r\n"
+            "[HKEY_USERS\\]\r\n");
+}
+
+// An older-layout body for root 2 and the path "AB"; `n` is the stored length.
+Bytes OlderBody(uint16_t n, uint16_t zero_word, uint16_t terminator) {
+  Bytes body;
+  testreg::U16(body, 2);
+  testreg::U16(body, n);
+  testreg::U16(body, zero_word);
+  testreg::Append(body, Wide("AB"));
+  testreg::U16(body, terminator);
+  return body;
+}
+
+TEST(RegistryImage, AKeyRecordThatTheOlderLayoutDoesNotFitExactlyIsReadInTheCurrentOne) {
+  const std::string current_empty = "\r\n[HKEY_LOCAL_MACHINE\\]\r\n";
+  struct Case {
+    const char* what;
+    Bytes body;
+    std::optional<uint16_t> body_length;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"fits", OlderBody(3, 0, 0), std::nullopt, "\r\n[HKEY_LOCAL_MACHINE\\AB]\r\n"},
+      {"length one more", OlderBody(4, 0, 0), std::nullopt, current_empty},
+      {"length one less", OlderBody(2, 0, 0), std::nullopt, current_empty},
+      // The word at offset 4 is then the path's first unit.
+      {"word at 4 not 0", OlderBody(3, 'Z', 0), std::nullopt, "\r\n[HKEY_LOCAL_MACHINE\\ZAB]\r\n"},
+      {"no terminator", OlderBody(3, 0, 'C'), std::nullopt, current_empty},
+      {"body one byte longer", OlderBody(3, 0, 0), 13, current_empty},
+  };
+  for (const Case& c : cases) {
+    Bytes body = c.body;
+    if (c.body_length) body.resize(*c.body_length, 0);
+    const Bytes file = RegistryBuilder().Record(1, body).Key(0, "Next").bytes();
+    EXPECT_EQ(Convert(file), kHead + c.expected + "\r\n[HKEY_CLASSES_ROOT\\Next]\r\n") << c.what;
+  }
+}
+
+TEST(RegistryImage, AFileMayMixBothKeyLayouts) {
+  const Bytes file = RegistryBuilder()
+                         .Key(2, "New")
+                         .Value(4, "a", {1, 0, 0, 0})
+                         .OldKey(2, "Old")
+                         .Value(4, "b", {2, 0, 0, 0})
+                         .Key(1, "")
+                         .OldKey(0, "Old\\Sub")
+                         .bytes();
+  EXPECT_EQ(Convert(file), std::string(kHead) +
+                               "\r\n[HKEY_LOCAL_MACHINE\\New]\r\n\"a\"=dword:00000001\r\n"
+                               "\r\n[HKEY_LOCAL_MACHINE\\Old]\r\n\"b\"=dword:00000002\r\n"
+                               "\r\n[HKEY_CURRENT_USER\\]\r\n"
+                               "\r\n[HKEY_CLASSES_ROOT\\Old\\Sub]\r\n");
+}
+
 class HiveloreProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -233,6 +334,7 @@ TEST_F(HiveloreProgram, ConvertsAFile) {
   EXPECT_EQ(Run({"in.fdf"}), 0);
   EXPECT_EQ(out_.str(), "");
   EXPECT_EQ(Output(), "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n");
+  EXPECT_EQ(err_.str(), "Hivelore: 1 key, 0 values\n");
   // Only the header: the header lines and nothing more. The input may bear the output's name.
   testimg::WriteFile(kOutputFileName, RegistryBuilder().bytes());
   EXPECT_EQ(Run({kOutputFileName}), 0);
@@ -261,6 +363,169 @@ TEST_F(HiveloreProgram, FailuresEndWithStatusOne) {
   big[0] = 0xB2, big[1] = 0x74, big[2] = 0x83, big[3] = 0x1D;
   testimg::WriteFile("exact.fdf", big);
   EXPECT_EQ(Run({"exact.fdf"}), 0);
+}
+
+TEST_F(HiveloreProgram, ReportsKeysAndValuesByType) {
+  testimg::WriteFile("in.fdf", RegistryBuilder()
+                                   .Key(2, "A")
+                                   .Value(4, "a", {1, 0, 0, 0})
+                                   .Value(4, "b", {1, 0, 0, 0})
+                                   .Value(1, "c", StringData("x"))
+                                   .Value(12, "d", {})
+                                   .Value(65535, "e", {})
+                                   .Key(2, "B")
+                                   .bytes());
+  EXPECT_EQ(Run({"in.fdf"}), 0);
+  EXPECT_EQ(err_.str(),
+            "Hivelore: 2 keys, 5 values: 1 REG_SZ, 2 REG_DWORD, 1 of type 12, 1 of type 65535\n");
+}
+
+TEST_F(HiveloreProgram, TextAboveTheLimitIsAnErrorAndKeepsThePreviousFile) {
+  // Records of 12 bytes that each claim 65535 data bytes: about 200 KB of text each.
+  RegistryBuilder amplifying;
+  for (int i = 0; i < 40; ++i) amplifying.Value(3, "", {}, 65535);
+  testimg::WriteFile("in.fdf", amplifying.bytes());
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  out_.str("");
+  err_.str("");
+  EXPECT_EQ(hivelore::Run({"in.fdf"}, out_, err_, {.max_output_size = 1 << 20}), 1);
+  EXPECT_EQ(Output(), "previous");
+  EXPECT_NE(err_.str().find("passes 1048576 bytes"), std::string::npos) << err_.str();
+  EXPECT_NE(err_.str().find("a previous file of that name is kept"), std::string::npos);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
+
+  // Text of exactly the limit is written; a limit one byte lower refuses it.
+  const Bytes file =
+      RegistryBuilder().Key(2, "K").Value(3, "a", Bytes(60000, 1)).Value(3, "b", {}, 9).bytes();
+  const std::string text = Convert(file);
+  ASSERT_GT(text.size(), TextOutput::kBufferSize * 2);
+  testimg::WriteFile("exact.fdf", file);
+  EXPECT_EQ(hivelore::Run({"exact.fdf"}, out_, err_, {.max_output_size = text.size()}), 0);
+  EXPECT_EQ(Output(), text);
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  EXPECT_EQ(hivelore::Run({"exact.fdf"}, out_, err_, {.max_output_size = text.size() - 1}), 1);
+  EXPECT_EQ(Output(), "previous");
+}
+
+TEST_F(HiveloreProgram, ConvertsAHive) {
+  testhive::HiveBuilder b;
+  const uint32_t key = b.RootKey(2, "init");
+  b.Value(key, 1, "Launch10", testhive::HiveString("shell.exe"));
+  b.Value(key, 4, "Depend10", {0x14, 0, 0, 0});
+  b.Key(key, "Sub");
+  testimg::WriteFile("default.hv", b.Build());
+  EXPECT_EQ(Run({"default.hv"}), 0);
+  EXPECT_EQ(Output(),
+            "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\init]\r\n"
+            "\"Launch10\"=\"shell.exe\"\r\n\"Depend10\"=dword:00000014\r\n"
+            "\r\n[HKEY_LOCAL_MACHINE\\init\\Sub]\r\n");
+  EXPECT_EQ(err_.str(), "Hivelore: 2 keys, 2 values: 1 REG_SZ, 1 REG_DWORD\n");
+}
+
+TEST_F(HiveloreProgram, ARefusedHiveLeavesThePreviousFile) {
+  testhive::HiveBuilder b;
+  const uint32_t a = b.RootKey(2, "A");
+  b.Key(a, "B");
+  Bytes file = b.Build();
+  testhive::Put32(file, b.PayloadOffset(a) + 4, testhive::kReferenceTag | a);  // A below A
+  testimg::WriteFile("default.hv", file);
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  EXPECT_EQ(Run({"default.hv"}), 1);
+  EXPECT_EQ(Output(), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
+  char offset[16];
+  std::snprintf(offset, sizeof offset, "0x%08X", b.PayloadOffset(a) + 4);
+  EXPECT_EQ(err_.str(), "Hivelore: default.hv: not a sound hive file, at offset " +
+                            std::string(offset) +
+                            ": reference to handle 1, a cell reached before: a list loops or a "
+                            "cell is linked twice; nothing written, a previous file of that "
+                            "name is kept\n");
+}
+
+// Runs `fn` in a child process; its return value as exit status, or -1 when it has not ended
+// after `seconds` (it is then killed), so that a blocking read fails instead of hanging.
+int StatusWithin(int seconds, const std::function<int()>& fn) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(fn());
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    usleep(50000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+TEST_F(HiveloreProgram, RefusesInputThatIsNotARegularFile) {
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  for (const char* input : {"fifo", "/dev/zero"}) {
+    EXPECT_EQ(StatusWithin(5, [&] { return Run({input}); }), 1) << input;
+    EXPECT_EQ(Run({input}), 1);
+    EXPECT_EQ(err_.str(), std::string("Hivelore: ") + input + ": not a regular file\n");
+    EXPECT_FALSE(std::filesystem::exists(kOutputFileName));
+  }
+}
+
+TEST_F(HiveloreProgram, AFullDiskKeepsThePreviousFileAndLeavesNoTemporaryFile) {
+  testfs::SmallFileSystem small(dir_, 64);
+  if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  RegistryBuilder large;  // about 400 KB of text
+  large.Key(2, "K").Value(3, "a", Bytes(60000, 1)).Value(3, "b", Bytes(60000, 2));
+  testimg::WriteFile("in.fdf", large.bytes());
+  std::filesystem::current_path(small.File(""));
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  EXPECT_EQ(Run({dir_.File("in.fdf")}), 1);
+  EXPECT_EQ(Output(), "previous");
+  EXPECT_EQ(small.Entries(), 1u);
+  EXPECT_NE(err_.str().find(std::strerror(ENOSPC)), std::string::npos) << err_.str();
+  std::filesystem::current_path(dir_.path());
+}
+
+// The exit status and peak resident memory (KiB) of the Hivelore program run in `dir` on
+// `input`; status -1 when it has not ended after `seconds`.
+struct ProgramRun {
+  int status = -1;
+  long peak_kib = 0;
+};
+
+ProgramRun RunProgram(const std::string& dir, const std::string& input, int seconds) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 2) < 0) _exit(126);
+    execl(HIVELORE_BINARY, "Hivelore", input.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ProgramRun run;
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, WNOHANG, &usage) == pid) {
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+      run.peak_kib = usage.ru_maxrss;
+      return run;
+    }
+    usleep(50000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return run;
+}
+
+TEST_F(HiveloreProgram, MemoryStaysBoundedWhenASmallFileMakesGigabytesOfText) {
+  // 120 KB of 12-byte records that each claim 65535 data bytes would make 2.1 GB of text:
+  // written as it is made, the run passes the 1 GiB limit with little memory and stops.
+  RegistryBuilder amplifying;
+  for (int i = 0; i < 10240; ++i) amplifying.Value(3, "", {}, 65535);
+  testimg::WriteFile("in.fdf", amplifying.bytes());
+  testimg::WriteFile(kOutputFileName, testimg::BytesOf("previous"));
+  const ProgramRun run = RunProgram(dir_.path().string(), "in.fdf", 120);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_LT(run.peak_kib, 64 * 1024);
+  EXPECT_GT(run.peak_kib, 0);
+  EXPECT_EQ(Output(), "previous");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
 }
 
 }  // namespace

@@ -49,6 +49,20 @@ class RegistryBuilder {
     return Record(1, body);
   }
   RegistryBuilder& Key(uint16_t root, const std::string& path) { return Key(root, Wide(path)); }
+  // A key record in the older layout: root, path length in units with the terminator, a zero
+  // word, the path and its terminator.
+  RegistryBuilder& OldKey(uint16_t root, const Bytes& path_units) {
+    Bytes body;
+    U16(body, root);
+    U16(body, static_cast<uint16_t>(path_units.size() / 2 + 1));
+    U16(body, 0);
+    Append(body, path_units);
+    U16(body, 0);
+    return Record(1, body);
+  }
+  RegistryBuilder& OldKey(uint16_t root, const std::string& path) {
+    return OldKey(root, Wide(path));
+  }
   // A value record; `data` follows the name's terminator as it is.
   RegistryBuilder& Value(uint16_t type, const std::string& name, const Bytes& data,
                          std::optional<uint16_t> data_length = std::nullopt,

@@ -1,12 +1,15 @@
 // Command line and order of steps of Hivelore.
 #include "tools/hivelore/hivelore.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <utility>
 
+#include "fileio/file_io.h"
+#include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
+#include "tools/hivelore/text_output.h"
 
 namespace hivelore {
 
@@ -20,78 +23,97 @@ constexpr const char* kUsage =
     " to compile use REGCOMP.EXE from Platformbuilder:\n"
     " REGCOMP myfilename aPathWhereTheFileGoesTo\n";
 
-// Writes `text` to the output file; false with the reason in `error` on failure.
-class OutputFile {
+constexpr const char* kNothingWritten = "; nothing written, a previous file of that name is kept";
+
+// Hands the text to the output file's temporary file and keeps the first error.
+class FileSink : public ChunkSink {
  public:
-  bool Create(std::string& error) {
-    errno = 0;
-    file_ = std::fopen(kOutputFileName, "wb");
-    if (!file_) error = std::string(kOutputFileName) + ": " + std::strerror(errno ? errno : EIO);
-    return file_ != nullptr;
+  explicit FileSink(fileio::AtomicWriter& file) : file_(file) {}
+  bool Write(std::string_view chunk) override {
+    error_ = file_.Write(chunk);
+    return !error_;
   }
-  bool Write(const std::string& text, std::string& error) {
-    if (text.empty() || std::fwrite(text.data(), 1, text.size(), file_) == text.size()) return true;
-    error = std::string(kOutputFileName) + ": " + std::strerror(errno ? errno : EIO);
-    return false;
-  }
-  bool Close(std::string& error) {
-    std::FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) == 0) return true;
-    error = std::string(kOutputFileName) + ": " + std::strerror(errno ? errno : EIO);
-    return false;
-  }
-  ~OutputFile() {
-    if (file_) std::fclose(file_);
-  }
+  [[nodiscard]] const std::optional<fileio::Error>& error() const { return error_; }
 
  private:
-  std::FILE* file_ = nullptr;
+  fileio::AtomicWriter& file_;
+  std::optional<fileio::Error> error_;
 };
 
-int FileError(std::ostream& err, const std::string& error) {
-  err << "Hivelore: " << error << "\n";
+int Fail(std::ostream& err, const std::string& message) {
+  err << "Hivelore: " << message << "\n";
   return 1;
+}
+
+// Reports why the input could not be read.
+int InputError(const std::string& name, const fileio::Error& error, std::ostream& out,
+               std::ostream& err) {
+  std::error_code ec;
+  switch (error.kind) {
+    case fileio::ErrorKind::kNotFound:
+      out << "kann Datei \"" << name << "\" nicht finden.\n";
+      return 1;
+    case fileio::ErrorKind::kTooLarge:
+      out << "die Datei ist zu gro\xE1.\n";  // the console's code page
+      return 1;
+    case fileio::ErrorKind::kNotRegular:
+      // A folder is no file to find, as on the platform; FIFOs and devices are refused.
+      if (std::filesystem::is_directory(name, ec)) {
+        out << "kann Datei \"" << name << "\" nicht finden.\n";
+        return 1;
+      }
+      break;
+    case fileio::ErrorKind::kSystem:
+      break;
+  }
+  return Fail(err, error.Message());
 }
 
 }  // namespace
 
-int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+        const Options& options) {
   if (args.size() != 1) {
     out << kUsage;
     return 0;
   }
-  RegistryImage image;
-  std::string error;
-  switch (image.LoadRegistryFile(args[0], error)) {
-    case LoadStatus::kOk:
-      break;
-    case LoadStatus::kMissing:
-      out << "kann Datei \"" << args[0] << "\" nicht finden.\n";
-      return 1;
-    case LoadStatus::kTooLarge:
-      out << "die Datei ist zu gro\xE1.\n";  // the console's code page
-      return 1;
-    case LoadStatus::kIoError:
-      return FileError(err, error);
-  }
+  fileio::ReadResult input = fileio::ReadWholeFile(args[0], kMaxRegistryFileSize);
+  if (input.error) return InputError(args[0], *input.error, out, err);
 
-  OutputFile file;
-  if (!file.Create(error)) return FileError(err, error);
-  if (!image.CheckSignature()) {
-    if (!file.Write("die Datei hat eine falsche Signatur.\r\n", error) || !file.Close(error)) {
-      return FileError(err, error);
+  fileio::AtomicWriter file;
+  if (auto e = file.Open(kOutputFileName)) return Fail(err, e->Message() + kNothingWritten);
+
+  RegistryImage image;
+  image.LoadBytes(std::move(input.bytes));
+  const bool precompiled = image.CheckSignature();
+  if (!precompiled && !IsHive(image.bytes())) {
+    if (auto e = file.Write(std::string_view("die Datei hat eine falsche Signatur.\r\n"))) {
+      return Fail(err, e->Message() + kNothingWritten);
     }
+    if (auto e = file.Commit()) return Fail(err, e->Message() + kNothingWritten);
     return 1;
   }
-  image.ReadU32();  // the header word
 
-  std::string text;
-  text.reserve(static_cast<size_t>(image.size()) * 2 + 64);
-  Regedit4Writer writer(image, text);
+  FileSink sink(file);
+  TextOutput text(sink, options.max_output_size);
+  Regedit4Writer writer(text);
   writer.WriteHeader();
-  image.WalkRecords(writer);
-  if (!file.Write(text, error) || !file.Close(error)) return FileError(err, error);
+  if (precompiled) {
+    image.ReadU32();  // the header word
+    image.WalkRecords(writer);
+  } else if (auto refusal = WalkHive(image.bytes(), writer)) {
+    file.Abort();
+    return Fail(err, args[0] + ": not a sound hive file, " + refusal->Message() + kNothingWritten);
+  }
+  if (!text.Finish()) {
+    file.Abort();
+    if (sink.error()) return Fail(err, sink.error()->Message() + kNothingWritten);
+    return Fail(err, "the registry text passes " + std::to_string(text.limit()) +
+                         " bytes, far more than any real registry holds; stopped" +
+                         kNothingWritten);
+  }
+  if (auto e = file.Commit()) return Fail(err, e->Message() + kNothingWritten);
+  err << "Hivelore: " << writer.statistics().Summary() << "\n";
   return 0;
 }
 

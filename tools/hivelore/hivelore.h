@@ -1,11 +1,13 @@
-// Hivelore: turns a precompiled registry file back into REGEDIT4 text.
+// Hivelore: turns a precompiled registry file ("default.fdf") or a hive registry file
+// ("default.hv") back into REGEDIT4 text.
 //
 //   Hivelore filename
 //
-// writes "recompiled_FDF_File.reg" into the current folder.
+// writes "recompiled_FDF_File.reg" into the current folder, whole or not at all.
 #ifndef TARNWICK_TOOLS_HIVELORE_HIVELORE_H_
 #define TARNWICK_TOOLS_HIVELORE_HIVELORE_H_
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,11 +15,20 @@
 namespace hivelore {
 
 inline constexpr const char* kOutputFileName = "recompiled_FDF_File.reg";
+// Far above the text of any real registry (a few MiB); an input that makes more is refused.
+inline constexpr uint64_t kMaxOutputSize = uint64_t{1} << 30;
+
+struct Options {
+  uint64_t max_output_size = kMaxOutputSize;
+};
 
 // Runs the program on `args` (without the program name); console texts go to `out`, reports
-// of system failures to `err`. Exit status 0 for success and the usage text, 1 for a missing
-// file, a file too large, a wrong signature and a file error.
-[[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// of failures and the statistics of a run to `err`. Exit status 0 for success and the usage
+// text, 1 for a missing file, a file too large, a wrong signature, a refused hive, text
+// above the output limit and a file error. Only a run with status 0 or a wrong signature
+// replaces the output file; any other leaves a previous one as it was.
+[[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                      const Options& options = {});
 
 }  // namespace hivelore
 

@@ -1,49 +1,9 @@
 // Loading, readers and the record walk of RegistryImage.
 #include "tools/hivelore/registry_image.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <memory>
+#include <utility>
 
 namespace hivelore {
-
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
-
-LoadStatus RegistryImage::LoadRegistryFile(const std::string& name, std::string& error) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(name, ec);
-  if (ec || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) {
-    return LoadStatus::kMissing;
-  }
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> f(std::fopen(name.c_str(), "rb"));
-  if (!f) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  long end = -1;
-  if (std::fseek(f.get(), 0, SEEK_END) == 0) end = std::ftell(f.get());
-  if (end < 0 || std::fseek(f.get(), 0, SEEK_SET) != 0) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  if (end > kMaxRegistryFileSize) return LoadStatus::kTooLarge;
-  std::vector<uint8_t> bytes(static_cast<size_t>(end));
-  if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
-    error = name + ": " + std::strerror(errno ? errno : EIO);
-    return LoadStatus::kIoError;
-  }
-  LoadBytes(std::move(bytes));
-  return LoadStatus::kOk;
-}
 
 void RegistryImage::LoadBytes(std::vector<uint8_t> bytes) {
   bytes_ = std::move(bytes);
@@ -66,13 +26,17 @@ uint32_t RegistryImage::ReadU32() {
 
 std::string RegistryImage::ReadWideString() {
   std::string text;
-  // Fast path inside the file; past its end every unit reads as the terminator.
-  while (cursor_ + 1 < size()) {
-    const uint8_t low = bytes_[static_cast<size_t>(cursor_)];
-    const uint8_t high = bytes_[static_cast<size_t>(cursor_) + 1];
-    cursor_ += 2;
-    if ((low | high) == 0) return text;
-    text.push_back(static_cast<char>(low));
+  // Fast path inside the file: find the terminator, then take the low bytes before it. Past
+  // the end of the file every unit reads as the terminator.
+  const size_t start = static_cast<size_t>(cursor_);
+  size_t end = start;
+  while (static_cast<int64_t>(end) + 1 < size() && (bytes_[end] | bytes_[end + 1]) != 0) end += 2;
+  text.resize((end - start) / 2);
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>(bytes_[start + 2 * i]);
+  cursor_ = static_cast<int64_t>(end);
+  if (cursor_ + 1 < size()) {
+    cursor_ += 2;  // the terminator
+    return text;
   }
   // The last unit may be cut by the end of the file: its missing high byte reads as zero.
   const uint16_t unit = ReadU16();
@@ -83,14 +47,29 @@ std::string RegistryImage::ReadWideString() {
   return text;
 }
 
+uint16_t RegistryImage::U16At(int64_t offset) const {
+  return static_cast<uint16_t>(ByteAt(offset) | (ByteAt(offset + 1) << 8));
+}
+
+bool RegistryImage::HasOlderKeyLayout(uint16_t body_length) const {
+  // Only a body that the older layout fills exactly is read that way. In the current layout
+  // the word at offset 4 is the path's first unit, 0 only for an empty path in a 6-byte body,
+  // which no length n >= 1 fits.
+  const uint32_t n = U16At(body_start_ + oldkeyrec::pathLength);
+  return n != 0 && U16At(body_start_ + oldkeyrec::zero) == 0 &&
+         body_length == oldkeyrec::kFixedSize + 2 * n &&
+         U16At(body_start_ + oldkeyrec::path + 2 * (int64_t{n} - 1)) == 0;
+}
+
 void RegistryImage::WalkRecords(RecordSink& sink) {
-  while (cursor_ < size()) {
+  while (cursor_ < size() && !sink.stopped()) {
     const uint16_t body_length = ReadU16();
     const uint16_t record_type = ReadU16();
     body_start_ = cursor_;
     if (record_type == kKeyRecord) {
       const uint16_t root = ReadU16();
       ReadU16();
+      if (HasOlderKeyLayout(body_length)) cursor_ = body_start_ + oldkeyrec::path;
       const std::string path = ReadWideString();
       sink.WriteKeyLine(root, path);
     } else if (record_type == kValueRecord) {
@@ -98,7 +77,10 @@ void RegistryImage::WalkRecords(RecordSink& sink) {
       ReadU16();
       const uint16_t data_length = ReadU16();
       const std::string name = ReadWideString();
-      sink.WriteValueLine(value_type, data_length, name);
+      const ValueData data = cursor_ < size() ? ValueData(bytes_.data() + cursor_,
+                                                          static_cast<size_t>(size() - cursor_))
+                                              : ValueData();
+      sink.WriteValueLine(value_type, data_length, name, data);
     }
     cursor_ = body_start_ + body_length;
   }

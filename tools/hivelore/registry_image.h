@@ -10,28 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "tools/hivelore/record_sink.h"
 #include "tools/hivelore/registry_layout.h"
 
 namespace hivelore {
 
-enum class LoadStatus { kOk, kMissing, kTooLarge, kIoError };
-
-// Receives the records of WalkRecords in file order.
-class RecordSink {
- public:
-  virtual ~RecordSink() = default;
-  virtual void WriteKeyLine(uint16_t root, const std::string& path) = 0;
-  // Called with the cursor at the value's data; the sink reads the data itself.
-  virtual void WriteValueLine(uint16_t value_type, uint16_t data_length,
-                              const std::string& name) = 0;
-};
-
 class RegistryImage {
  public:
-  // Reads the file whole. kMissing for no file (or a folder), kTooLarge above 16 MiB,
-  // kIoError when it cannot be opened or read (the reason in `error`).
-  [[nodiscard]] LoadStatus LoadRegistryFile(const std::string& name, std::string& error);
-  // Installs bytes directly (tests and fuzzing).
+  // Takes the whole file; the cursor goes to 0.
   void LoadBytes(std::vector<uint8_t> bytes);
 
   // Reads one u32 at the cursor and compares it with the signature.
@@ -45,13 +31,24 @@ class RegistryImage {
     return offset >= 0 && offset < size() ? bytes_[static_cast<size_t>(offset)] : 0;
   }
 
-  // Hands every key and value record to `sink`, from the cursor to the end of the file.
+  // Hands every key and value record to `sink`, from the cursor to the end of the file. A key
+  // record that fits the older layout exactly (path length and a zero word before the path)
+  // is read in that layout; any other in the current one. A value's data is handed over as the
+  // rest of the file behind its name. Ends early once the sink is stopped.
   void WalkRecords(RecordSink& sink);
 
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
+  [[nodiscard]] const std::vector<uint8_t>& bytes() const { return bytes_; }
   [[nodiscard]] int64_t cursor() const { return cursor_; }
 
  private:
+  // The u16 at `offset`, zero bytes past the end.
+  [[nodiscard]] uint16_t U16At(int64_t offset) const;
+  // True when the key record whose body begins at body_start_ fits the older layout exactly:
+  // a zero word at offset 4, a length n >= 1 at offset 2, a body of 6 + 2n bytes and the
+  // unit n from offset 6 zero.
+  [[nodiscard]] bool HasOlderKeyLayout(uint16_t body_length) const;
+
   std::vector<uint8_t> bytes_;
   int64_t cursor_ = 0;
   int64_t body_start_ = 0;

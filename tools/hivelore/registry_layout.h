@@ -32,6 +32,18 @@ inline constexpr uint32_t unused = 2;  // u16
 inline constexpr uint32_t path = 4;    // wide string, 0x0000-terminated
 }  // namespace keyrec
 
+// The older KeyRecord body found in registries of earlier platform generations: the path's
+// length in units (terminator included) and a zero word come before the path. Such a body is
+// exactly 6 + 2 * pathLength bytes long.
+namespace oldkeyrec {
+inline constexpr uint32_t root = 0;        // u16: as in KeyRecord
+inline constexpr uint32_t pathLength = 2;  // u16: units of the path, terminator included
+inline constexpr uint32_t zero = 4;        // u16: 0
+inline constexpr uint32_t path = 6;        // wide string, 0x0000-terminated
+inline constexpr uint32_t kFixedSize = 6;
+static_assert(zero + 2 == path && path == kFixedSize);
+}  // namespace oldkeyrec
+
 // ValueRecord body: u16 type, u16 unused, u16 data length, the name as a wide string, then
 // the data directly behind the name's terminator.
 namespace valuerec {
