@@ -2,10 +2,35 @@
 #include "rom/export.h"
 
 #include "rom/cp1252.h"
+#include "rom/module_reader.h"
+#include "rom/pe_builder.h"
 #include "rom/rom_header.h"
 #include "rom/text_format.h"
 
 namespace rom {
+
+namespace {
+
+Result<Exported> ExportModule(const RomImage& image, uint32_t index, const std::string& name,
+                              const Decompressor& decompress) {
+  auto refused = [&name](std::string why) {
+    return EditError{.kind = Refusal::kModuleExport, .name = name, .what = std::move(why)};
+  };
+  const LayoutDetection layout = DetectE32Layout(image);
+  const ModuleReadResult read = ReadModule(image, index, layout.layout);
+  if (!read.ok()) return refused(read.problem.message);
+  const auto cpu = RomCpuType(image);
+  if (!cpu) return refused("kein ROM Header");
+  PeBuildResult pe = BuildPeFile(image, *read.module, *cpu, decompress);
+  if (!pe.ok()) return refused(pe.problem.message);
+  Exported out;
+  out.bytes = std::move(pe.pe->bytes);
+  out.details.push_back(layout.log_line);
+  out.details.insert(out.details.end(), pe.pe->log.begin(), pe.pe->log.end());
+  return out;
+}
+
+}  // namespace
 
 std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index) {
   const std::string* line = lists.LogLine(index);
@@ -41,9 +66,7 @@ std::string EntryName(const RomImage& image, const EntryRef& entry) {
 Result<Exported> ExportEntry(const RomImage& image, const EntryRef& ref, bool raw,
                              const Decompressor& decompress) {
   const std::string name = EntryName(image, ref);
-  if (ref.kind == EntryRef::Kind::kModule) {
-    return EditError{.kind = Refusal::kModuleExport, .name = name};
-  }
+  if (ref.kind == EntryRef::Kind::kModule) return ExportModule(image, ref.index, name, decompress);
   const auto entry = FileEntry(image, ref.index);
   if (!entry) return EditError{.kind = Refusal::kNoEntry, .first = ref.index};
 

@@ -34,12 +34,16 @@ struct EntryRef {
 struct Exported {
   std::vector<uint8_t> bytes;
   bool decompressed = false;
+  // For a module: the e32_rom layout found and the rebuild's log (sections, moves, directories
+  // left empty).
+  std::vector<std::string> details;
 };
 
 // A file's bytes: as stored (nCompFileSize bytes) when `raw`; otherwise nRealFileSize bytes of
 // the stored bytes, or, with the C bit set, the stored bytes decompressed, which must give
-// exactly nRealFileSize bytes. Refused when the stored bytes do not lie in the buffer, the
-// decompression fails, or the entry is a module.
+// exactly nRealFileSize bytes. A module's bytes: the module rebuilt as a PE file, whatever
+// `raw` says (a module has no single stored form). Refused when the stored bytes do not lie in
+// the buffer, the decompression fails, or the module cannot be read or rebuilt.
 [[nodiscard]] Result<Exported> ExportEntry(const RomImage& image, const EntryRef& entry, bool raw,
                                            const Decompressor& decompress);
 

@@ -74,7 +74,7 @@ const char* KindLetter(ExportKind kind) { return kind == ExportKind::kModule ? "
 
 class Exporter {
  public:
-  Exporter(RomImage& image, std::string dir, const Decompressor& decompress,
+  Exporter(const RomImage& image, std::string dir, const Decompressor& decompress,
            const ExportItemCallback& on_item)
       : image_(image), dir_(std::move(dir)), decompress_(decompress), on_item_(on_item) {}
 
@@ -218,7 +218,7 @@ class Exporter {
     result_.items.push_back(std::move(item));
   }
 
-  RomImage& image_;
+  const RomImage& image_;
   std::string dir_;
   const Decompressor& decompress_;
   const ExportItemCallback& on_item_;
@@ -260,8 +260,9 @@ std::string ExportNames::Claim(const std::string& name) {
   }
 }
 
-ExportAllResult ExportAll(RomImage& image, const std::string& dir, const Decompressor& decompress,
-                          const ExportItemCallback& on_item, const ExportProgress& on_progress) {
+ExportAllResult ExportAll(const RomImage& image, const std::string& dir,
+                          const Decompressor& decompress, const ExportItemCallback& on_item,
+                          const ExportProgress& on_progress) {
   Exporter exporter(image, dir, decompress, on_item);
   ExportAllResult& result = exporter.result();
   if (image.SignatureOffset() < 0 || !image.RomHeaderInBuffer()) {

@@ -86,8 +86,8 @@ using ExportItemCallback = std::function<void(const ExportItem&)>;
 // the C bit is decompressed through `decompress` and must give exactly nRealFileSize bytes, else
 // its stored bytes are written and the line says so; a file without it gives nRealFileSize bytes
 // of its stored bytes. An existing file of the same name in `dir` is replaced. Reads the image
-// only (the table views need a non-const image).
-[[nodiscard]] ExportAllResult ExportAll(RomImage& image, const std::string& dir,
+// only.
+[[nodiscard]] ExportAllResult ExportAll(const RomImage& image, const std::string& dir,
                                         const Decompressor& decompress,
                                         const ExportItemCallback& on_item = {},
                                         const ExportProgress& on_progress = {});

@@ -11,10 +11,12 @@ if ! command -v "$cxx" >/dev/null; then
 fi
 out=build/windows
 mkdir -p "$out"
-flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -I. -static)
+version=$(sed -n 's/^project(Tarnwick VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -Wno-missing-field-initializers -I. -static
+       "-DTARNWICK_VERSION=\"$version\"")
 compress=(compress/compression_library.cpp compress/lz_codec.cpp compress/windows_backend.cpp)
 "$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" -o "$out/Zumpel.exe"
-"$cxx" "${flags[@]}" tools/hivelore/*.cpp -o "$out/Hivelore.exe"
+"$cxx" "${flags[@]}" tools/hivelore/*.cpp fileio/*.cpp -o "$out/Hivelore.exe"
 "$cxx" "${flags[@]}" ui/main.cpp ui/console/*.cpp rom/*.cpp fileio/*.cpp "${compress[@]}" \
   -o "$out/Tarnwick-console.exe"
 echo "windows-check: Zumpel.exe, Hivelore.exe and Tarnwick-console.exe built in $out"

@@ -1,5 +1,7 @@
 // Tarnwick's entry point: binds the compression libraries, then runs the console front end for
 // option arguments, or the main window ("Tarnwick [PATH]").
+#include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -15,6 +17,27 @@
 #include "ui/main_form.h"
 #endif
 
+#ifdef TARNWICK_WITH_WINDOWS
+namespace {
+
+// Whether the windowing system can be reached. On X11 and Wayland systems without either, the
+// toolkit would abort; a chosen platform plugin (QT_QPA_PLATFORM, e.g. offscreen) is left to
+// the toolkit.
+bool DisplayAvailable() {
+#if defined(__linux__) || defined(__FreeBSD__)
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0';
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+#else
+  return true;
+#endif
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
   std::string missing;
   const auto lib = codec::CompressionLibrary::Bind(missing);
@@ -24,10 +47,20 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   if (console::IsConsoleInvocation(args)) {
+#if !defined(_WIN32)
+    // A reader that closes the pipe early makes the writes fail, and the run says so, instead of
+    // ending the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::ios::sync_with_stdio(false);
     return console::Run(args, std::cout, std::cerr, console::MakeDecompressor(*lib));
   }
 #ifdef TARNWICK_WITH_WINDOWS
+  if (!DisplayAvailable()) {
+    std::cerr << "Tarnwick: no display to open the window on; the console options do the same "
+                 "work, for example:\n  Tarnwick --image rom.nb0 --log\n";
+    return 2;
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tarnwick");
   ui::QtDialogs dialogs;

@@ -1,17 +1,37 @@
-// A small tmpfs for tests of full and read-only file systems (mounted only when run as root).
+// Test helpers for file-system failures: a small tmpfs for full and read-only file systems
+// (mounted only when run as root), and a run with a time limit for inputs that could block.
 #ifndef TARNWICK_TESTS_FILEIO_SMALL_FILE_SYSTEM_H_
 #define TARNWICK_TESTS_FILEIO_SMALL_FILE_SYSTEM_H_
 
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "tests/rom/test_files.h"
 
 namespace testfs {
+
+// Runs `fn` in a child process; its return value as exit status, -2 for a child that did not
+// exit normally, or -1 when it has not ended after `seconds` (it is then killed), so that a
+// blocking read fails the test instead of hanging it.
+inline int StatusWithin(int seconds, const std::function<int()>& fn) {
+  const pid_t pid = fork();
+  if (pid == 0) _exit(fn());
+  for (int i = 0; i < seconds * 20; ++i) {
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
+    usleep(50000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
 
 // A small tmpfs of `kib` KiB mounted on a fresh folder, when the test runs as root.
 class SmallFileSystem {

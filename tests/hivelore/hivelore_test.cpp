@@ -442,20 +442,7 @@ TEST_F(HiveloreProgram, ARefusedHiveLeavesThePreviousFile) {
                             "name is kept\n");
 }
 
-// Runs `fn` in a child process; its return value as exit status, or -1 when it has not ended
-// after `seconds` (it is then killed), so that a blocking read fails instead of hanging.
-int StatusWithin(int seconds, const std::function<int()>& fn) {
-  const pid_t pid = fork();
-  if (pid == 0) _exit(fn());
-  for (int i = 0; i < seconds * 20; ++i) {
-    int status = 0;
-    if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-    usleep(50000);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
+using testfs::StatusWithin;
 
 TEST_F(HiveloreProgram, RefusesInputThatIsNotARegularFile) {
   ASSERT_EQ(mkfifo("fifo", 0600), 0);

@@ -233,6 +233,20 @@ TEST_F(MainPresenterTest, ExportSaysWhatItIsDoingAndWhatItDid) {
   // A cancelled dialog clears panel 1 and writes nothing.
   p_.ExportSelected();
   EXPECT_EQ(s().status1, "");
+  // A module line of the log writes the module rebuilt as a PE file.
+  p_.ShowSorted(false);
+  const rom::LineList& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(log.begin(), log.end(),
+                                   [](const std::string& l) { return l.starts_with("M[-HRS]"); });
+  ASSERT_NE(module, log.end());
+  p_.SelectLogLine(module - log.begin());
+  prompts_.files.push_back(dir_.File("nk.out"));
+  p_.ExportSelected();
+  EXPECT_EQ(s().status2, "Module nk.exe rebuilt & written");
+  const Bytes pe = testimg::ReadFile(dir_.File("nk.out"));
+  ASSERT_GT(pe.size(), 0x40u);
+  EXPECT_EQ(pe[0], 'M');
+  EXPECT_EQ(pe[1], 'Z');
 }
 
 TEST_F(MainPresenterTest, AttributeBox) {

@@ -2,10 +2,12 @@
 #include "ui/console/console_frontend.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <sstream>
 
 #include "rom/analysis.h"
+#include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
 #include "tests/rom/test_files.h"
@@ -170,6 +172,157 @@ TEST_F(ConsoleOperations, FileWithAFixedBlockBehindCannotBeDeleted) {
   // The fixed block behind it can be deleted as a block.
   r = RunConsole({"--image", image_, "--delete", "00002008", "--delete", "00002000"});
   EXPECT_EQ(r.status, 0) << r.err;
+}
+
+}  // namespace
+}  // namespace console
+
+namespace console {
+namespace {
+
+// Two files at one start (an empty one in front), and names an export folder must not take.
+testimg::Bytes SharedStartImage() {
+  // Everything touches: no fixed block lies behind any file.
+  testimg::ImageBuilder b(0x2034 + 84 + 4 * 28);
+  b.HeaderOffset(0x2034);
+  b.AddFile({.name = "zero", .name_offset = 0x2000, .data = {}, .data_offset = 0x2010});
+  b.AddFile({.name = "full",
+             .name_offset = 0x2008,
+             .data = testimg::Pattern(12, 4),
+             .data_offset = 0x2010});
+  b.AddFile({.name = "..\\evil",
+             .name_offset = 0x201C,
+             .data = testimg::Pattern(4, 5),
+             .data_offset = 0x2024});
+  b.AddFile({.name = "FULL",
+             .name_offset = 0x2028,
+             .data = testimg::Pattern(4, 6),
+             .data_offset = 0x2030});
+  return b.Build();
+}
+
+class ConsoleChoices : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    image_ = dir_.File("shared.nb0");
+    testimg::WriteFile(image_, SharedStartImage());
+  }
+  TempDir dir_;
+  std::string image_;
+};
+
+TEST_F(ConsoleChoices, StartAndNamePickTheEntryOfTheirLine) {
+  const std::string out = dir_.File("out");
+  // START alone takes the first line there: the empty file.
+  RunResult r = RunConsole({"--image", image_, "--export-raw", "00002010", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(testimg::ReadFile(out).empty());
+  r = RunConsole({"--image", image_, "--export-raw", "00002010:full", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testimg::ReadFile(out), testimg::Pattern(12, 4));
+  // Deleting the empty file keeps the other file's entry and bytes.
+  r = RunConsole({"--image", image_, "--delete", "00002010:zero", "--export-raw", "00002010:full",
+                  out, "--map"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(testimg::ReadFile(out), testimg::Pattern(12, 4));
+  EXPECT_EQ(r.out.find("zero"), std::string::npos);
+  EXPECT_EQ(RunConsole({"--image", image_, "--delete", "00002010:nope"}).status, 1);
+}
+
+TEST_F(ConsoleChoices, ExportAllKeepsEveryNameInsideTheFolder) {
+  const std::string dir = dir_.File("all");
+  const RunResult r = RunConsole({"--image", image_, "--export-all", dir});
+  EXPECT_EQ(r.status, 1);  // one name was refused
+  EXPECT_NE(r.out.find("F ..\\evil: not written, unsafe name"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("F FULL -> FULL_2"), std::string::npos) << r.out;
+  EXPECT_EQ(testimg::ReadFile(dir + "/full"), testimg::Pattern(12, 4));
+  EXPECT_EQ(testimg::ReadFile(dir + "/FULL_2"), testimg::Pattern(4, 6));
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir_.path())) ++entries;
+  EXPECT_EQ(entries, 2u);  // the image and the folder: nothing landed beside it
+  EXPECT_NE(r.err.find("3 written, 0 written as stored, 1 refused, 0 file errors"),
+            std::string::npos);
+}
+
+TEST(ConsoleModules, ExportModuleRebuildsAPeFile) {
+  TempDir dir;
+  const std::string path = dir.File("demo.nb0");
+  testimg::WriteFile(path, testimg::DemoImage(nullptr));
+  const std::string out = dir.File("nk.exe");
+  RunResult r = RunConsole({"--image", path, "--export-module", "nk.exe", out});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const testimg::Bytes pe = testimg::ReadFile(out);
+  ASSERT_GT(pe.size(), 0x40u);
+  EXPECT_EQ(std::string(pe.begin(), pe.begin() + 2), "MZ");
+  EXPECT_NE(r.err.find("Module nk.exe rebuilt & written"), std::string::npos);
+  r = RunConsole({"--image", path, "--export-module", "NK.EXE", dir.File("x")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Tarnwick: no module is named NK.EXE\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
+}
+
+TEST(ConsoleFrontend, VersionAndTheMissingHeaderAreSaid) {
+  RunResult r = RunConsole({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("Tarnwick ") + TARNWICK_VERSION + "\n");
+  TempDir dir;
+  testimg::WriteFile(dir.File("plain.nb0"), {1, 2, 3, 4});
+  r = RunConsole({"--image", dir.File("plain.nb0"), "--map"});
+  EXPECT_EQ(r.status, 0);  // the lists are still valid
+  EXPECT_EQ(r.err, "Tarnwick: Kein ROM Header im Image\n");
+}
+
+TEST(TarnwickProgram, SaysWhenItsOutputCannotBeWrittenOrNoDisplayIsThere) {
+  TempDir dir;
+  const std::string path = dir.File("demo.nb0");
+  testimg::WriteFile(path, testimg::DemoImage(nullptr));
+  const std::string bin = TARNWICK_BINARY;
+  const std::string err = dir.File("err");
+  int status = std::system((bin + " --image " + path + " --log > /dev/full 2>" + err).c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const testimg::Bytes said = testimg::ReadFile(err);
+  EXPECT_EQ(std::string(said.begin(), said.end()),
+            "Tarnwick: standard output could not be written\n");
+  status = std::system(
+      ("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + bin + " " + path + " 2>" + err)
+          .c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  const testimg::Bytes no_display = testimg::ReadFile(err);
+  EXPECT_NE(std::string(no_display.begin(), no_display.end()).find("--image"), std::string::npos);
+}
+
+TEST(TarnwickProgram, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+  TempDir dir;
+  const std::string image = dir.File("four.nb0");
+  testimg::WriteFile(image, testimg::FourFiles().Build());
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::vector<std::vector<std::string>> runs = {
+      {"--image", fifo, "--log"},
+      {"--image", "/dev/zero", "--log"},
+      {"--image", image, "--add", fifo},
+      {"--image", image, "--replace", "00001008", fifo},
+  };
+  for (const auto& args : runs) {
+    const int status = testfs::StatusWithin(5, [&] { return RunConsole(args).status; });
+    EXPECT_EQ(status, 1) << args[1] << " " << args.back();
+  }
+}
+
+TEST(TarnwickProgram, ASaveOnAFullDiskKeepsTheOldImage) {
+  TempDir dir;
+  testfs::SmallFileSystem small(dir, 64);
+  if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const std::string image = small.File("rom.nb0");
+  const testimg::Bytes old = testimg::FourFiles().Build();
+  testimg::WriteFile(image, old);
+  const std::string added = dir.File("big.bin");
+  testimg::WriteFile(added, testimg::Pattern(100000, 1));
+  const RunResult r = RunConsole({"--image", image, "--add", added, "--save", image});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("No space left on device"), std::string::npos) << r.err;
+  EXPECT_EQ(testimg::ReadFile(image), old);
+  EXPECT_EQ(small.Entries(), 1u);
 }
 
 }  // namespace

@@ -1,6 +1,13 @@
 // Option parsing and the operation loop of the console front end.
 #include "ui/console/console_frontend.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
@@ -12,10 +19,15 @@
 #include "rom/delete.h"
 #include "rom/entry_edit.h"
 #include "rom/export.h"
+#include "rom/export_all.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_image.h"
 #include "rom/text_format.h"
+
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "unknown"
+#endif
 
 namespace console {
 
@@ -23,6 +35,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: Tarnwick --image PATH [--flash 32|64] [--preset 0|FF] OPERATION...\n"
+    "       Tarnwick --version\n"
     "operations, carried out in the order given:\n"
     "  --log                   write the analysis log to standard output\n"
     "  --map                   write the memory map to standard output\n"
@@ -33,11 +46,28 @@ constexpr const char* kUsage =
     "  --replace START FILE    replace the file at START by FILE\n"
     "  --edit START ATTRS REALSIZE\n"
     "                          set the attribute word and real size of the file at START\n"
-    "  --save OUT              write the image (its first ImageLength bytes) to OUT\n"
+    "  --save OUT              write the image to OUT: a name ending in .bin as B000FF records,\n"
+    "                          any other as the flat image (its first ImageLength bytes)\n"
+    "  --export-module NAME OUT\n"
+    "                          rebuild the module NAME as a PE file in OUT\n"
+    "  --export-all DIR        write every file (decompressed where compressed) and every\n"
+    "                          module (rebuilt) into DIR, one line per item\n"
     "START is the 8-digit hexadecimal start offset of a memory-map line; START:NAME takes\n"
     "the line of that start whose entry is named NAME.\n";
 
-enum class OpKind { kLog, kMap, kExport, kExportRaw, kDelete, kAdd, kReplace, kEdit, kSave };
+enum class OpKind {
+  kLog,
+  kMap,
+  kExport,
+  kExportRaw,
+  kDelete,
+  kAdd,
+  kReplace,
+  kEdit,
+  kSave,
+  kExportModule,
+  kExportAll
+};
 
 // A memory-map line chosen on the command line: its start, and the entry's name when given.
 struct LinePick {
@@ -58,11 +88,17 @@ struct OpSyntax {
   size_t values;
 };
 constexpr OpSyntax kOps[] = {
-    {"--log", OpKind::kLog, false, 0},        {"--map", OpKind::kMap, false, 0},
-    {"--export", OpKind::kExport, true, 1},   {"--export-raw", OpKind::kExportRaw, true, 1},
-    {"--delete", OpKind::kDelete, true, 0},   {"--add", OpKind::kAdd, false, 1},
-    {"--replace", OpKind::kReplace, true, 1}, {"--edit", OpKind::kEdit, true, 2},
+    {"--log", OpKind::kLog, false, 0},
+    {"--map", OpKind::kMap, false, 0},
+    {"--export", OpKind::kExport, true, 1},
+    {"--export-raw", OpKind::kExportRaw, true, 1},
+    {"--delete", OpKind::kDelete, true, 0},
+    {"--add", OpKind::kAdd, false, 1},
+    {"--replace", OpKind::kReplace, true, 1},
+    {"--edit", OpKind::kEdit, true, 2},
     {"--save", OpKind::kSave, false, 1},
+    {"--export-module", OpKind::kExportModule, false, 2},
+    {"--export-all", OpKind::kExportAll, false, 1},
 };
 
 struct Options {
@@ -171,6 +207,44 @@ std::string WithDollar(const std::string& text) {
   return !text.empty() && text[0] == '$' ? text : "$" + text;
 }
 
+// A progress bar on standard error for work that takes longer than a second, shown only where
+// standard error is a terminal.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::ostream& err)
+      : err_(err), start_(std::chrono::steady_clock::now()), terminal_(IsTerminal()) {}
+
+  void Show(uint64_t done, uint64_t total) {
+    if (!terminal_ || total == 0) return;
+    if (std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+    constexpr uint64_t kWidth = 40;
+    const uint64_t filled = done * kWidth / total;
+    err_ << "\r[" << std::string(filled, '#') << std::string(kWidth - filled, '.') << "] " << done
+         << "/" << total << std::flush;
+    shown_ = true;
+  }
+  // Removes the bar, so that a line can be written.
+  void Clear() {
+    if (!shown_) return;
+    err_ << "\r" << std::string(60, ' ') << "\r" << std::flush;
+    shown_ = false;
+  }
+
+ private:
+  static bool IsTerminal() {
+#if defined(_WIN32)
+    return _isatty(2) != 0;
+#else
+    return isatty(2) != 0;
+#endif
+  }
+
+  std::ostream& err_;
+  std::chrono::steady_clock::time_point start_;
+  bool terminal_;
+  bool shown_ = false;
+};
+
 // Carries out operations on one loaded image through the core's operations.
 class Session {
  public:
@@ -201,6 +275,10 @@ class Session {
       case OpKind::kSave:
         if (auto e = rom::SaveImage(image_, lists_, op.values[0])) return Refuse(*e);
         return true;
+      case OpKind::kExportModule:
+        return ExportModule(op);
+      case OpKind::kExportAll:
+        return ExportAll(op, out);
     }
     return false;
   }
@@ -271,6 +349,42 @@ class Session {
       Say("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) + " decompressed & written");
     }
     return true;
+  }
+
+  bool ExportModule(const Operation& op) {
+    const std::string name = rom::Utf8ToCp1252(op.values[0]).value_or(op.values[0]);
+    std::optional<rom::EntryRef> module;
+    for (uint32_t i = 0; i < image_.ModuleCount() && !module; ++i) {
+      const rom::EntryRef ref{rom::EntryRef::Kind::kModule, i};
+      if (rom::EntryName(image_, ref) == name) module = ref;
+    }
+    if (!module) return Fail("no module is named " + op.values[0]);
+    const auto exported = rom::ExportEntry(image_, *module, false, decompress_);
+    if (!exported) return Refuse(exported.error().Message());
+    for (const std::string& line : exported->details) Say(rom::Cp1252ToUtf8(line));
+    if (auto e = fileio::WriteFileAtomically(op.values[1], exported->bytes)) {
+      return Refuse(e->Message());
+    }
+    Say("Module " + op.values[0] + " rebuilt & written");
+    return true;
+  }
+
+  bool ExportAll(const Operation& op, std::ostream& out) {
+    ProgressBar progress(err_);
+    const rom::ExportAllResult r = rom::ExportAll(
+        image_, op.values[0], decompress_,
+        [&](const rom::ExportItem& item) {
+          progress.Clear();
+          out << rom::Cp1252ToUtf8(item.line) << "\n";
+        },
+        [&](uint64_t done, uint64_t total) { progress.Show(done, total); });
+    progress.Clear();
+    if (r.error) return Refuse(*r.error);
+    Say(r.layout_line);
+    Say(std::to_string(r.written) + " written, " + std::to_string(r.written_raw) +
+        " written as stored, " + std::to_string(r.refused) + " refused, " +
+        std::to_string(r.file_errors) + " file errors");
+    return r.refused == 0 && r.file_errors == 0;
   }
 
   bool Delete(const Operation& op) {
@@ -356,6 +470,10 @@ bool IsConsoleInvocation(const std::vector<std::string>& args) {
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const rom::Decompressor& decompress) {
+  if (args.size() == 1 && args[0] == "--version") {
+    out << "Tarnwick " << TARNWICK_VERSION << "\n";
+    return 0;
+  }
   std::string why;
   const auto options = Parse(args, why);
   if (!options) {
@@ -376,13 +494,19 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 1;
   }
   rom::AnalyseImage(image, lists);
+  // The lists are still valid without a header; the window says the same in its status bar.
+  if (image.SignatureOffset() < 0) err << "Tarnwick: " << rom::EditError{}.Message() << "\n";
 
   Session session{image, lists, options->preset, decompress, err};
   for (const Operation& op : options->operations) {
     if (!session.Apply(op, out)) return 1;
   }
   out.flush();
-  return out ? 0 : 1;
+  if (!out) {
+    err << "Tarnwick: standard output could not be written\n";
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace console

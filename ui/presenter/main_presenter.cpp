@@ -14,6 +14,10 @@
 #include "rom/rom_header.h"
 #include "rom/text_format.h"
 
+#ifndef TARNWICK_VERSION
+#define TARNWICK_VERSION "unknown"
+#endif
+
 namespace presenter {
 
 namespace {
@@ -31,6 +35,7 @@ std::string WithDollar(const std::string& text) {
 MainPresenter::MainPresenter(Prompts& prompts, rom::Decompressor decompress,
                              std::string open_folder)
     : prompts_(prompts), decompress_(std::move(decompress)), open_folder_(std::move(open_folder)) {
+  state_.status1 = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
   UpdateControls();
 }
 
@@ -185,7 +190,11 @@ void MainPresenter::ExportSelected() {
     prompts_.Message(e->Message(), kProgram, Severity::kError);
     return;
   }
-  if (exported->decompressed) state_.status2 = "File " + shown + " decompressed & written";
+  if (entry->kind == rom::EntryRef::Kind::kModule) {
+    state_.status2 = "Module " + shown + " rebuilt & written";
+  } else if (exported->decompressed) {
+    state_.status2 = "File " + shown + " decompressed & written";
+  }
 }
 
 void MainPresenter::DeleteSelected() {
