@@ -87,6 +87,10 @@ std::vector<std::string> ListFolder(const std::string& folder, bool with_folders
   return lines;
 }
 
+void SortListing(std::vector<std::string>& lines) {
+  std::stable_sort(lines.begin(), lines.end(), LessIgnoringCase);
+}
+
 bool ToggleMark(std::string& line) {
   if (line.empty() || line.find("[DIR]") != std::string::npos) return false;
   line[0] = line[0] == ' ' ? '*' : ' ';

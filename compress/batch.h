@@ -23,6 +23,9 @@ namespace codec {
 // With folders: every entry, "." and ".." included; without: files only.
 [[nodiscard]] std::vector<std::string> ListFolder(const std::string& folder, bool with_folders);
 
+// Sorts list lines in the listings' order, so that lines added after a run take their place.
+void SortListing(std::vector<std::string>& lines);
+
 // Marks or unmarks a file line (its first character becomes "*" or a blank). Folder lines do
 // not change; returns whether the line changed.
 bool ToggleMark(std::string& line);

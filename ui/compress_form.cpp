@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,30 +15,91 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "compress/batch.h"
+#include "ui/list_rows.h"
 #include "ui/qt_text.h"
 
 namespace ui {
 
 namespace {
 
-QListWidget* MakeList(QWidget* parent, const char* name) {
+constexpr int kListRowHeight = 16;
+
+QListWidget* MakeList(QWidget* parent, const char* name, FixedRowDelegate*& rows) {
   auto* list = new QListWidget(parent);
   list->setObjectName(name);
-  list->setFont(FixedPitchFont(13));
-  list->setUniformItemSizes(true);
-  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  rows = SetUpLineList(list, 13, kListRowHeight, 40);
   return list;
 }
 
 QString Text(const std::string& s) { return PathFromNative(s); }
+
+// Characters of the longest line, for the lists' row width.
+int LongestLine(const std::vector<std::string>& lines) {
+  qsizetype longest = 0;
+  for (const std::string& l : lines) longest = std::max(longest, Text(l).size());
+  return static_cast<int>(longest);
+}
+
+// The progress of a run: a window-modal box that appears once the run has gone on for a
+// while, and steps aside while a question is asked. Asking with the box up would leave the
+// question under a window-modal box that takes its input.
+class RunProgress {
+ public:
+  RunProgress(QWidget* parent, int delay_ms) : dialog_(parent), delay_ms_(delay_ms) {
+    dialog_.setObjectName("BatchProgress");
+    dialog_.setWindowTitle(parent->windowTitle());
+    dialog_.setWindowModality(Qt::WindowModal);
+    auto* column = new QVBoxLayout(&dialog_);
+    label_ = new QLabel(&dialog_);
+    bar_ = new QProgressBar(&dialog_);
+    auto* cancel = new QPushButton("Abbrechen", &dialog_);
+    cancel->setObjectName("CancelButton");
+    column->addWidget(label_);
+    column->addWidget(bar_);
+    column->addWidget(cancel, 0, Qt::AlignRight);
+    // The cancel button, Escape and closing the box all cancel the run.
+    QObject::connect(cancel, &QPushButton::clicked, &dialog_, &QDialog::reject);
+    QObject::connect(&dialog_, &QDialog::rejected, [this] { cancelled_ = true; });
+    clock_.start();
+  }
+
+  // Before file n of m; false once the person has cancelled.
+  bool Step(int n, int m, const QString& name) {
+    bar_->setRange(0, m);
+    bar_->setValue(n - 1);
+    label_->setText(QString("Datei %1 von %2: %3").arg(n).arg(m).arg(name));
+    if (!dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
+      dialog_.setMinimumWidth(360);
+      dialog_.show();
+    }
+    QApplication::processEvents();
+    return !cancelled_;
+  }
+
+  // Hides the box while a question is asked; it comes back a delay after the answer.
+  void StepAside() { dialog_.hide(); }
+  void Resume() { clock_.start(); }
+
+  [[nodiscard]] bool Cancelled() const { return cancelled_; }
+  void Cancel() { cancelled_ = true; }
+
+ private:
+  QDialog dialog_;
+  QLabel* label_ = nullptr;
+  QProgressBar* bar_ = nullptr;
+  QElapsedTimer clock_;
+  int delay_ms_;
+  bool cancelled_ = false;
+};
 
 }  // namespace
 
@@ -48,16 +112,19 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
   auto* splitter = new QSplitter(this);
   splitter->setObjectName("Splitter1");
   splitter->setHandleWidth(4);
+  splitter->setChildrenCollapsible(false);
 
   auto make_side = [&](const char* group_name, const QString& caption, const char* edit_name,
                        const char* list_name, QLineEdit*& edit, QListWidget*& list,
-                       void (TCompressForm::*choose)()) {
+                       FixedRowDelegate*& rows, void (TCompressForm::*choose)()) {
     auto* box = new QGroupBox(caption, splitter);
     box->setObjectName(group_name);
     auto* v = new QVBoxLayout(box);
+    v->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout();
     edit = new QLineEdit(box);
     edit->setObjectName(edit_name);
@@ -67,34 +134,37 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
     row->addWidget(edit);
     row->addWidget(button);
     v->addLayout(row);
-    list = MakeList(box, list_name);
+    list = MakeList(box, list_name, rows);
     v->addWidget(list);
     return box;
   };
-  QWidget* source = make_side("SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
-                              "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_,
-                              &TCompressForm::ChooseSource);
+  make_side("SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
+            "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
+            &TCompressForm::ChooseSource);
   make_side("DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"), "ZielDirectoryEdit",
-            "ZielListBox", ziel_edit_, ziel_list_, &TCompressForm::ChooseZiel);
-  source->setMinimumWidth(305);
+            "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_, &TCompressForm::ChooseZiel);
   splitter->setSizes({305, 314});
   column->addWidget(splitter, 1);
   source_list_->installEventFilter(this);
   source_list_->viewport()->installEventFilter(this);
 
+  // The bottom strip: 65 pixels at the usual font, taller where a larger font needs it.
   auto* panel = new QWidget(this);
   panel->setObjectName("Panel1");
-  panel->setFixedHeight(65);
+  panel->setMinimumHeight(65);
   auto* row = new QHBoxLayout(panel);
+  row->setContentsMargins(4, 2, 4, 4);
   auto* radio = new QGroupBox("Compress Version", panel);
   radio->setObjectName("CompressRadioGroup");
   auto* grid = new QGridLayout(radio);
-  grid->setContentsMargins(6, 0, 6, 0);
-  grid->setVerticalSpacing(0);
+  grid->setContentsMargins(6, 2, 6, 2);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(2);
   operation_ = new QButtonGroup(radio);
   const char* items[] = {"Compress 3", "Compress 4", "Decompress 3", "Decompress 4", "Decomp.ROM"};
   for (int i = 0; i < 5; ++i) {
     auto* r = new QRadioButton(items[i], radio);
+    r->setObjectName(QString("Operation%1").arg(i));
     grid->addWidget(r, i / 3, i % 3);
     operation_->addButton(r, i);
   }
@@ -108,13 +178,13 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   right->addWidget(count_label_);
   right->addWidget(overwrite_);
   row->addLayout(right);
-  auto* start = new QPushButton("Start", panel);
-  start->setObjectName("StartButton");
-  QFont bold = start->font();
+  start_button_ = new QPushButton("Start", panel);
+  start_button_->setObjectName("StartButton");
+  QFont bold = start_button_->font();
   bold.setBold(true);
-  start->setFont(bold);
-  connect(start, &QPushButton::clicked, this, &TCompressForm::StartButtonClick);
-  row->addWidget(start);
+  start_button_->setFont(bold);
+  connect(start_button_, &QPushButton::clicked, this, &TCompressForm::StartButtonClick);
+  row->addWidget(start_button_);
   column->addWidget(panel);
 }
 
@@ -133,6 +203,7 @@ void TCompressForm::SourceDirectoryEditAfterDialog(const QString& folder) {
   source_dir_ = PathToNative(folder);
   source_lines_ = codec::ListFolder(source_dir_, true);
   source_list_->clear();
+  source_rows_->SetColumns(LongestLine(source_lines_), source_list_);
   for (const std::string& line : source_lines_) source_list_->addItem(Text(line));
   source_list_->setFocus();
 }
@@ -140,9 +211,14 @@ void TCompressForm::SourceDirectoryEditAfterDialog(const QString& folder) {
 void TCompressForm::ZielDirectoryEditAfterDialog(const QString& folder) {
   ziel_edit_->setText(folder);
   ziel_dir_ = PathToNative(folder);
+  ziel_lines_ = codec::ListFolder(ziel_dir_, false);
+  ShowZielLines();
+}
+
+void TCompressForm::ShowZielLines() {
   ziel_list_->clear();
-  for (const std::string& line : codec::ListFolder(ziel_dir_, false))
-    ziel_list_->addItem(Text(line));
+  ziel_rows_->SetColumns(LongestLine(ziel_lines_), ziel_list_);
+  for (const std::string& line : ziel_lines_) ziel_list_->addItem(Text(line));
 }
 
 void TCompressForm::ToggleMark() {
@@ -169,6 +245,16 @@ bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+void TCompressForm::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // The run refers to this window's lists; it ends at the next file, then the window closes.
+    close_requested_ = true;
+    event->ignore();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
 QStringList TCompressForm::SourceLines() const {
   QStringList lines;
   for (const std::string& l : source_lines_) lines << Text(l);
@@ -182,6 +268,7 @@ QStringList TCompressForm::ZielLines() const {
 }
 
 void TCompressForm::StartButtonClick() {
+  if (running_) return;  // the progress box lets events through while a run goes on
   const bool any_marked =
       std::any_of(source_lines_.begin(), source_lines_.end(),
                   [](const std::string& l) { return !l.empty() && l[0] == '*'; });
@@ -191,22 +278,31 @@ void TCompressForm::StartButtonClick() {
                      presenter::Severity::kWarning);
     return;
   }
-  QProgressDialog progress(this);
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(500);
-  progress.setCancelButtonText("Abbrechen");
+  running_ = true;
+  close_requested_ = false;
+  start_button_->setEnabled(false);
+  RunProgress progress(this, progress_delay_ms_);
+  int reached = 0;  // the file the run was at (from 1)
+  int total = 0;
 
   codec::BatchHooks hooks;
-  hooks.progress = [&progress](int n, int m, const std::string& name) {
-    progress.setMaximum(m);
-    progress.setValue(n - 1);
-    progress.setLabelText(QString("Datei %1 von %2: %3").arg(n).arg(m).arg(Text(name)));
-    QApplication::processEvents();
-    return !progress.wasCanceled();
+  hooks.progress = [&](int n, int m, const std::string& name) {
+    reached = n;
+    total = m;
+    if (close_requested_) progress.Cancel();
+    return progress.Step(n, m, Text(name));
   };
-  hooks.add_target_line = [this](const std::string& line) { ziel_list_->addItem(Text(line)); };
-  hooks.ask_overwrite = [this](const std::string& path) {
-    switch (dialogs_.AskOverwrite(this, Text(path))) {
+  hooks.add_target_line = [this](const std::string& line) {
+    ziel_lines_.push_back(line);
+    ziel_rows_->SetColumns(std::max(ziel_rows_->Columns(), LongestLine({line})), ziel_list_);
+    ziel_list_->addItem(Text(line));
+    ziel_list_->scrollToBottom();
+  };
+  hooks.ask_overwrite = [&](const std::string& path) {
+    progress.StepAside();
+    const OverwriteAnswer answer = dialogs_.AskOverwrite(this, Text(path));
+    progress.Resume();
+    switch (answer) {
       case OverwriteAnswer::kYes:
         return codec::OverwriteChoice::kReplace;
       case OverwriteAnswer::kNo:
@@ -216,18 +312,29 @@ void TCompressForm::StartButtonClick() {
       case OverwriteAnswer::kCancel:
         break;
     }
+    progress.Cancel();
     return codec::OverwriteChoice::kCancel;
   };
   const codec::BatchResult r =
       codec::RunBatch(source_lines_, source_dir_, ziel_dir_,
                       static_cast<codec::Operation>(std::max(0, operation_->checkedId())), library_,
                       overwrite_->isChecked(), hooks);
-  progress.reset();
+  progress.StepAside();
+  // Both lists keep their lines in order: the new target lines take their places.
+  codec::SortListing(ziel_lines_);
+  ShowZielLines();
+  running_ = false;
+  start_button_->setEnabled(true);
   if (!r.error.empty()) {
     dialogs_.Message(this, Text(r.error), windowTitle(), presenter::Severity::kError);
-    return;
+  } else if (!r.finished && progress.Cancelled()) {
+    // Files before the one it was at were handled: written, kept or failed.
+    count_label_->setText(Text(codec::CountText(r.count)) +
+                          QString(", Abbruch nach %1 von %2").arg(reached - 1).arg(total));
+  } else {
+    count_label_->setText(Text(codec::CountText(r.count)));
   }
-  count_label_->setText(Text(codec::CountText(r.count)));
+  if (close_requested_) close();
 }
 
 }  // namespace ui

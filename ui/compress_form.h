@@ -13,6 +13,7 @@
 #include "ui/dialogs.h"
 
 class QButtonGroup;
+class QCloseEvent;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -20,6 +21,8 @@ class QListWidget;
 class QPushButton;
 
 namespace ui {
+
+class FixedRowDelegate;
 
 class TCompressForm final : public QWidget {
   Q_OBJECT
@@ -36,21 +39,31 @@ class TCompressForm final : public QWidget {
   [[nodiscard]] QStringList SourceLines() const;
   [[nodiscard]] QStringList ZielLines() const;
 
+  // How long a run goes before its progress box appears (500 ms); tests shorten it.
+  void SetProgressDelay(int ms) { progress_delay_ms_ = ms; }
+
  public slots:
   void StartButtonClick();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // While a run goes on, closing the window cancels the run instead.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void ChooseSource();
   void ChooseZiel();
+  void ShowZielLines();
 
   Dialogs& dialogs_;
   const codec::CompressionLibrary& library_;
   std::string source_dir_;  // SourceDir
   std::string ziel_dir_;    // ZielDir
   std::vector<std::string> source_lines_;
+  std::vector<std::string> ziel_lines_;
+  int progress_delay_ms_ = 500;
+  bool running_ = false;
+  bool close_requested_ = false;  // the window was closed during a run
   QLineEdit* source_edit_ = nullptr;
   QLineEdit* ziel_edit_ = nullptr;
   QListWidget* source_list_ = nullptr;
@@ -58,6 +71,9 @@ class TCompressForm final : public QWidget {
   QButtonGroup* operation_ = nullptr;
   QLabel* count_label_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
+  QPushButton* start_button_ = nullptr;
+  FixedRowDelegate* source_rows_ = nullptr;
+  FixedRowDelegate* ziel_rows_ = nullptr;
 };
 
 }  // namespace ui

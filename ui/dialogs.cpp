@@ -5,6 +5,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
+#include <memory>
+#include <utility>
+#include <vector>
 
 namespace ui {
 
@@ -17,6 +21,26 @@ QFileDialog* MakeDialog(QWidget* parent, const FileDialogRequest& r, QFileDialog
   if (!r.default_suffix.isEmpty()) d->setDefaultSuffix(r.default_suffix);
   if (!r.confirm_overwrite) d->setOption(QFileDialog::DontConfirmOverwrite);
   return d;
+}
+
+// A question whose buttons say what they do in German, whether or not Qt's translation is
+// installed. Returns the index of the chosen answer in `answers`; Escape or closing the box
+// gives `cancel`, Enter gives `preferred`.
+int Ask(QWidget* parent, const QString& title, const QString& text,
+        std::initializer_list<std::pair<const char*, QMessageBox::ButtonRole>> answers,
+        int preferred, int cancel) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+  std::vector<QPushButton*> buttons;
+  for (const auto& [caption, role] : answers) {
+    buttons.push_back(box.addButton(QString::fromUtf8(caption), role));
+  }
+  box.setDefaultButton(buttons[static_cast<size_t>(preferred)]);
+  box.setEscapeButton(buttons[static_cast<size_t>(cancel)]);
+  box.exec();
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    if (box.clickedButton() == buttons[i]) return static_cast<int>(i);
+  }
+  return cancel;
 }
 
 }  // namespace
@@ -34,9 +58,9 @@ std::optional<QString> QtDialogs::SaveFile(QWidget* parent, const FileDialogRequ
   if (d->exec() != QDialog::Accepted || d->selectedFiles().isEmpty()) return std::nullopt;
   const QString path = d->selectedFiles().front();
   if (request.confirm_create && !QFileInfo::exists(path) &&
-      QMessageBox::question(parent, request.title,
-                            QString::fromUtf8("%1 existiert nicht. Datei erstellen?").arg(path)) !=
-          QMessageBox::Yes) {
+      Ask(parent, request.title,
+          QString::fromUtf8("%1 existiert nicht. Datei erstellen?").arg(path),
+          {{"&Ja", QMessageBox::YesRole}, {"&Nein", QMessageBox::NoRole}}, 0, 1) != 0) {
     return std::nullopt;
   }
   return path;
@@ -65,17 +89,19 @@ void QtDialogs::Message(QWidget* parent, const QString& text, const QString& cap
 }
 
 OverwriteAnswer QtDialogs::AskOverwrite(QWidget* parent, const QString& path) {
-  const auto answer = QMessageBox::question(
-      parent, QString::fromUtf8("Datei überschreiben?"),
-      QString::fromUtf8("%1 gibt es schon. Überschreiben?").arg(path),
-      QMessageBox::Yes | QMessageBox::No | QMessageBox::YesToAll | QMessageBox::Cancel,
-      QMessageBox::No);
-  switch (answer) {
-    case QMessageBox::Yes:
+  // Enter keeps the file ("Nein"); Escape ends the run.
+  switch (Ask(parent, QString::fromUtf8("Datei überschreiben?"),
+              QString::fromUtf8("%1 gibt es schon. Überschreiben?").arg(path),
+              {{"&Ja", QMessageBox::YesRole},
+               {"Ja, &alle", QMessageBox::YesRole},
+               {"&Nein", QMessageBox::NoRole},
+               {"Abbrechen", QMessageBox::RejectRole}},
+              2, 3)) {
+    case 0:
       return OverwriteAnswer::kYes;
-    case QMessageBox::YesToAll:
+    case 1:
       return OverwriteAnswer::kYesToAll;
-    case QMessageBox::No:
+    case 2:
       return OverwriteAnswer::kNo;
     default:
       return OverwriteAnswer::kCancel;

@@ -3,6 +3,7 @@
 
 #include <QButtonGroup>
 #include <QFontMetrics>
+#include <QFontMetricsF>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <cmath>
 
 #include "ui/qt_text.h"
 
@@ -67,15 +69,18 @@ HexBox::HexBox(THexPanel* panel) : QAbstractScrollArea(panel), panel_(panel) {
 
 void HexBox::UpdateFont() {
   setFont(FixedPitchFont(11));
-  char_width_ = std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('8')));
+  MeasureFont();
+}
+
+// The advance as the painter lays the glyphs out, fraction included.
+void HexBox::MeasureFont() {
+  layout_ = presenter::HexLayout(QFontMetricsF(font()).horizontalAdvance(QLatin1Char('8')));
   UpdateScrollBars();
+  viewport()->update();
 }
 
 void HexBox::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::FontChange) {
-    char_width_ = std::max(1, QFontMetrics(font()).horizontalAdvance(QLatin1Char('8')));
-    UpdateScrollBars();
-  }
+  if (event->type() == QEvent::FontChange) MeasureFont();
   QAbstractScrollArea::changeEvent(event);
 }
 
@@ -93,7 +98,7 @@ void HexBox::UpdateScrollBars() {
   const int visible = std::max(1, viewport()->height() / RowHeight());
   verticalScrollBar()->setRange(0, std::max(0, rows_ - visible));
   verticalScrollBar()->setPageStep(visible);
-  const int width = 87 * char_width_;
+  const int width = static_cast<int>(std::ceil(layout_.RowWidth()));
   horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
   horizontalScrollBar()->setPageStep(viewport()->width());
 }
@@ -120,21 +125,20 @@ void HexBox::DrawRow(QPainter& painter, int32_t row, int y) {
   const std::vector<presenter::HexPiece> pieces = presenter::HexRowPieces(panel_->state(), row);
   if (pieces.empty()) return;  // the list's own background
   painter.fillRect(rect, Qt::white);
-  int x = -horizontalScrollBar()->value();
+  const double left = -horizontalScrollBar()->value();
   const QFontMetrics metrics(font());
   const int baseline = y + (RowHeight() + metrics.ascent() - metrics.descent()) / 2;
+  // Every piece starts at its column's edge, the same edge that a click is measured against.
   for (const presenter::HexPiece& piece : pieces) {
-    const QString text = FromCp1252(piece.text);
-    if (!piece.blank) {
-      painter.setPen(ColorOf(piece.color));
-      painter.drawText(x, baseline, text);
-    }
-    x += metrics.horizontalAdvance(text);
+    if (piece.blank) continue;
+    painter.setPen(ColorOf(piece.color));
+    painter.drawText(QPointF(left + layout_.ColumnX(piece.column), baseline),
+                     FromCp1252(piece.text));
   }
 }
 
 void HexBox::mousePressEvent(QMouseEvent* event) {
-  const QPoint p = event->position().toPoint();
+  const QPointF p = event->position();
   panel_->HexBoxMouseDown(p.x() + horizontalScrollBar()->value(), p.y());
 }
 
@@ -177,7 +181,11 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
     status_[i]->setFrameShadow(QFrame::Sunken);
     status_[i]->setFont(FixedPitchFont(11));
   }
-  status_[0]->setFixedWidth(300);
+  // Wide enough for the longest readout, so that the address at its end stays readable.
+  const int widest =
+      status_[0]->fontMetrics().horizontalAdvance(FromCp1252(presenter::HexWidestPanel0Text()));
+  status_[0]->setFixedWidth(
+      std::max(300, widest + 2 * status_[0]->frameWidth() + 2 * status_[0]->margin() + 8));
   status_row->addWidget(status_[0]);
   status_row->addWidget(status_[1], 1);
   column->addWidget(status);
@@ -192,14 +200,14 @@ void THexPanel::SetRange(int32_t first, int32_t last) {
   setWindowTitle(FromCp1252(presenter::HexCaption(first, last)));
 }
 
-void THexPanel::HexBoxMouseDown(int x, int y) {
-  const int64_t row = int64_t{hex_box_->FirstVisibleRow()} + y / hex_box_->RowHeight();
-  if (y < 0 || row >= hex_box_->RowCount()) {
+void THexPanel::HexBoxMouseDown(double x, double y) {
+  const int64_t row = presenter::HexLayout::RowAt(y, hex_box_->FirstVisibleRow());
+  if (row < 0 || row >= hex_box_->RowCount()) {
     status_[0]->clear();
     return;
   }
   state_.click_row = static_cast<int32_t>(row);
-  state_.click_col = x / hex_box_->CharWidth();
+  state_.click_col = hex_box_->Layout().ColumnAt(x);
   hex_box_->viewport()->update();
   ShowValue();
 }

@@ -27,8 +27,9 @@ class HexBox final : public QAbstractScrollArea {
   explicit HexBox(THexPanel* panel);
   void SetRowCount(int32_t rows);
   [[nodiscard]] int32_t RowCount() const { return rows_; }
-  [[nodiscard]] int RowHeight() const { return 16; }
-  [[nodiscard]] int CharWidth() const { return char_width_; }
+  [[nodiscard]] int RowHeight() const { return presenter::HexLayout::kRowHeight; }
+  // Where the columns lie in the current font: drawing and clicks both go by it.
+  [[nodiscard]] const presenter::HexLayout& Layout() const { return layout_; }
   [[nodiscard]] int FirstVisibleRow() const;
   void UpdateFont();
 
@@ -42,11 +43,12 @@ class HexBox final : public QAbstractScrollArea {
 
  private:
   void UpdateScrollBars();
+  void MeasureFont();
   void DrawRow(QPainter& painter, int32_t row, int y);
 
   THexPanel* panel_;
   int32_t rows_ = 0;
-  int char_width_ = 8;
+  presenter::HexLayout layout_{8};
 };
 
 class THexPanel final : public QWidget {
@@ -58,8 +60,9 @@ class THexPanel final : public QWidget {
 
   void SetRange(int32_t first, int32_t last);
   void SetBaseAddr(uint32_t base) { state_.base_addr = base; }
-  // A press in the list at (x, y) of the viewport.
-  void HexBoxMouseDown(int x, int y);
+  // A press in the list at (x, y): x from the left edge of the rows (the viewport's x plus
+  // the horizontal scroll), y from the top of the viewport.
+  void HexBoxMouseDown(double x, double y);
   [[nodiscard]] const presenter::HexViewState& state() const { return state_; }
   [[nodiscard]] HexBox* hexBox() const { return hex_box_; }
   [[nodiscard]] QString PanelText(int panel) const;

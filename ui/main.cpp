@@ -15,6 +15,7 @@
 
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
+#include "ui/translations.h"
 #endif
 
 #ifdef TARNWICK_WITH_WINDOWS
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tarnwick");
+  ui::InstallQtTranslations(app);
   ui::QtDialogs dialogs;
   ui::TMainForm form(dialogs, *lib);
   form.show();

@@ -16,13 +16,14 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QStyledItemDelegate>
 
 #include "ui/compress_form.h"
 #include "ui/console/library_decompressor.h"
 #include "ui/hex_panel.h"
 #include "ui/line_list_model.h"
+#include "ui/list_rows.h"
 #include "ui/qt_text.h"
+#include "ui/window_placement.h"
 
 namespace ui {
 
@@ -30,36 +31,30 @@ namespace {
 
 constexpr int kListRowHeight = 14;
 constexpr int kListColumns = 132;  // wide enough for the longest memory-map lines
-
-// Rows of a fixed height and one width for all, so that the padded columns line up and the
-// view can take every row's size from the first one.
-class FixedRowDelegate final : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-    return {option.fontMetrics.horizontalAdvance(QLatin1Char('8')) * kListColumns, kListRowHeight};
-  }
-};
+constexpr int kPanelWidth = 135;   // the control panel at the usual font; larger fonts widen it
 
 QListView* MakeList(QWidget* parent, const char* name, LineListModel* model) {
   auto* view = new QListView(parent);
   view->setObjectName(name);
   view->setModel(model);
-  view->setFont(FixedPitchFont(12));
-  view->setUniformItemSizes(true);
-  view->setItemDelegate(new FixedRowDelegate(view));
-  view->setSelectionMode(QAbstractItemView::SingleSelection);
-  view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  view->setTextElideMode(Qt::ElideNone);
+  SetUpLineList(view, 12, kListRowHeight, kListColumns);
   return view;
 }
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption, int x, int y,
-                        int w, int h) {
+// A group whose items are laid out by `layout`, with the tight margins of the panel.
+template <typename Layout>
+Layout* GroupLayout(QGroupBox* box, int spacing) {
+  auto* layout = new Layout(box);
+  layout->setContentsMargins(6, 2, 6, 2);
+  layout->setSpacing(spacing);
+  return layout;
+}
+
+// A button of the panel: at least its designed size, larger where its caption needs it.
+QPushButton* PanelButton(QWidget* parent, const char* name, const QString& caption, int w, int h) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
-  b->setGeometry(x, y, w, h);
+  b->setMinimumSize(w, h);
   return b;
 }
 
@@ -113,8 +108,10 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   setObjectName("MainForm");
   resize(640, 560);
   setMinimumSize(640, 560);
-  QFont small = font();  // the small dialog font of the panel's fixed geometry
-  small.setPixelSize(11);
+  // The small dialog font of the designed geometry, 11 pixels at 96 dots an inch; in points, so
+  // that it grows with the desktop's font scaling, and the panel with it.
+  QFont small = font();
+  small.setPointSizeF(8.25);
   setFont(small);
   prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this);
   // The open dialog starts in the program's own folder.
@@ -191,11 +188,21 @@ void TMainForm::BuildClientArea() {
                         "ROM Image entfernt und alles Nachfolgende nach vorn", "verschoben."}),
                  delete_group_box_);
   label->setObjectName("Label1");
-  label->setGeometry(16, 32, 440, 110);
-  auto* yes = MakeButton(delete_group_box_, "Ja_Loeschen_Button",
-                         QString::fromUtf8("Ja diesen Block löschen"), 16, 160, 200, 33);
-  auto* no = MakeButton(delete_group_box_, "ExitButton", QString::fromUtf8("Nein ich will zurück"),
-                        232, 160, 200, 33);
+  auto* yes = PanelButton(delete_group_box_, "Ja_Loeschen_Button",
+                          QString::fromUtf8("Ja diesen Block löschen"), 200, 33);
+  auto* no = PanelButton(delete_group_box_, "ExitButton", QString::fromUtf8("Nein ich will zurück"),
+                         200, 33);
+  auto* warning = new QVBoxLayout(delete_group_box_);
+  warning->setContentsMargins(16, 16, 16, 16);
+  warning->setSpacing(16);
+  warning->addWidget(label);
+  auto* answers = new QHBoxLayout();
+  answers->setSpacing(16);
+  answers->addWidget(yes);
+  answers->addWidget(no);
+  answers->addStretch(1);
+  warning->addLayout(answers);
+  warning->addStretch(1);
   Connect(yes, &presenter::MainPresenter::ConfirmBlockDeletion);
   Connect(no, &presenter::MainPresenter::CancelBlockDeletion);
   grid->addWidget(delete_group_box_, 0, 0);
@@ -222,69 +229,83 @@ void TMainForm::BuildClientArea() {
 void TMainForm::BuildPanel() {
   panel_ = new QWidget(this);
   panel_->setObjectName("Panel1");
-  panel_->setFixedWidth(135);
   panel_->installEventFilter(this);
+  // Top to bottom: the controls at the top, "Edit Datei" above "Datei Export" at the bottom.
+  // "Datei Attribute" lies over the top controls when shown (placed in LayoutPanel).
+  auto* column = new QVBoxLayout(panel_);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  auto* top = new QVBoxLayout();
+  top->setContentsMargins(8, 8, 6, 0);
+  top->setSpacing(7);
+  column->addLayout(top);
 
   flash_radio_ = new QGroupBox("Flash Size", panel_);
   flash_radio_->setObjectName("FlashRadio");
-  flash_radio_->setGeometry(8, 8, 121, 57);
+  flash_radio_->setMinimumSize(121, 57);
+  auto* flash_items = GroupLayout<QVBoxLayout>(flash_radio_, 0);
   flash_group_ = new QButtonGroup(this);
-  const char* flash_items[] = {"32 MB", "64 MB"};
+  const char* flash_captions[] = {"32 MB", "64 MB"};
   for (int i = 0; i < 2; ++i) {
-    auto* r = new QRadioButton(flash_items[i], flash_radio_);
+    auto* r = new QRadioButton(flash_captions[i], flash_radio_);
     r->setObjectName(i == 0 ? "Flash32" : "Flash64");
-    r->setGeometry(8, 16 + 18 * i, 100, 18);
+    flash_items->addWidget(r);
     flash_group_->addButton(r, i);
   }
   connect(flash_group_, &QButtonGroup::idClicked, this, [this](int id) {
     presenter_->ChooseFlash(id == 1 ? rom::FlashChoice::k64MB : rom::FlashChoice::k32MB);
     Sync();
   });
+  top->addWidget(flash_radio_);
 
   preset_ = new QGroupBox("Preset", panel_);
   preset_->setObjectName("Preset");
-  preset_->setGeometry(8, 64, 121, 33);
+  preset_->setMinimumSize(121, 33);
+  auto* preset_items = GroupLayout<QHBoxLayout>(preset_, 6);
   auto* preset_zero = new QRadioButton("0", preset_);
   preset_zero->setObjectName("Preset0");
-  preset_zero->setGeometry(8, 14, 50, 17);
   preset_zero->setChecked(true);
   preset_ff_ = new QRadioButton("FF", preset_);
   preset_ff_->setObjectName("PresetFF");
-  preset_ff_->setGeometry(64, 14, 50, 17);
+  preset_items->addWidget(preset_zero, 1);  // two columns
+  preset_items->addWidget(preset_ff_, 1);
   connect(preset_ff_, &QRadioButton::toggled, this,
           [this](bool on) { presenter_->ChoosePreset(on); });
+  top->addWidget(preset_);
 
-  lade_button_ = MakeButton(panel_, "LadeButton", "Lade  *.NB0", 8, 104, 121, 25);
+  lade_button_ = PanelButton(panel_, "LadeButton", "Lade  *.NB0", 121, 25);
   Connect(lade_button_, &presenter::MainPresenter::Load);
-  write_button_ = MakeButton(panel_, "WriteButton", "Log speichern", 8, 136, 121, 25);
+  top->addWidget(lade_button_);
+  write_button_ = PanelButton(panel_, "WriteButton", "Log speichern", 121, 25);
   Connect(write_button_, &presenter::MainPresenter::SaveList);
+  top->addWidget(write_button_);
+  top->addSpacing(8);
   file_list_check_box_ = new QCheckBox("Zeige sortierte Liste", panel_);
   file_list_check_box_->setObjectName("FileListCheckBox");
-  file_list_check_box_->setGeometry(8, 176, 121, 25);
+  file_list_check_box_->setMinimumSize(121, 25);
   connect(file_list_check_box_, &QCheckBox::clicked, this, [this](bool checked) {
     presenter_->ShowSorted(checked);
     Sync();
   });
-  hex_button_ = MakeButton(panel_, "HexButton", "Add Hex View", 8, 208, 121, 33);
+  top->addWidget(file_list_check_box_);
+  hex_button_ = PanelButton(panel_, "HexButton", "Add Hex View", 121, 33);
   connect(hex_button_, &QPushButton::clicked, this, &TMainForm::OpenHexPanel);
-  compress_tool_button_ = MakeButton(panel_, "CompressToolButton", "CompressTool", 8, 264, 113, 33);
+  // "Add Hex View" keeps its place while hidden, so that the controls below do not move.
+  QSizePolicy keep = hex_button_->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  hex_button_->setSizePolicy(keep);
+  top->addWidget(hex_button_);
+  top->addSpacing(16);
+  compress_tool_button_ = PanelButton(panel_, "CompressToolButton", "CompressTool", 113, 33);
   connect(compress_tool_button_, &QPushButton::clicked, this, &TMainForm::OpenCompressForm);
-
-  group_box1_ = new QGroupBox("Datei Export", panel_);
-  group_box1_->setObjectName("GroupBox1");
-  save_file_button_ = MakeButton(group_box1_, "SaveFileButton", "Datei speichern", 8, 16, 113, 33);
-  Connect(save_file_button_, &presenter::MainPresenter::ExportSelected);
-  raw_check_box_ = new QCheckBox("Export roh", group_box1_);
-  raw_check_box_->setObjectName("RawCheckBox");
-  raw_check_box_->setGeometry(16, 54, 105, 25);
-  raw_check_box_->setToolTip(
-      Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
-  connect(raw_check_box_, &QCheckBox::toggled, this,
-          [this](bool on) { presenter_->SetRawExport(on); });
+  top->addWidget(compress_tool_button_, 0, Qt::AlignLeft);
+  column->addStretch(1);
 
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
-  fedit_group_box_->setAutoFillBackground(true);  // covers "CompressTool" when shown
+  fedit_group_box_->setMinimumHeight(176);
+  auto* fedit_items = GroupLayout<QVBoxLayout>(fedit_group_box_, 7);
+  fedit_items->setContentsMargins(16, 2, 16, 6);
   struct ButtonSpec {
     const char* name;
     const char* caption;
@@ -301,10 +322,10 @@ void TMainForm::BuildPanel() {
       {"ImageSaveButton", "Image speichern", &presenter::MainPresenter::SaveImage,
        &image_save_button_},
   };
-  for (int i = 0; i < 5; ++i) {
-    *buttons[i].field = MakeButton(fedit_group_box_, buttons[i].name,
-                                   QString::fromUtf8(buttons[i].caption), 16, 16 + 32 * i, 97, 25);
-    Connect(*buttons[i].field, buttons[i].action);
+  for (const ButtonSpec& spec : buttons) {
+    *spec.field = PanelButton(fedit_group_box_, spec.name, QString::fromUtf8(spec.caption), 97, 25);
+    Connect(*spec.field, spec.action);
+    fedit_items->addWidget(*spec.field);
   }
   delete_button_->setToolTip(Lines({"Datei echt löschen und ", "aus der Fileliste austragen.",
                                     "(geht nur dann, wenn dahinter", "keine festen Blöcke sind)"}));
@@ -314,33 +335,63 @@ void TMainForm::BuildPanel() {
       Lines({"Neue Datei in das Windows-Image", "einfügen. Maximal stehen dafür",
              "32 MB / 64 MB zur Verfügung."}));
   fedit_group_box_->hide();
+  column->addWidget(fedit_group_box_);
+
+  group_box1_ = new QGroupBox("Datei Export", panel_);
+  group_box1_->setObjectName("GroupBox1");
+  group_box1_->setMinimumHeight(79);
+  auto* export_items = GroupLayout<QVBoxLayout>(group_box1_, 4);
+  export_items->setContentsMargins(8, 2, 14, 4);
+  save_file_button_ = PanelButton(group_box1_, "SaveFileButton", "Datei speichern", 113, 33);
+  Connect(save_file_button_, &presenter::MainPresenter::ExportSelected);
+  raw_check_box_ = new QCheckBox("Export roh", group_box1_);
+  raw_check_box_->setObjectName("RawCheckBox");
+  raw_check_box_->setMinimumHeight(25);
+  raw_check_box_->setToolTip(
+      Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
+  connect(raw_check_box_, &QCheckBox::toggled, this,
+          [this](bool on) { presenter_->SetRawExport(on); });
+  export_items->addWidget(save_file_button_);
+  auto* raw_row = new QHBoxLayout();
+  raw_row->setContentsMargins(8, 0, 0, 0);
+  raw_row->addWidget(raw_check_box_);
+  export_items->addLayout(raw_row);
+  column->addWidget(group_box1_);
 
   edit_box_ = new QGroupBox("Datei Attribute", panel_);
   edit_box_->setObjectName("EditBox");
-  edit_box_->setAutoFillBackground(true);
+  edit_box_->setAutoFillBackground(true);  // lies over the top controls
+  auto* edit_items = GroupLayout<QVBoxLayout>(edit_box_, 2);
+  edit_items->setContentsMargins(8, 2, 14, 6);
   const char* box_names[] = {"C_CheckBox", "H_CheckBox", "R_CheckBox", "S_CheckBox"};
   const char* box_captions[] = {"\"C\" compressed", "\"H\" hidden", "\"R\" im ROM", "\"S\" System"};
   for (int i = 0; i < 4; ++i) {
     attribute_boxes_[i] = new QCheckBox(box_captions[i], edit_box_);
     attribute_boxes_[i]->setObjectName(box_names[i]);
-    attribute_boxes_[i]->setGeometry(8, 18 + 22 * i, 119, 20);
+    attribute_boxes_[i]->setMinimumHeight(20);
+    edit_items->addWidget(attribute_boxes_[i]);
     connect(attribute_boxes_[i], &QCheckBox::clicked, this, [this] {
       presenter_->ToggleAttribute(att_edit_->text().toStdString(), AttributeChecks());
       Sync();
     });
   }
-  auto* atts = new QLabel("Atts", edit_box_);
-  atts->setGeometry(8, 108, 60, 16);
+  edit_items->addSpacing(4);
+  edit_items->addWidget(new QLabel("Atts", edit_box_));
   att_edit_ = new QLineEdit("$00000000", edit_box_);
   att_edit_->setObjectName("AttEdit");
-  att_edit_->setGeometry(8, 124, 113, 22);
-  auto* real = new QLabel("RealSize", edit_box_);
-  real->setGeometry(8, 150, 60, 16);
+  edit_items->addWidget(att_edit_);
+  edit_items->addWidget(new QLabel("RealSize", edit_box_));
   real_edit_ = new QLineEdit("00000", edit_box_);
   real_edit_->setObjectName("RealEdit");
-  real_edit_->setGeometry(8, 166, 113, 22);
-  auto* exit = MakeButton(edit_box_, "EDEXButton", "Exit", 8, 200, 52, 25);
-  auto* ok = MakeButton(edit_box_, "EDOKButton", "OK", 69, 200, 52, 25);
+  edit_items->addWidget(real_edit_);
+  edit_items->addStretch(1);
+  auto* exit = PanelButton(edit_box_, "EDEXButton", "Exit", 52, 25);
+  auto* ok = PanelButton(edit_box_, "EDOKButton", "OK", 52, 25);
+  auto* edit_buttons = new QHBoxLayout();
+  edit_buttons->setSpacing(9);
+  edit_buttons->addWidget(exit);
+  edit_buttons->addWidget(ok);
+  edit_items->addLayout(edit_buttons);
   Connect(exit, &presenter::MainPresenter::CloseEntryEdit);
   connect(ok, &QPushButton::clicked, this, [this] {
     presenter_->ConfirmEntryEdit(att_edit_->text().toStdString(), real_edit_->text().toStdString());
@@ -350,16 +401,28 @@ void TMainForm::BuildPanel() {
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, exit, &QPushButton::click);
   edit_box_->hide();
+
+  // As wide as the widest control needs, hidden ones included, and never below the design.
+  int width = kPanelWidth;
+  for (QWidget* w :
+       {static_cast<QWidget*>(flash_radio_), static_cast<QWidget*>(preset_),
+        static_cast<QWidget*>(lade_button_), static_cast<QWidget*>(write_button_),
+        static_cast<QWidget*>(file_list_check_box_), static_cast<QWidget*>(hex_button_),
+        static_cast<QWidget*>(compress_tool_button_)}) {
+    width = std::max(width, w->sizeHint().expandedTo(w->minimumSize()).width() + 14);
+  }
+  for (QGroupBox* box : {fedit_group_box_, group_box1_, edit_box_}) {
+    width = std::max(width, box->sizeHint().width());
+  }
+  panel_->setFixedWidth(width);
   LayoutPanel();
 }
 
-// The docked groups follow the panel's height: "Datei Export" at the bottom, "Edit Datei"
-// above it, "Datei Attribute" along the top.
+// "Datei Attribute" lies along the top of the panel, over everything down to "Add Hex View".
 void TMainForm::LayoutPanel() {
-  const int h = panel_->height();
-  group_box1_->setGeometry(0, h - 79, 135, 79);
-  fedit_group_box_->setGeometry(0, h - 79 - 176, 135, 176);
-  edit_box_->setGeometry(0, 0, 135, 240);
+  const int height =
+      std::max({240, edit_box_->sizeHint().height(), hex_button_->geometry().bottom() + 1});
+  edit_box_->setGeometry(0, 0, panel_->width(), height);
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
@@ -452,8 +515,7 @@ void TMainForm::OpenCompressForm() {
   auto* form = new TCompressForm(dialogs_, library_, this);
   form->setAttribute(Qt::WA_DeleteOnClose);
   compress_form_ = form;
-  form->move(frameGeometry().topRight());
-  form->show();
+  ShowBeside(form, QSize(623, 499), this);
 }
 
 void TMainForm::OpenHexPanel() {

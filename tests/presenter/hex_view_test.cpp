@@ -69,6 +69,44 @@ TEST_F(HexViewTest, ClickOnADigitAndOnTheLeadingBlank) {
   EXPECT_EQ(HexRowPieces(state_, 2)[2 + 5].color, HexColor::kRed);
 }
 
+// Clicks measured against the same columns the rows are drawn in, for the advances of 10 to
+// 14 pixel fixed-pitch fonts (0.6 em) and a few awkward fractions: a click anywhere inside a
+// byte's two digits marks and reads that byte, on every byte of the row.
+TEST_F(HexViewTest, ClicksHitTheByteDrawnUnderThemAtFractionalAdvances) {
+  state_.view_end = 0xFF;
+  for (const double advance : {6.0, 6.6, 7.2, 7.8, 8.4, 6.5625, 7.0001, 8.9999}) {
+    const HexLayout layout(advance);
+    state_.click_col = 0;
+    const std::vector<HexPiece> pieces = HexRowPieces(state_, 1);
+    ASSERT_EQ(pieces.size(), 35u);
+    EXPECT_EQ(pieces.back().column + 1, HexLayout::kColumns);
+    for (int i = 0; i < 16; ++i) {
+      const HexPiece& byte = pieces[2 + static_cast<size_t>(i)];
+      ASSERT_EQ(byte.column, 20 + 3 * i);
+      // The two digits span columns 21 + 3i and 22 + 3i; try both edges and the middle.
+      const double left = layout.ColumnX(byte.column + 1);
+      const double right = layout.ColumnX(byte.column + 3);
+      for (const double x : {left, left + 0.5, (left + right) / 2, right - 0.01}) {
+        state_.click_row = 1;
+        state_.click_col = layout.ColumnAt(x);
+        EXPECT_EQ(HexClickPosition(state_), 16 + i) << "advance " << advance << " x " << x;
+        EXPECT_EQ(HexRowPieces(state_, 1)[2 + static_cast<size_t>(i)].color, HexColor::kRed)
+            << "advance " << advance << " byte " << i;
+      }
+    }
+    // The characters' column is found the same way.
+    EXPECT_EQ(layout.ColumnAt(layout.ColumnX(pieces[19 + 15].column) + advance / 2), 86);
+  }
+  // Whole-pixel widths drift: 6 pixels against a drawn advance of 6.6 misses byte 15 by two.
+  const HexLayout drawn(6.6);
+  EXPECT_EQ((static_cast<int>(drawn.ColumnX(66) + 3.3) / 6 - 21) / 3, 17);
+  EXPECT_EQ(drawn.ColumnAt(-3), 0);
+  EXPECT_EQ(HexLayout(0).Advance(), 1.0);
+  EXPECT_EQ(HexLayout::RowAt(-1, 5), -1);
+  EXPECT_EQ(HexLayout::RowAt(15.9, 5), 5);
+  EXPECT_EQ(HexLayout::RowAt(16, 5), 6);
+}
+
 TEST_F(HexViewTest, ByteAndWordWithSign) {
   HexShowOptions o{HexShowAs::kByte, true, false, true};
   EXPECT_EQ(ValueOf({0x80, 0, 0, 0}, o), "Base=00000000, Off 00000040 = -128");

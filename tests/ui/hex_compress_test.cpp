@@ -56,18 +56,18 @@ TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
   ui::THexPanel* panel = form_->HexPanel();
   ASSERT_NE(panel, first);
   EXPECT_EQ(panel->hexBox()->RowCount(), 0 / 16 + 32);
-  const int w = panel->hexBox()->CharWidth();
+  const presenter::HexLayout& layout = panel->hexBox()->Layout();
   // Byte 0 of row 0 (columns 20 to 22): "Byte", "negativ", "DEZ".
   panel->findChild<QRadioButton*>("ChSign_negativ")->click();
   panel->findChild<QRadioButton*>("Formate_DEZ")->click();
-  panel->HexBoxMouseDown(22 * w + 1, 3);
+  panel->HexBoxMouseDown(layout.ColumnX(22) + 1, 3);
   EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = -128");
   panel->findChild<QRadioButton*>("AlsWas_DWord")->click();
   EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = -128");
   panel->findChild<QRadioButton*>("Formate_HEX")->click();
   EXPECT_EQ(panel->PanelText(0), "Base=80000000, Off 00001900 = FFFFFF80");
   // A press below the last row clears panel 0 and nothing else.
-  panel->HexBoxMouseDown(22 * w, 16 * 40);
+  panel->HexBoxMouseDown(layout.ColumnX(22), 16 * 40);
   EXPECT_EQ(panel->PanelText(0), "");
   EXPECT_EQ(panel->state().click_row, 0);
 
@@ -92,7 +92,7 @@ TEST_F(WindowsTest, HexViewOfAWholeBufferOpensAtOnceAndScrollsToItsEnd) {
   ASSERT_EQ(panel.hexBox()->FirstVisibleRow(), last_row);
   EXPECT_FALSE(panel.grab().isNull());  // draws the last row, blank rows behind the buffer
   // A click on the last byte reads nothing past the end.
-  panel.HexBoxMouseDown(panel.hexBox()->CharWidth() * (20 + 3 * 15 + 2), 2);
+  panel.HexBoxMouseDown(panel.hexBox()->Layout().ColumnX(20 + 3 * 15 + 2), 2);
   EXPECT_EQ(panel.state().click_row, last_row);
   EXPECT_EQ(panel.PanelText(0), "Base=00000000, Off 03FFFFFF --");
 }

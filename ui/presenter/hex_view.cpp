@@ -1,6 +1,8 @@
 // Row pieces and value texts of the hex view.
 #include "ui/presenter/hex_view.h"
 
+#include <cmath>
+
 #include "rom/text_format.h"
 
 namespace presenter {
@@ -23,7 +25,30 @@ bool IsAsciiAlnum(uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+std::string HeadText(uint32_t base, int64_t p) {
+  return "Base=" + H8(base) + ", Off " + HexN(p, 8) + " ";
+}
+
+std::string PointerText(uint32_t q) { return "(- Base) --> " + H8(q); }
+
 }  // namespace
+
+HexLayout::HexLayout(double advance)
+    : advance_(std::isfinite(advance) && advance > 0 ? advance : 1.0) {}
+
+int32_t HexLayout::ColumnAt(double x) const {
+  if (!(x > 0)) return 0;
+  // A column's own left edge belongs to it, whatever the rounding of the division.
+  const double column = std::floor(x / advance_ + 1e-9);
+  return column >= INT32_MAX ? INT32_MAX : static_cast<int32_t>(column);
+}
+
+int64_t HexLayout::RowAt(double y, int32_t first_row) {
+  if (!(y >= 0)) return -1;
+  return int64_t{first_row} + static_cast<int64_t>(std::floor(y / kRowHeight));
+}
+
+std::string HexWidestPanel0Text() { return HeadText(0xFFFFFFFF, 0xFFFFFFFF) + PointerText(~0u); }
 
 std::string HexCaption(int32_t first, int32_t last) {
   return "Hex View von " + HexN(first, 8) + " bis " + HexN(last, 8) +
@@ -40,12 +65,19 @@ std::vector<HexPiece> HexRowPieces(const HexViewState& s, int32_t row) {
   const int64_t o = int64_t{s.view_start} + int64_t{16} * row;
   if (!InBuffer(s, o)) return pieces;
   pieces.reserve(36);
-  pieces.push_back({HexN(o, 8) + " > ", HexColor::kBlack});
-  pieces.push_back({HexN(int64_t{16} * row, 8) + ":", HexColor::kBlue});
+  int32_t column = 0;
+  // Each piece starts where the texts before it end; every text is one column a character.
+  auto add = [&pieces, &column](std::string text, HexColor color, bool blank = false) {
+    const auto width = static_cast<int32_t>(text.size());
+    pieces.push_back({std::move(text), color, blank, column});
+    column += width;
+  };
+  add(HexN(o, 8) + " > ", HexColor::kBlack);
+  add(HexN(int64_t{16} * row, 8) + ":", HexColor::kBlue);
   for (int i = 0; i < 16; ++i) {
     const int64_t at = o + i;
     if (!InBuffer(s, at)) {
-      pieces.push_back({"   ", HexColor::kBlue, true});
+      add("   ", HexColor::kBlue, true);
       continue;
     }
     const uint8_t b = s.buffer[at];
@@ -54,19 +86,19 @@ std::vector<HexPiece> HexRowPieces(const HexViewState& s, int32_t row) {
     if (row == s.click_row && s.click_col >= 20 + 3 * i && s.click_col <= 22 + 3 * i) {
       color = HexColor::kRed;
     }
-    pieces.push_back({" " + Hex(b, 2), color});
+    add(" " + Hex(b, 2), color);
   }
-  pieces.push_back({"   ", HexColor::kBlue, true});
+  add("   ", HexColor::kBlue, true);
   for (int i = 0; i < 16; ++i) {
     const int64_t at = o + i;
     if (!InBuffer(s, at)) {
-      pieces.push_back({" ", HexColor::kBlue, true});
+      add(" ", HexColor::kBlue, true);
       continue;
     }
     const uint8_t c = s.buffer[at];
     HexColor color = HexColor::kBlue;
     if (at > s.view_end) color = IsAsciiAlnum(c) ? HexColor::kGray : HexColor::kSilver;
-    pieces.push_back({std::string(1, c >= 0x20 && c <= 0x7F ? static_cast<char>(c) : ' '), color});
+    add(std::string(1, c >= 0x20 && c <= 0x7F ? static_cast<char>(c) : ' '), color);
   }
   return pieces;
 }
@@ -78,7 +110,7 @@ int64_t HexClickPosition(const HexViewState& s) {
 HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o) {
   const int64_t p = HexClickPosition(s);
   HexValueText t;
-  const std::string head = "Base=" + H8(s.base_addr) + ", Off " + HexN(p, 8) + " ";
+  const std::string head = HeadText(s.base_addr, p);
   if (p < 0 || p + 3 >= s.buffer_size) {
     t.panel0 = head + "--";
     return t;
@@ -105,7 +137,7 @@ HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o) {
       break;
     case HexShowAs::kPChar: {
       const uint32_t q = v - s.base_addr;
-      t.panel0 = head + "(- Base) --> " + H8(q);
+      t.panel0 = head + PointerText(q);
       std::string text;
       for (uint64_t at = q; at < static_cast<uint64_t>(s.buffer_size) && s.buffer[at] != 0; ++at) {
         text.push_back(static_cast<char>(s.buffer[at]));

@@ -21,6 +21,33 @@ struct HexPiece {
   std::string text;
   HexColor color;
   bool blank = false;  // advance only
+  int32_t column = 0;  // character column of the text's first character
+};
+
+// Where a row's character columns lie, for drawing and for clicks alike. Column c spans
+// [c * advance, (c + 1) * advance) from the row's left edge, where advance is the font's real
+// character advance, fractional in general: rounding it to whole pixels would move the right
+// half of a row by several columns.
+class HexLayout {
+ public:
+  static constexpr int32_t kRowHeight = 16;
+  static constexpr int32_t kColumns = 87;  // offsets, 16 bytes, gap, 16 characters
+
+  // An advance that is not a positive number is taken as 1.
+  explicit HexLayout(double advance);
+
+  [[nodiscard]] double Advance() const { return advance_; }
+  // Left edge of `column`.
+  [[nodiscard]] double ColumnX(int32_t column) const { return column * advance_; }
+  // Width of a whole row.
+  [[nodiscard]] double RowWidth() const { return ColumnX(kColumns); }
+  // The column under `x` (from the row's left edge); x below 0 gives column 0.
+  [[nodiscard]] int32_t ColumnAt(double x) const;
+  // The row under `y` (from the top of the first visible row `first_row`); -1 above it.
+  [[nodiscard]] static int64_t RowAt(double y, int32_t first_row);
+
+ private:
+  double advance_;
 };
 
 enum class HexShowAs { kByte, kWord, kDWord, kPChar };
@@ -49,6 +76,9 @@ struct HexShowOptions {
 
 // The pieces of row `row`; empty when the row starts outside the buffer (drawn blank).
 [[nodiscard]] std::vector<HexPiece> HexRowPieces(const HexViewState& s, int32_t row);
+
+// The longest text that status panel 0 can show ("Base=..., Off ... (- Base) --> ...").
+[[nodiscard]] std::string HexWidestPanel0Text();
 
 // Byte position of the remembered click: ViewStart + 16 * ClickRow + (ClickCol - 21) / 3.
 [[nodiscard]] int64_t HexClickPosition(const HexViewState& s);
