@@ -157,8 +157,8 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   auto* radio = new QGroupBox("Compress Version", panel);
   radio->setObjectName("CompressRadioGroup");
   auto* grid = new QGridLayout(radio);
-  grid->setContentsMargins(6, 2, 6, 2);
-  grid->setHorizontalSpacing(8);
+  grid->setContentsMargins(4, 2, 4, 2);
+  grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
   operation_ = new QButtonGroup(radio);
   const char* items[] = {"Compress 3", "Compress 4", "Decompress 3", "Decompress 4", "Decomp.ROM"};
@@ -170,21 +170,25 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   }
   operation_->button(1)->setChecked(true);
   row->addWidget(radio, 1);
-  auto* right = new QVBoxLayout();
+  // The count above the check box, "Start" beside the count: narrow enough for 623 pixels.
+  auto* right = new QGridLayout();
+  right->setHorizontalSpacing(6);
   count_label_ = new QLabel("   0 Dateien (de-) komprimiert", panel);
   count_label_->setObjectName("CountLabel");
   overwrite_ = new QCheckBox(QString::fromUtf8("ohne Nachfrage überschreiben"), panel);
   overwrite_->setObjectName("OverwriteCheckBox");
-  right->addWidget(count_label_);
-  right->addWidget(overwrite_);
-  row->addLayout(right);
   start_button_ = new QPushButton("Start", panel);
   start_button_->setObjectName("StartButton");
   QFont bold = start_button_->font();
   bold.setBold(true);
   start_button_->setFont(bold);
+  start_button_->setMinimumWidth(
+      start_button_->fontMetrics().horizontalAdvance(start_button_->text()) + 24);
   connect(start_button_, &QPushButton::clicked, this, &TCompressForm::StartButtonClick);
-  row->addWidget(start_button_);
+  right->addWidget(count_label_, 0, 0);
+  right->addWidget(start_button_, 0, 1, Qt::AlignRight);
+  right->addWidget(overwrite_, 1, 0, 1, 2);
+  row->addLayout(right);
   column->addWidget(panel);
 }
 
@@ -330,7 +334,7 @@ void TCompressForm::StartButtonClick() {
   } else if (!r.finished && progress.Cancelled()) {
     // Files before the one it was at were handled: written, kept or failed.
     count_label_->setText(Text(codec::CountText(r.count)) +
-                          QString(", Abbruch nach %1 von %2").arg(reached - 1).arg(total));
+                          QString("\n  abgebrochen nach %1 von %2").arg(reached - 1).arg(total));
   } else {
     count_label_->setText(Text(codec::CountText(r.count)));
   }

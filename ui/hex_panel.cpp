@@ -177,6 +177,7 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
   status_row->setContentsMargins(0, 0, 0, 0);
   for (int i = 0; i < 2; ++i) {
     status_[i] = new QLabel(status);
+    status_[i]->setObjectName(i == 0 ? "HexStatusPanel0" : "HexStatusPanel1");
     status_[i]->setFrameShape(QFrame::Panel);
     status_[i]->setFrameShadow(QFrame::Sunken);
     status_[i]->setFont(FixedPitchFont(11));

@@ -140,7 +140,10 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     status_[i]->setFrameShape(QFrame::Panel);
     status_[i]->setFrameShadow(QFrame::Sunken);
   }
-  status_[0]->setFixedWidth(250);
+  // 250 pixels at the usual font; a larger font widens it to keep the load text whole.
+  status_[0]->setFixedWidth(std::max(
+      250, status_[0]->fontMetrics().horizontalAdvance("max. FlashSize: 67108864 ( 64 MB )") +
+               2 * status_[0]->frameWidth() + 8));
   statusBar()->addWidget(status_[0]);
   statusBar()->addWidget(status_[1], 1);
   Sync();
@@ -237,7 +240,7 @@ void TMainForm::BuildPanel() {
   column->setSpacing(0);
   auto* top = new QVBoxLayout();
   top->setContentsMargins(8, 8, 6, 0);
-  top->setSpacing(7);
+  top->setSpacing(4);
   column->addLayout(top);
 
   flash_radio_ = new QGroupBox("Flash Size", panel_);
@@ -279,7 +282,7 @@ void TMainForm::BuildPanel() {
   write_button_ = PanelButton(panel_, "WriteButton", "Log speichern", 121, 25);
   Connect(write_button_, &presenter::MainPresenter::SaveList);
   top->addWidget(write_button_);
-  top->addSpacing(8);
+  top->addSpacing(4);
   file_list_check_box_ = new QCheckBox("Zeige sortierte Liste", panel_);
   file_list_check_box_->setObjectName("FileListCheckBox");
   file_list_check_box_->setMinimumSize(121, 25);
@@ -295,7 +298,7 @@ void TMainForm::BuildPanel() {
   keep.setRetainSizeWhenHidden(true);
   hex_button_->setSizePolicy(keep);
   top->addWidget(hex_button_);
-  top->addSpacing(16);
+  top->addSpacing(12);
   compress_tool_button_ = PanelButton(panel_, "CompressToolButton", "CompressTool", 113, 33);
   connect(compress_tool_button_, &QPushButton::clicked, this, &TMainForm::OpenCompressForm);
   top->addWidget(compress_tool_button_, 0, Qt::AlignLeft);
@@ -412,7 +415,7 @@ void TMainForm::BuildPanel() {
     width = std::max(width, w->sizeHint().expandedTo(w->minimumSize()).width() + 14);
   }
   for (QGroupBox* box : {fedit_group_box_, group_box1_, edit_box_}) {
-    width = std::max(width, box->sizeHint().width());
+    width = std::max(width, box->minimumSizeHint().width());
   }
   panel_->setFixedWidth(width);
   LayoutPanel();

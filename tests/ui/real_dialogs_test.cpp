@@ -1,0 +1,284 @@
+// The windows with Qt's real dialogs, answered with the mouse and the keyboard: the batch
+// window's overwrite question while its progress box is up, the block deletion warning, a save
+// over an existing file, and the icon of a failure.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <filesystem>
+
+#include "compress/lz_codec.h"
+#include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/image_builder.h"
+#include "tests/rom/test_files.h"
+#include "tests/ui/modal_driver.h"
+#include "ui/compress_form.h"
+#include "ui/dialogs.h"
+#include "ui/main_form.h"
+
+namespace {
+
+using testimg::Bytes;
+using uitest::ModalDriver;
+
+bool GermanQtTexts() {
+  return QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_de.qm");
+}
+
+// Counts how often a window of the given object name was shown.
+class ShowCounter final : public QObject {
+ public:
+  explicit ShowCounter(const char* name) : name_(name) { qApp->installEventFilter(this); }
+  ~ShowCounter() override { qApp->removeEventFilter(this); }
+  int shown = 0;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Show && watched->objectName() == name_) ++shown;
+    return false;
+  }
+
+ private:
+  QString name_;
+};
+
+class RealDialogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string missing;
+    library_ = codec::CompressionLibrary::Bind(missing);
+    ASSERT_TRUE(library_) << missing;
+  }
+  // A click on `widget` of a shown window, through the window system.
+  static void ClickOn(QWidget* widget, QPoint at = {}) {
+    ASSERT_NE(widget, nullptr);
+    QApplication::processEvents();  // lays out what the last action showed
+    QWidget* window = widget->window();
+    ASSERT_NE(window->windowHandle(), nullptr);
+    if (at.isNull()) at = widget->rect().center();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      widget->mapTo(window, at));
+  }
+
+  testimg::TempDir dir_;
+  ui::QtDialogs dialogs_;
+  std::unique_ptr<codec::CompressionLibrary> library_;
+};
+
+class BatchQuestionTest : public RealDialogsTest {
+ protected:
+  // Three files to compress, all three already in the target folder.
+  void SetUp() override {
+    RealDialogsTest::SetUp();
+    std::filesystem::create_directories(src_);
+    std::filesystem::create_directories(dst_);
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+      testimg::WriteFile((src_ / name).string(), testimg::BytesOf(std::string(3000, name[0])));
+      testimg::WriteFile((dst_ / name).string(), old_);
+    }
+    form_ = std::make_unique<ui::TCompressForm>(dialogs_, *library_, nullptr);
+    form_->SetProgressDelay(0);  // the progress box is up from the first file on
+    form_->show();
+    form_->SourceDirectoryEditAfterDialog(QString::fromStdString(src_.string()));
+    auto* list = form_->findChild<QListWidget*>("SourceListBox");
+    for (int row = 2; row < 5; ++row) {
+      list->setCurrentRow(row);
+      form_->ToggleMark();
+    }
+    form_->ZielDirectoryEditAfterDialog(QString::fromStdString(dst_.string()));
+  }
+  int Replaced() {
+    int n = 0;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+      n += testimg::ReadFile((dst_ / name).string()) != old_;
+    return n;
+  }
+  // Checks that the question is up in German, with the progress box out of its way.
+  void ExpectQuestion(QWidget* dialog) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    ASSERT_NE(box, nullptr) << dialog->metaObject()->className() << " took the input";
+    EXPECT_EQ(box->windowTitle(), QString::fromUtf8("Datei überschreiben?"));
+    QStringList captions;
+    for (QAbstractButton* b : box->buttons()) captions << QString(b->text()).remove('&');
+    captions.sort();
+    EXPECT_EQ(captions, QStringList({"Abbrechen", "Ja", "Ja, alle", "Nein"}));
+    const auto* progress = form_->findChild<QWidget*>("BatchProgress");
+    EXPECT_TRUE(progress == nullptr || !progress->isVisible());
+  }
+
+  std::filesystem::path src_ = dir_.path() / "src";
+  std::filesystem::path dst_ = dir_.path() / "dst";
+  Bytes old_ = testimg::BytesOf("old");
+  std::unique_ptr<ui::TCompressForm> form_;
+};
+
+TEST_F(BatchQuestionTest, QuestionOverTheProgressTakesMouseAndKeys) {
+  ShowCounter progress_shown("BatchProgress");
+  ModalDriver driver;
+  // "Ja" with the mouse, after the question has stood long enough for any timer to fire.
+  driver.Then(
+      [&](QWidget* d) {
+        ExpectQuestion(d);
+        ModalDriver::Click(ModalDriver::Button(d, "Ja"));
+      },
+      700);
+  // "Ja, alle" with its key: the third file is then replaced without a question.
+  driver.Then([&](QWidget* d) {
+    ExpectQuestion(d);
+    ModalDriver::Key(d, Qt::Key_A, Qt::AltModifier);
+  });
+  form_->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_TRUE(driver.Done());
+  EXPECT_GE(progress_shown.shown, 2);  // up before the first question and again after it
+  EXPECT_EQ(Replaced(), 3);
+  EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(), "  3 Dateien (de-) komprimiert");
+}
+
+TEST_F(BatchQuestionTest, CancelledRunSaysHowFarItGot) {
+  ModalDriver driver;
+  driver.Then([&](QWidget* d) { ModalDriver::Key(d, Qt::Key_Return); });  // "Nein" by default
+  driver.Then([&](QWidget* d) { ModalDriver::Click(ModalDriver::Button(d, "Ja")); });
+  driver.Then([&](QWidget* d) { ModalDriver::Key(d, Qt::Key_Escape); });  // cancels the run
+  form_->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_TRUE(driver.Done());
+  EXPECT_EQ(Replaced(), 1);
+  EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(),
+            "  1 Dateien (de-) komprimiert\n  abgebrochen nach 2 von 3");
+  // The next run starts afresh.
+  form_->findChild<QCheckBox*>("OverwriteCheckBox")->click();
+  form_->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(), "  3 Dateien (de-) komprimiert");
+  // The target list stays sorted: the listing's lines (two blanks), then the results of both
+  // runs (one blank), b's two side by side.
+  QStringList starts;
+  for (const QString& line : form_->ZielLines()) starts << line.left(3);
+  EXPECT_EQ(starts, QStringList({"  a", "  b", "  c", " a.", " b.", " b.", " c."}));
+}
+
+Bytes DemoBytes() {
+  return testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
+    Bytes out(codec::MaxCompressedSize(in.size()));
+    out.resize(codec::Compress(codec::Format::kVersion3, in.data(),
+                               static_cast<uint32_t>(in.size()), out.data(),
+                               static_cast<uint32_t>(out.size())));
+    return out;
+  });
+}
+
+class MainWindowDialogsTest : public RealDialogsTest {
+ protected:
+  void SetUp() override {
+    RealDialogsTest::SetUp();
+    form_ = std::make_unique<ui::TMainForm>(dialogs_, *library_);
+    form_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    image_ = dir_.File("demo.nb0");
+    testimg::WriteFile(image_, DemoBytes());
+  }
+  template <typename T>
+  T* Get(const char* name) {
+    T* w = form_->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  // Loads the demo image, shows the sorted list and clicks the line holding `part`.
+  void LoadAndClick(const char* part) {
+    form_->LoadAtStart(QString::fromStdString(image_));
+    ClickOn(Get<QCheckBox>("FileListCheckBox"));
+    ASSERT_TRUE(Get<QCheckBox>("FileListCheckBox")->isChecked());
+    const auto& map = form_->lists().MemoryMap;
+    const auto it = std::find_if(map.begin(), map.end(), [&](const std::string& l) {
+      return l.find(part) != std::string::npos;
+    });
+    ASSERT_NE(it, map.end());
+    auto* view = Get<QListView>("FileListBox");
+    const QModelIndex index = view->model()->index(static_cast<int>(it - map.begin()), 0);
+    view->scrollTo(index);
+    QApplication::processEvents();
+    // The rows are wider than the view: click near the start of the line, where it shows.
+    ClickOn(view->viewport(), QPoint(40, view->visualRect(index).center().y()));
+    ASSERT_EQ(form_->presenter().state().map_selection, it - map.begin());
+  }
+
+  std::unique_ptr<ui::TMainForm> form_;
+  std::string image_;
+};
+
+TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
+  LoadAndClick("0000247D .. 00002493 -!-");
+  const auto length = form_->image().ImageLength();
+  auto* del = Get<QPushButton>("DeleteButton");
+  EXPECT_EQ(del->text(), QString::fromUtf8("Block löschen"));
+  ClickOn(del);
+  ASSERT_TRUE(Get<QWidget>("DeleteGroupBox")->isVisible());
+  ClickOn(Get<QPushButton>("ExitButton"));
+  EXPECT_FALSE(Get<QWidget>("DeleteGroupBox")->isVisible());
+  EXPECT_EQ(form_->image().ImageLength(), length);
+  ClickOn(del);
+  ClickOn(Get<QPushButton>("Ja_Loeschen_Button"));
+  EXPECT_FALSE(Get<QWidget>("DeleteGroupBox")->isVisible());
+  EXPECT_EQ(form_->image().ImageLength(), length - 0x17);
+  EXPECT_TRUE(form_->StatusText(2).startsWith("Delta= 17 "));
+  // Nothing is selected now: the file buttons are off, the caption back to a file's.
+  EXPECT_FALSE(del->isEnabled());
+  EXPECT_EQ(del->text(), QString::fromUtf8("Datei löschen"));
+  EXPECT_FALSE(Get<QPushButton>("ReplaceButton")->isEnabled());
+  EXPECT_FALSE(Get<QPushButton>("SaveFileButton")->isEnabled());
+}
+
+TEST_F(MainWindowDialogsTest, SaveOverAnExistingFileAsksInGerman) {
+  LoadAndClick("readme.txt");
+  const std::string target = dir_.File("saved.nb0");
+  testimg::WriteFile(target, testimg::BytesOf("an older image"));
+  ModalDriver driver;
+  driver.Then([&](QWidget* d) {
+    auto* files = qobject_cast<QFileDialog*>(d);
+    ASSERT_NE(files, nullptr) << d->metaObject()->className();
+    auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    // Typed as a whole (typing key by key would open the name completer's list first).
+    name->setFocus();
+    name->setText(QString::fromStdString(target));
+    ModalDriver::Key(d, Qt::Key_Return);
+  });
+  // Qt's own question before replacing the file.
+  driver.Then([&](QWidget* d) {
+    auto* box = qobject_cast<QMessageBox*>(d);
+    ASSERT_NE(box, nullptr) << d->metaObject()->className();
+    if (GermanQtTexts()) {
+      EXPECT_TRUE(box->text().contains("existiert bereits")) << box->text().toStdString();
+      ModalDriver::Click(ModalDriver::Button(d, "Ja"));
+    } else {
+      ModalDriver::Click(ModalDriver::Button(d, "Yes"));
+    }
+  });
+  ClickOn(Get<QPushButton>("ImageSaveButton"));
+  EXPECT_TRUE(driver.Done());
+  const rom::RomImage& image = form_->image();
+  EXPECT_EQ(testimg::ReadFile(target),
+            Bytes(image.Buffer().data(), image.Buffer().data() + image.ImageLength()));
+}
+
+TEST_F(MainWindowDialogsTest, FailuresShowTheCriticalIcon) {
+  ModalDriver driver;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  driver.Then([&](QWidget* d) {
+    auto* box = qobject_cast<QMessageBox*>(d);
+    ASSERT_NE(box, nullptr);
+    icon = box->icon();
+    ModalDriver::Key(d, Qt::Key_Return);
+  });
+  form_->LoadAtStart(QString::fromStdString(dir_.path().string()));  // a folder
+  EXPECT_TRUE(driver.Done());
+  EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+}  // namespace
