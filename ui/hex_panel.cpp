@@ -42,7 +42,7 @@ QButtonGroup* RadioGroup(QWidget* parent, QHBoxLayout* row, const char* name, co
   auto* box = new QGroupBox(caption, parent);
   box->setObjectName(name);
   auto* grid = new QGridLayout(box);
-  grid->setContentsMargins(6, 2, 6, 2);
+  grid->setContentsMargins(6, 0, 6, 0);
   grid->setVerticalSpacing(0);
   auto* group = new QButtonGroup(box);
   int id = 0;
@@ -158,9 +158,9 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
 
   auto* panel = new QWidget(this);
   panel->setObjectName("Panel1");
-  panel->setFixedHeight(56);
+  panel->setMinimumHeight(56);  // taller where the font needs it
   auto* row = new QHBoxLayout(panel);
-  row->setContentsMargins(2, 0, 2, 0);
+  row->setContentsMargins(2, 0, 2, 2);
   als_was_ =
       RadioGroup(panel, row, "AlsWas", "Zeige als was", {"Byte", "Word", "DWord", "PChar"}, 2);
   formate_ = RadioGroup(panel, row, "Formate", "Format", {"HEX", "DEZ"}, 1);
@@ -182,11 +182,15 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
     status_[i]->setFrameShadow(QFrame::Sunken);
     status_[i]->setFont(FixedPitchFont(11));
   }
-  // Wide enough for the longest readout, so that the address at its end stays readable.
-  const int widest =
-      status_[0]->fontMetrics().horizontalAdvance(FromCp1252(presenter::HexWidestPanel0Text()));
-  status_[0]->setFixedWidth(
-      std::max(300, widest + 2 * status_[0]->frameWidth() + 2 * status_[0]->margin() + 8));
+  // Wide and high enough for the longest readout, so that the address at its end stays
+  // readable; the string at a pointer (panel 1) can be of any length and is cut at the
+  // window's edge rather than widening the window.
+  status_[0]->setText(FromCp1252(presenter::HexWidestPanel0Text()));
+  const QSize widest = status_[0]->sizeHint();
+  status_[0]->clear();
+  status_[0]->setFixedWidth(std::max(300, widest.width()));
+  for (QLabel* label : status_) label->setMinimumHeight(widest.height());
+  status_[1]->setMinimumWidth(1);
   status_row->addWidget(status_[0]);
   status_row->addWidget(status_[1], 1);
   column->addWidget(status);

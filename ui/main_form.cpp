@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QStyle>
 
 #include "ui/compress_form.h"
 #include "ui/console/library_decompressor.h"
@@ -50,11 +51,23 @@ Layout* GroupLayout(QGroupBox* box, int spacing) {
   return layout;
 }
 
+// At least the designed size, and never below what the control's caption and contents need:
+// a minimum set on a widget replaces the one its contents would give the layout. Call it
+// once the control has its font and contents.
+void AtLeast(QWidget* w, int width, int height) {
+  w->setMinimumSize(QSize(width, height).expandedTo(w->minimumSizeHint()));
+}
+
 // A button of the panel: at least its designed size, larger where its caption needs it.
 QPushButton* PanelButton(QWidget* parent, const char* name, const QString& caption, int w, int h) {
   auto* b = new QPushButton(caption, parent);
   b->setObjectName(name);
-  b->setMinimumSize(w, h);
+  // A push button's least size hint holds the style's least width, not its caption's.
+  const QFontMetrics metrics(b->font());
+  const int frame = 2 * b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+  const int margin = b->style()->pixelMetric(QStyle::PM_ButtonMargin);
+  b->setMinimumSize(std::max(w, metrics.horizontalAdvance(caption) + margin + frame + 4),
+                    std::max(h, metrics.height() + frame + 2));
   return b;
 }
 
@@ -107,11 +120,14 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     : QMainWindow(parent), dialogs_(dialogs), library_(library) {
   setObjectName("MainForm");
   resize(640, 560);
-  setMinimumSize(640, 560);
-  // The small dialog font of the designed geometry, 11 pixels at 96 dots an inch; in points, so
-  // that it grows with the desktop's font scaling, and the panel with it.
-  QFont small = font();
-  small.setPointSizeF(8.25);
+  // The small dialog font of the designed geometry: 11 pixels where the desktop's font has 12
+  // (9 points at 96 dots an inch). It follows the desktop's font size, and the panel with it.
+  QFont small = QApplication::font();
+  if (small.pointSizeF() > 0) {
+    small.setPointSizeF(small.pointSizeF() * 11 / 12);
+  } else {
+    small.setPixelSize(std::max(1, small.pixelSize() * 11 / 12));
+  }
   setFont(small);
   prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this);
   // The open dialog starts in the program's own folder.
@@ -132,7 +148,6 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   setCentralWidget(central);
 
   statusBar()->setObjectName("StaBar");
-  statusBar()->setFixedHeight(26);
   statusBar()->setSizeGripEnabled(false);
   for (int i = 0; i < 2; ++i) {
     status_[i] = new QLabel(this);
@@ -141,11 +156,12 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     status_[i]->setFrameShadow(QFrame::Sunken);
   }
   // 250 pixels at the usual font; a larger font widens it to keep the load text whole.
-  status_[0]->setFixedWidth(std::max(
-      250, status_[0]->fontMetrics().horizontalAdvance("max. FlashSize: 67108864 ( 64 MB )") +
-               2 * status_[0]->frameWidth() + 8));
+  status_[0]->setText("max. FlashSize: 67108864 ( 64 MB )");
+  status_[0]->setFixedWidth(std::max(250, status_[0]->sizeHint().width()));
+  status_[1]->setMinimumWidth(1);  // a long line is cut at the window's edge
   statusBar()->addWidget(status_[0]);
   statusBar()->addWidget(status_[1], 1);
+  statusBar()->setMinimumHeight(std::max(26, statusBar()->sizeHint().height()));
   Sync();
 }
 
@@ -245,7 +261,6 @@ void TMainForm::BuildPanel() {
 
   flash_radio_ = new QGroupBox("Flash Size", panel_);
   flash_radio_->setObjectName("FlashRadio");
-  flash_radio_->setMinimumSize(121, 57);
   auto* flash_items = GroupLayout<QVBoxLayout>(flash_radio_, 0);
   flash_group_ = new QButtonGroup(this);
   const char* flash_captions[] = {"32 MB", "64 MB"};
@@ -259,11 +274,11 @@ void TMainForm::BuildPanel() {
     presenter_->ChooseFlash(id == 1 ? rom::FlashChoice::k64MB : rom::FlashChoice::k32MB);
     Sync();
   });
+  AtLeast(flash_radio_, 121, 57);
   top->addWidget(flash_radio_);
 
   preset_ = new QGroupBox("Preset", panel_);
   preset_->setObjectName("Preset");
-  preset_->setMinimumSize(121, 33);
   auto* preset_items = GroupLayout<QHBoxLayout>(preset_, 6);
   auto* preset_zero = new QRadioButton("0", preset_);
   preset_zero->setObjectName("Preset0");
@@ -274,6 +289,7 @@ void TMainForm::BuildPanel() {
   preset_items->addWidget(preset_ff_, 1);
   connect(preset_ff_, &QRadioButton::toggled, this,
           [this](bool on) { presenter_->ChoosePreset(on); });
+  AtLeast(preset_, 121, 33);
   top->addWidget(preset_);
 
   lade_button_ = PanelButton(panel_, "LadeButton", "Lade  *.NB0", 121, 25);
@@ -285,7 +301,7 @@ void TMainForm::BuildPanel() {
   top->addSpacing(4);
   file_list_check_box_ = new QCheckBox("Zeige sortierte Liste", panel_);
   file_list_check_box_->setObjectName("FileListCheckBox");
-  file_list_check_box_->setMinimumSize(121, 25);
+  AtLeast(file_list_check_box_, 121, 25);
   connect(file_list_check_box_, &QCheckBox::clicked, this, [this](bool checked) {
     presenter_->ShowSorted(checked);
     Sync();
@@ -306,7 +322,6 @@ void TMainForm::BuildPanel() {
 
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
-  fedit_group_box_->setMinimumHeight(176);
   auto* fedit_items = GroupLayout<QVBoxLayout>(fedit_group_box_, 7);
   fedit_items->setContentsMargins(16, 2, 16, 6);
   struct ButtonSpec {
@@ -337,19 +352,19 @@ void TMainForm::BuildPanel() {
   add_button_->setToolTip(
       Lines({"Neue Datei in das Windows-Image", "einfügen. Maximal stehen dafür",
              "32 MB / 64 MB zur Verfügung."}));
+  AtLeast(fedit_group_box_, 0, 176);
   fedit_group_box_->hide();
   column->addWidget(fedit_group_box_);
 
   group_box1_ = new QGroupBox("Datei Export", panel_);
   group_box1_->setObjectName("GroupBox1");
-  group_box1_->setMinimumHeight(79);
   auto* export_items = GroupLayout<QVBoxLayout>(group_box1_, 4);
   export_items->setContentsMargins(8, 2, 14, 4);
   save_file_button_ = PanelButton(group_box1_, "SaveFileButton", "Datei speichern", 113, 33);
   Connect(save_file_button_, &presenter::MainPresenter::ExportSelected);
   raw_check_box_ = new QCheckBox("Export roh", group_box1_);
   raw_check_box_->setObjectName("RawCheckBox");
-  raw_check_box_->setMinimumHeight(25);
+  AtLeast(raw_check_box_, 0, 25);
   raw_check_box_->setToolTip(
       Lines({"Import / Export ", "roh = so wie ist.", "nicht roh = decompressed"}));
   connect(raw_check_box_, &QCheckBox::toggled, this,
@@ -359,6 +374,7 @@ void TMainForm::BuildPanel() {
   raw_row->setContentsMargins(8, 0, 0, 0);
   raw_row->addWidget(raw_check_box_);
   export_items->addLayout(raw_row);
+  AtLeast(group_box1_, 0, 79);
   column->addWidget(group_box1_);
 
   edit_box_ = new QGroupBox("Datei Attribute", panel_);
@@ -371,7 +387,7 @@ void TMainForm::BuildPanel() {
   for (int i = 0; i < 4; ++i) {
     attribute_boxes_[i] = new QCheckBox(box_captions[i], edit_box_);
     attribute_boxes_[i]->setObjectName(box_names[i]);
-    attribute_boxes_[i]->setMinimumHeight(20);
+    AtLeast(attribute_boxes_[i], 0, 20);
     edit_items->addWidget(attribute_boxes_[i]);
     connect(attribute_boxes_[i], &QCheckBox::clicked, this, [this] {
       presenter_->ToggleAttribute(att_edit_->text().toStdString(), AttributeChecks());
@@ -505,6 +521,15 @@ void TMainForm::Sync() {
   status_[0]->setText(QString::fromStdString(s.status1));
   status_[1]->setText(QString::fromStdString(s.status2));
   syncing_ = false;
+  KeepMinimumSize();
+}
+
+// 640 x 560 at the usual font, more where a larger font or a shown group needs it. (The
+// window's layout would raise an unset minimum by itself, but not one set to the design's.)
+void TMainForm::KeepMinimumSize() {
+  layout()->activate();
+  const QSize least = QSize(640, 560).expandedTo(layout()->totalMinimumSize());
+  if (least != minimumSize()) setMinimumSize(least);
 }
 
 void TMainForm::LoadAtStart(const QString& path) {

@@ -60,6 +60,7 @@ class TMainForm : public QMainWindow {
   void Connect(QPushButton* button, void (presenter::MainPresenter::*action)());
   // Copies the presenter's state into the widgets.
   void Sync();
+  void KeepMinimumSize();
   void SelectRow(QListView* view, int64_t row);
   void OpenHexPanel();
   void OpenCompressForm();

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 #include "ui/compress_form.h"
 #include "ui/hex_panel.h"
 #include "ui/main_form.h"
+#include "ui/qt_text.h"
 
 namespace {
 
@@ -77,6 +79,33 @@ TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
   Deleted();
   EXPECT_TRUE(a.isNull());
   EXPECT_TRUE(c.isNull());
+}
+
+// A click where Qt draws a byte's digits reads that byte, in fonts of several sizes: the text
+// layout's own advance for the row's first characters says where the digits are.
+TEST_F(WindowsTest, HexClicksReadTheByteDrawnUnderThemInEveryFontSize) {
+  std::vector<uint8_t> buffer(256);
+  for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<uint8_t>(i);
+  ui::THexPanel panel(buffer.data(), static_cast<int32_t>(buffer.size()), nullptr);
+  panel.resize(900, 515);
+  panel.SetRange(0x40, 0xFF);
+  panel.show();
+  ui::HexBox* box = panel.hexBox();
+  const QString row = "00000040 > 00000000: 40 41 42 43 44 45 46 47 48 49 4A 4B 4C 4D 4E 4F";
+  for (int pixels : {10, 11, 12, 13, 14, 15, 17}) {
+    box->setFont(ui::FixedPitchFont(pixels));
+    const QFontMetricsF metrics(box->font());
+    for (int i = 0; i < 16; ++i) {
+      // Halfway into the byte's second digit, as the whole row would be laid out as one text.
+      const double x = metrics.horizontalAdvance(row.left(22 + 3 * i)) +
+                       metrics.horizontalAdvance(QLatin1Char('4')) / 2;
+      QTest::mouseClick(box->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        QPoint(static_cast<int>(x), 5));
+      const QString offset = QString::number(0x40 + i, 16).toUpper().rightJustified(8, '0');
+      EXPECT_TRUE(panel.PanelText(0).startsWith("Base=00000000, Off " + offset + " "))
+          << pixels << " px, byte " << i << ": " << panel.PanelText(0).toStdString();
+    }
+  }
 }
 
 TEST_F(WindowsTest, HexViewOfAWholeBufferOpensAtOnceAndScrollsToItsEnd) {
