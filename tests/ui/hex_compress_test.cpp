@@ -1,6 +1,7 @@
 // Headless tests of the hex view and the batch compress window as the main window opens them.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -170,11 +171,28 @@ TEST_F(WindowsTest, BatchWindowMarksAndRuns) {
   EXPECT_TRUE(std::filesystem::exists(dst / "two.bin"));
   EXPECT_TRUE(batch->ZielLines().back().startsWith(" two.bin"));
 
+  // Rows 16 pixels apart; a long line scrolls sideways with its size column instead of being
+  // cut short.
+  auto* ziel = batch->findChild<QListWidget*>("ZielListBox");
+  EXPECT_EQ(ziel->visualItemRect(ziel->item(1)).top() - ziel->visualItemRect(ziel->item(0)).top(),
+            16);
+  const std::string long_name(60, 'n');
+  testimg::WriteFile((dst / long_name).string(), testimg::BytesOf("x"));
+  batch->ZielDirectoryEditAfterDialog(QString::fromStdString(dst.string()));
+  batch->show();
+  QApplication::processEvents();
+  const QListWidgetItem* longest =
+      ziel->findItems(QString::fromStdString(long_name), Qt::MatchContains).front();
+  EXPECT_GE(ziel->visualItemRect(longest).width(),
+            QFontMetrics(ziel->font()).horizontalAdvance(longest->text()));
+  EXPECT_GT(ziel->horizontalScrollBar()->maximum(), 0);
+
   // Ticked: replaced without a question.
   batch->findChild<QCheckBox*>("OverwriteCheckBox")->click();
   batch->findChild<QPushButton*>("StartButton")->click();
   EXPECT_EQ(dialogs_.overwrite_questions.size(), 1u);
   EXPECT_EQ(count->text(), "  2 Dateien (de-) komprimiert");
+  batch->close();
   EXPECT_NE(testimg::ReadFile((dst / "one.txt").string()), testimg::BytesOf("old"));
 }
 
