@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  qt6-base-dev fonts-liberation xvfb xauth imagemagick
+  qt6-base-dev qt6-translations-l10n fonts-liberation xvfb xauth imagemagick
   g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
   # the Debian package and its test (scripts/package.sh, scripts/package-test.sh)
   dpkg-dev file lintian man-db desktop-file-utils libglib2.0-bin
