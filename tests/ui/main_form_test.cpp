@@ -204,10 +204,19 @@ TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
             QString::fromUtf8("Delta= 17 geänderte Direntries= 13 Base= 88000000"));
   EXPECT_EQ(form_->image().ImageLength(), length - 0x17);
 
+  // An addition after it: still nothing is selected, and the deletion's result is gone.
+  const std::string added = dir_.File("after.bin");
+  testimg::WriteFile(added, testimg::BytesOf("after"));
+  dialogs_.files.push_back(QString::fromStdString(added));
+  Button("AddButton")->click();
+  ASSERT_GE(MapRow({"F[", "after.bin"}), 0);
+  EXPECT_EQ(form_->StatusText(2), "");
+  EXPECT_FALSE(Button("DeleteButton")->isEnabled());
+
   ClickMapRow(MapRow({"F[", "tz.dat"}));
   Button("DeleteButton")->click();
   EXPECT_EQ(form_->StatusText(2),
-            QString::fromUtf8("Delta= D7 geänderte Direntries= 2 Base= 88000000"));
+            QString::fromUtf8("Delta= D7 geänderte Direntries= 4 Base= 88000000"));
   EXPECT_EQ(MapRow({"tz.dat"}), -1);
   // Nothing is selected after a deletion; the button then does nothing.
   EXPECT_FALSE(Get<QListView>("FileListBox")->selectionModel()->hasSelection());
@@ -247,6 +256,10 @@ TEST_F(MainFormTest, AddsEditsAndSavesTheImage) {
   EXPECT_TRUE(Get<QGroupBox>("EditBox")->isHidden());
   const int edited = MapRow({"F[C-R-] +040", "new.bin"});
   EXPECT_EQ(edited, row);  // the selection stays on the edited line
+  // Panel 2 shows the line as the edit left it, panel 1 no longer the edit's subject.
+  EXPECT_EQ(form_->StatusText(2),
+            ui::FromCp1252(form_->lists().MemoryMap[static_cast<size_t>(edited)]));
+  EXPECT_EQ(form_->StatusText(1), "");
   EXPECT_EQ(Get<QListView>("FileListBox")->selectionModel()->selectedRows().front().row(), row);
 
   const QString saved = QString::fromStdString(dir_.File("saved.nb0"));
@@ -264,6 +277,16 @@ TEST_F(MainFormTest, AddsEditsAndSavesTheImage) {
   for (const auto& line : form_->lists().MemoryMap) expected += line + "\r\n";
   const Bytes written = testimg::ReadFile(list.toStdString());
   EXPECT_EQ(std::string(written.begin(), written.end()), expected);
+}
+
+TEST_F(MainFormTest, AddingOrSavingWithoutAnImageSaysSoAndAsksNothing) {
+  ShowSorted();
+  Button("AddButton")->click();
+  Button("ImageSaveButton")->click();
+  EXPECT_TRUE(dialogs_.requests.empty());
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(dialogs_.messages[0].first, "Es ist kein Image geladen.");
+  EXPECT_EQ(dialogs_.severities[0], presenter::Severity::kWarning);
 }
 
 TEST_F(MainFormTest, AttributeBoxClosesWhenTheImageChanges) {

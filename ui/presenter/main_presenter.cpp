@@ -230,8 +230,13 @@ void MainPresenter::ConfirmBlockDeletion() {
 void MainPresenter::CancelBlockDeletion() { state_.delete_warning_visible = false; }
 
 void MainPresenter::AddFile() {
+  if (!image_.HasData()) {
+    prompts_.Message("Es ist kein Image geladen.", "Datei hinzu", Severity::kWarning);
+    return;
+  }
   const auto path = prompts_.OpenFile({.title = kPickFile});
   if (!path) return;
+  state_.status2.clear();  // the result of an earlier action no longer applies
   if (const auto warning = rom::CheckTableEnd(image_)) {
     prompts_.Beep();
     state_.status2 = rom::Describe(*warning);
@@ -321,15 +326,20 @@ void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::str
     edit_entry_.reset();
     return;
   }
+  bool refused = false;
   if (edit_pending_ && edit_entry_) {
     const auto set = rom::SetEntry(image_, *edit_entry_, *word, static_cast<uint32_t>(*real));
     prompts_.Beep();  // the beep confirms the change, or marks the refusal
-    if (!set) state_.status2 = set.error().Message();
+    refused = !set;
+    if (refused) state_.status2 = set.error().Message();
   }
   edit_pending_ = false;
   edit_entry_.reset();
   rom::AnalyseImage(image_, lists_);
   ListsChanged(state_.map_selection);
+  // The selected line now reads as the entry was left; a refusal's message stays instead.
+  const std::string* line = lists_.MapLine(state_.map_selection);
+  if (line && !refused) state_.status2 = rom::Cp1252ToUtf8(*line);
 }
 
 void MainPresenter::CloseEntryEdit() {
