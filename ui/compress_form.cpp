@@ -77,11 +77,14 @@ class RunProgress {
     bar_->setRange(0, m);
     bar_->setValue(n - 1);
     label_->setText(QString("Datei %1 von %2: %3").arg(n).arg(m).arg(name));
-    if (!dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
+    // What the person did during the last file first: once the box is up, the window behind
+    // it no longer gets its clicks, nor its close.
+    QApplication::processEvents();
+    if (!cancelled_ && !dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
       dialog_.setMinimumWidth(360);
       dialog_.show();
+      QApplication::processEvents();
     }
-    QApplication::processEvents();
     return !cancelled_;
   }
 
@@ -293,8 +296,9 @@ void TCompressForm::StartButtonClick() {
   hooks.progress = [&](int n, int m, const std::string& name) {
     reached = n;
     total = m;
+    const bool go_on = progress.Step(n, m, Text(name));
     if (close_requested_) progress.Cancel();
-    return progress.Step(n, m, Text(name));
+    return go_on && !close_requested_;
   };
   hooks.add_target_line = [this](const std::string& line) {
     ziel_lines_.push_back(line);

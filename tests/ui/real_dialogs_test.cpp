@@ -163,6 +163,18 @@ TEST_F(BatchQuestionTest, CancelledRunSaysHowFarItGot) {
   EXPECT_EQ(starts, QStringList({"  a", "  b", "  c", " a.", " b.", " b.", " c."}));
 }
 
+TEST_F(BatchQuestionTest, ClosingTheWindowEndsTheRunFirst) {
+  form_->SetProgressDelay(60000);
+  form_->findChild<QCheckBox*>("OverwriteCheckBox")->click();
+  // Closed as soon as the run looks at its input, before the first file.
+  QTimer::singleShot(0, form_.get(), [this] { form_->close(); });
+  form_->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_EQ(Replaced(), 0);
+  EXPECT_FALSE(form_->isVisible());  // closed once the run had ended
+  EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(),
+            "  0 Dateien (de-) komprimiert\n  abgebrochen nach 0 von 3");
+}
+
 Bytes DemoBytes() {
   return testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
     Bytes out(codec::MaxCompressedSize(in.size()));
