@@ -287,7 +287,14 @@ void TCompressForm::StartButtonClick() {
   }
   running_ = true;
   close_requested_ = false;
-  start_button_->setEnabled(false);
+  // The run lets events through: the folders, marks and choices stay as they were at "Start".
+  const std::vector<QWidget*> frozen = {findChild<QWidget*>("Splitter1"),
+                                        findChild<QWidget*>("CompressRadioGroup"), overwrite_,
+                                        start_button_};
+  for (QWidget* w : frozen) w->setEnabled(false);
+  const std::vector<std::string> lines = source_lines_;
+  const std::string source_dir = source_dir_;
+  const std::string target_dir = ziel_dir_;
   RunProgress progress(this, progress_delay_ms_);
   int reached = 0;  // the file the run was at (from 1)
   int total = 0;
@@ -324,7 +331,7 @@ void TCompressForm::StartButtonClick() {
     return codec::OverwriteChoice::kCancel;
   };
   const codec::BatchResult r =
-      codec::RunBatch(source_lines_, source_dir_, ziel_dir_,
+      codec::RunBatch(lines, source_dir, target_dir,
                       static_cast<codec::Operation>(std::max(0, operation_->checkedId())), library_,
                       overwrite_->isChecked(), hooks);
   progress.StepAside();
@@ -332,7 +339,7 @@ void TCompressForm::StartButtonClick() {
   codec::SortListing(ziel_lines_);
   ShowZielLines();
   running_ = false;
-  start_button_->setEnabled(true);
+  for (QWidget* w : frozen) w->setEnabled(true);
   if (!r.error.empty()) {
     dialogs_.Message(this, Text(r.error), windowTitle(), presenter::Severity::kError);
   } else if (!r.finished && progress.Cancelled()) {

@@ -36,6 +36,8 @@ int Ask(QWidget* parent, const QString& title, const QString& text,
   }
   box.setDefaultButton(buttons[static_cast<size_t>(preferred)]);
   box.setEscapeButton(buttons[static_cast<size_t>(cancel)]);
+  // The focus starts on the preferred answer too: Enter on a focused button presses that one.
+  buttons[static_cast<size_t>(preferred)]->setFocus();
   box.exec();
   for (size_t i = 0; i < buttons.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return static_cast<int>(i);

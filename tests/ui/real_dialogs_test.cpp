@@ -127,6 +127,9 @@ TEST_F(BatchQuestionTest, QuestionOverTheProgressTakesMouseAndKeys) {
   driver.Then(
       [&](QWidget* d) {
         ExpectQuestion(d);
+        // Folders and marks cannot change under the run.
+        EXPECT_FALSE(form_->findChild<QListWidget*>("SourceListBox")->isEnabled());
+        EXPECT_FALSE(form_->findChild<QWidget*>("ZielDirectoryEdit")->isEnabled());
         ModalDriver::Click(ModalDriver::Button(d, "Ja"));
       },
       700);
