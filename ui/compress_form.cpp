@@ -63,6 +63,7 @@ class RunProgress {
     bar_ = new QProgressBar(&dialog_);
     auto* cancel = new QPushButton("Abbrechen", &dialog_);
     cancel->setObjectName("CancelButton");
+    cancel->setAutoDefault(false);  // Enter meant for a question that just closed cancels nothing
     column->addWidget(label_);
     column->addWidget(bar_);
     column->addWidget(cancel, 0, Qt::AlignRight);

@@ -75,7 +75,8 @@ class ModalDriver {
       return;
     }
     if (steps_.empty()) return;
-    if (!modal || !modal->isVisible()) {
+    // A progress box is no question: the steps wait past it for the dialog they answer.
+    if (!modal || !modal->isVisible() || modal->objectName() == "BatchProgress") {
       current_ = nullptr;
       return;
     }
