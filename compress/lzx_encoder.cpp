@@ -1,0 +1,308 @@
+// Encoder of LZX page records (the coding is described at the top of lzx_decoder.cpp).
+//
+// Per page: the forward E8 translation, a near-optimal parse (lzx_parser.cpp) run a few
+// times, each time priced with the Huffman code that the previous parse would get, and one
+// block covering the page, verbatim or aligned offset, whichever comes out smaller. The
+// encoder writes only what the platform's own streams contain: E8 header bit 0, one block per
+// page, complete codes (a second symbol of length 1 where only one is used; an all-zero
+// length tree where no match is longer than 8), main and length codes of at most 16 bits,
+// pretree codes of at most 15, aligned codes of at most 7, and no uncompressed blocks.
+#include "compress/lzx_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <new>
+
+#include "compress/e8_translation.h"
+#include "compress/huffman_builder.h"
+#include "compress/lzx_bit_writer.h"
+#include "compress/lzx_constants.h"
+#include "compress/lzx_decoder.h"
+#include "compress/lzx_parser.h"
+#include "compress/page_framing.h"
+
+namespace codec {
+
+namespace {
+
+using namespace lzx;
+
+// Parses per page; each after the first is priced with the code the one before produced.
+constexpr uint32_t kPasses = 3;
+constexpr uint16_t kNoLengthSymbol = 0xFFFF;
+constexpr uint32_t kPretreeLengthBits = 4;
+constexpr uint32_t kAlignedLengthBits = 3;
+constexpr uint32_t kBlockHeaderBits = 1 + 3 + 24;
+
+struct Token {
+  uint16_t main;
+  uint16_t length;  // length-tree symbol, or kNoLengthSymbol
+  uint16_t footer;
+  uint8_t extra;  // footer bits
+};
+
+// One symbol of a pretree-coded part, with the bits that follow it.
+struct PretreeSymbol {
+  uint8_t symbol;
+  uint8_t extra_bits;
+  uint8_t extra;
+};
+
+// A pretree-coded part of the code lengths, ready to be written.
+struct TreePart {
+  std::array<uint8_t, kPretreeSymbols> lengths;
+  std::array<uint16_t, kPretreeSymbols> codes;
+  std::array<PretreeSymbol, kMainSymbols> symbols;
+  uint32_t count = 0;
+  uint32_t bits = 0;
+};
+
+// The code lengths of one block and what they cost.
+struct Code {
+  std::array<uint8_t, kMainSymbols> main;
+  std::array<uint8_t, kLengthSymbols> length;
+  std::array<uint8_t, kAlignedSymbols> aligned;
+};
+
+// Run-length codes of lengths [start, end) against previous lengths of 0 (one block per page).
+void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part) {
+  part.count = 0;
+  std::array<uint32_t, kPretreeSymbols> counts{};
+  auto add = [&](uint32_t symbol, uint32_t extra_bits, uint32_t extra) {
+    part.symbols[part.count++] = {static_cast<uint8_t>(symbol), static_cast<uint8_t>(extra_bits),
+                                  static_cast<uint8_t>(extra)};
+    ++counts[symbol];
+  };
+  for (uint32_t i = start; i < end;) {
+    const uint8_t v = lengths[i];
+    uint32_t run = 1;
+    while (i + run < end && lengths[i + run] == v) ++run;
+    const uint32_t delta = (17 - v) % 17;  // (previous 0 - length) mod 17
+    if (v == 0 && run >= 20) {
+      run = std::min(run, 51u);
+      add(18, 5, run - 20);
+    } else if (v == 0 && run >= 4) {
+      run = std::min(run, 19u);
+      add(17, 4, run - 4);
+    } else if (v != 0 && run >= 4) {
+      run = std::min(run, 5u);
+      add(19, 1, run - 4);
+      add(delta, 0, 0);
+    } else {
+      run = 1;
+      add(delta, 0, 0);
+    }
+    i += run;
+  }
+  BuildHuffmanLengths(counts.data(), kPretreeSymbols, kPretreeMaxLength, part.lengths.data());
+  CanonicalCodes(part.lengths.data(), kPretreeSymbols, part.codes.data());
+  part.bits = kPretreeSymbols * kPretreeLengthBits;
+  for (uint32_t k = 0; k < part.count; ++k) {
+    part.bits += part.lengths[part.symbols[k].symbol] + part.symbols[k].extra_bits;
+  }
+}
+
+void WriteTreePart(const TreePart& part, LzxBitWriter& out) {
+  for (uint8_t l : part.lengths) out.Put(l, kPretreeLengthBits);
+  for (uint32_t k = 0; k < part.count; ++k) {
+    const PretreeSymbol& s = part.symbols[k];
+    out.Put(part.codes[s.symbol], part.lengths[s.symbol]);
+    out.Put(s.extra, s.extra_bits);
+  }
+}
+
+}  // namespace
+
+struct LzxPageEncoder::Tables {
+  std::array<uint8_t, kPageSize> page;
+  std::array<Item, kPageSize> items;
+  std::array<Token, kPageSize> tokens;
+  std::array<Token, kPageSize> best_tokens;
+  std::array<TreePart, 3> parts;
+};
+
+std::unique_ptr<LzxPageEncoder> LzxPageEncoder::Create() {
+  std::unique_ptr<LzxPageEncoder> e(new (std::nothrow) LzxPageEncoder());
+  if (!e) return nullptr;
+  e->parser_ = LzxParser::Create();
+  e->t_.reset(new (std::nothrow) Tables());
+  if (!e->parser_ || !e->t_) return nullptr;
+  return e;
+}
+
+LzxPageEncoder::~LzxPageEncoder() = default;
+
+namespace {
+
+// The symbols of the items, with the repeat offsets tracked exactly as the decoder does.
+uint32_t MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Token* tokens,
+                    std::array<uint32_t, kMainSymbols>& main,
+                    std::array<uint32_t, kLengthSymbols>& length,
+                    std::array<uint32_t, kAlignedSymbols>& aligned) {
+  main.fill(0);
+  length.fill(0);
+  aligned.fill(0);
+  uint32_t r0 = 1, r1 = 1, r2 = 1;
+  uint32_t pos = 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    const Item& item = items[k];
+    Token& t = tokens[k];
+    if (item.length == 0) {
+      t = {page[pos], kNoLengthSymbol, 0, 0};
+      ++main[t.main];
+      ++pos;
+      continue;
+    }
+    const uint32_t d = item.distance;
+    uint32_t slot = 0, footer = 0;
+    if (d == r0) {
+      slot = 0;
+    } else if (d == r1) {
+      slot = 1;
+      std::swap(r0, r1);
+    } else if (d == r2) {
+      slot = 2;
+      std::swap(r0, r2);
+    } else {
+      slot = SlotOf(d + 2);
+      footer = d + 2 - kSlotBase[slot];
+      r2 = r1;
+      r1 = r0;
+      r0 = d;
+    }
+    const uint32_t code = std::min<uint32_t>(item.length - kMinMatch, 7);
+    t.main = static_cast<uint16_t>(kNumChars + slot * 8 + code);
+    t.length = code == 7 ? static_cast<uint16_t>(item.length - 9) : kNoLengthSymbol;
+    t.footer = static_cast<uint16_t>(footer);
+    t.extra = kExtraBits[slot];
+    ++main[t.main];
+    if (code == 7) ++length[t.length];
+    if (t.extra >= 3) ++aligned[footer & 7];
+    pos += item.length;
+  }
+  return count;
+}
+
+}  // namespace
+
+std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
+                                             std::span<uint8_t> out) {
+  Tables& t = *t_;
+  const auto n = static_cast<uint32_t>(page.size());
+  if (n == 0 || n > kPageSize) return std::nullopt;
+  std::memcpy(t.page.data(), page.data(), n);
+  ApplyE8Translation(std::span(t.page.data(), n));
+  parser_->FindMatches(std::span<const uint8_t>(t.page.data(), n));
+
+  std::array<uint32_t, kMainSymbols> main_counts;
+  std::array<uint32_t, kLengthSymbols> length_counts;
+  std::array<uint32_t, kAlignedSymbols> aligned_counts;
+  CostModel costs = parser_->InitialCosts();
+  Code code{}, best_code{};
+  uint32_t best_bits = UINT32_MAX, best_count = 0;
+  bool best_aligned = false;
+  for (uint32_t pass = 0; pass < kPasses; ++pass) {
+    const uint32_t count = parser_->Parse(costs, t.items.data());
+    MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), main_counts, length_counts,
+               aligned_counts);
+    BuildHuffmanLengths(main_counts.data(), kMainSymbols, kMaxCodeLength, code.main.data());
+    BuildHuffmanLengths(length_counts.data(), kLengthSymbols, kMaxCodeLength, code.length.data());
+    BuildHuffmanLengths(aligned_counts.data(), kAlignedSymbols, kAlignedMaxLength,
+                        code.aligned.data());
+
+    // Exact sizes of both block types.
+    uint32_t token_bits = 0, verbatim_footers = 0, aligned_footers = 0;
+    for (uint32_t k = 0; k < count; ++k) {
+      const Token& tok = t.tokens[k];
+      token_bits += code.main[tok.main];
+      if (tok.length != kNoLengthSymbol) token_bits += code.length[tok.length];
+      verbatim_footers += tok.extra;
+      aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
+    }
+    PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0]);
+    PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
+    PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2]);
+    const uint32_t trees = t.parts[0].bits + t.parts[1].bits + t.parts[2].bits;
+    const bool any_aligned = std::any_of(aligned_counts.begin(), aligned_counts.end(),
+                                         [](uint32_t c) { return c != 0; });
+    const uint32_t verbatim = kBlockHeaderBits + trees + token_bits + verbatim_footers;
+    const uint32_t with_aligned = kBlockHeaderBits + trees + token_bits + aligned_footers +
+                                  kAlignedSymbols * kAlignedLengthBits;
+    const bool use_aligned = any_aligned && with_aligned < verbatim;
+    const uint32_t bits = use_aligned ? with_aligned : verbatim;
+    if (bits < best_bits) {
+      best_bits = bits;
+      best_count = count;
+      best_aligned = use_aligned;
+      best_code = code;
+      std::copy(t.tokens.begin(), t.tokens.begin() + count, t.best_tokens.begin());
+    }
+    if (pass + 1 == kPasses) break;
+
+    // The next parse prices every symbol with this code; an unused symbol costs as much as
+    // the longest code in use plus one bit.
+    auto price = [](const uint8_t* lengths, uint32_t n_symbols, uint32_t* out_costs) {
+      uint32_t deepest = 1;
+      for (uint32_t s = 0; s < n_symbols; ++s) deepest = std::max<uint32_t>(deepest, lengths[s]);
+      for (uint32_t s = 0; s < n_symbols; ++s) {
+        out_costs[s] =
+            (lengths[s] ? lengths[s] : std::min(deepest + 1, kMaxCodeLength)) * kCostScale;
+      }
+    };
+    price(code.main.data(), kMainSymbols, costs.main.data());
+    price(code.length.data(), kLengthSymbols, costs.length.data());
+    price(code.aligned.data(), kAlignedSymbols, costs.aligned.data());
+    costs.aligned_block = use_aligned;
+  }
+
+  // The record: header and signature in front of the bit stream.
+  const size_t front = kLzxRecordHeaderSize + kLzxSignatureSize;
+  if (out.size() < front) return std::nullopt;
+  PrepareTreePart(best_code.main.data(), 0, kNumChars, t.parts[0]);
+  PrepareTreePart(best_code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
+  PrepareTreePart(best_code.length.data(), 0, kLengthSymbols, t.parts[2]);
+  std::array<uint16_t, kMainSymbols> main_codes;
+  std::array<uint16_t, kLengthSymbols> length_codes;
+  std::array<uint16_t, kAlignedSymbols> aligned_codes;
+  CanonicalCodes(best_code.main.data(), kMainSymbols, main_codes.data());
+  CanonicalCodes(best_code.length.data(), kLengthSymbols, length_codes.data());
+  CanonicalCodes(best_code.aligned.data(), kAlignedSymbols, aligned_codes.data());
+
+  LzxBitWriter w(out.subspan(front));
+  w.Put(0, 1);  // E8 header bit
+  w.Put(best_aligned ? kBlockAligned : kBlockVerbatim, 3);
+  w.Put(n, 24);
+  if (best_aligned) {
+    for (uint8_t l : best_code.aligned) w.Put(l, kAlignedLengthBits);
+  }
+  for (const TreePart& part : t.parts) WriteTreePart(part, w);
+  for (uint32_t k = 0; k < best_count; ++k) {
+    const Token& tok = t.best_tokens[k];
+    w.Put(main_codes[tok.main], best_code.main[tok.main]);
+    if (tok.length != kNoLengthSymbol)
+      w.Put(length_codes[tok.length], best_code.length[tok.length]);
+    if (best_aligned && tok.extra >= 3) {
+      w.Put(tok.footer >> 3, tok.extra - 3u);
+      w.Put(aligned_codes[tok.footer & 7], best_code.aligned[tok.footer & 7]);
+    } else {
+      w.Put(tok.footer, tok.extra);
+    }
+  }
+  w.Flush();
+  if (w.full()) return std::nullopt;
+
+  const size_t size = front + w.written();
+  uint8_t* p = out.data();
+  auto store32 = [](uint8_t* q, uint32_t v) {
+    for (int i = 0; i < 4; ++i) q[i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  store32(p, kLzxRecordHeaderSize);
+  store32(p + 4, n);
+  store32(p + 8, static_cast<uint32_t>(size - kLzxRecordHeaderSize));
+  store32(p + 12, n);
+  store32(p + 16, kLzxSignature);
+  return size;
+}
+
+}  // namespace codec
