@@ -12,8 +12,12 @@ fi
 out=build/windows
 mkdir -p "$out"
 flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -I. -static)
-compress=(compress/compression_library.cpp compress/lz_codec.cpp compress/windows_backend.cpp)
-"$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" -o "$out/Zumpel.exe"
+# The codecs of both page codings build there too, though the Windows backend calls the DLLs.
+compress=(compress/compression_library.cpp compress/windows_backend.cpp compress/e8_translation.cpp
+  compress/huffman_builder.cpp compress/lz77_page_codec.cpp compress/lzx_decoder.cpp
+  compress/lzx_encoder.cpp compress/lzx_parser.cpp compress/page_framing.cpp compress/rom_codec.cpp)
+"$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" fileio/file_io.cpp \
+  -o "$out/Zumpel.exe"
 "$cxx" "${flags[@]}" tools/hivelore/*.cpp -o "$out/Hivelore.exe"
 "$cxx" "${flags[@]}" ui/main.cpp ui/console/*.cpp rom/*.cpp "${compress[@]}" -o "$out/Tarnwick-console.exe"
 echo "windows-check: Zumpel.exe, Hivelore.exe and Tarnwick-console.exe built in $out"

@@ -10,12 +10,14 @@
 #include <filesystem>
 #include <functional>
 
+#include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using testfs::SmallFileSystem;
 using testimg::Bytes;
 
 // Runs `fn` in a child process; false when it has not ended after `seconds` (it is killed),
@@ -35,35 +37,6 @@ bool EndsWithin(int seconds, const std::function<void()>& fn) {
   waitpid(pid, nullptr, 0);
   return false;
 }
-
-// A small tmpfs of `kib` KiB mounted on a fresh folder, when the test runs as root.
-class SmallFileSystem {
- public:
-  SmallFileSystem(const testimg::TempDir& dir, int kib, bool read_only = false)
-      : path_(dir.File("mnt")) {
-    fs::create_directories(path_);
-    const std::string options = "size=" + std::to_string(kib) + "k";
-    mounted_ = geteuid() == 0 && mount("tmpfs", path_.c_str(), "tmpfs",
-                                       read_only ? MS_RDONLY : 0, options.c_str()) == 0;
-  }
-  ~SmallFileSystem() {
-    if (mounted_) umount(path_.c_str());
-  }
-  void Remount(bool read_only) {
-    mount("tmpfs", path_.c_str(), "tmpfs", MS_REMOUNT | (read_only ? MS_RDONLY : 0), nullptr);
-  }
-  [[nodiscard]] bool mounted() const { return mounted_; }
-  [[nodiscard]] std::string File(const std::string& name) const { return path_ + "/" + name; }
-  [[nodiscard]] size_t Entries() const {
-    size_t n = 0;
-    for ([[maybe_unused]] const auto& e : fs::directory_iterator(path_)) ++n;
-    return n;
-  }
-
- private:
-  std::string path_;
-  bool mounted_ = false;
-};
 
 TEST(ReadWholeFile, RefusesWhatIsNotARegularFile) {
   testimg::TempDir dir;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "compress/lz_codec.h"
+#include "compress/rom_codec.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/delete.h"
@@ -30,7 +30,8 @@ void Check(const rom::RomImage& image) {
 
 uint32_t Decompress(const uint8_t* src, uint32_t len, uint8_t* dst, uint32_t cap, uint32_t,
                     uint32_t, uint32_t) {
-  return codec::Decompress(codec::Format::kVersion3, src, len, dst, cap);
+  return codec::DecompressRomStream(codec::PageReading::kEither, std::span(src, len),
+                                    std::span(dst, cap));
 }
 
 }  // namespace
