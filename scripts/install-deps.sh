@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev fonts-liberation xvfb xauth imagemagick
   g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
+  cabextract
 )
 
 missing=()
