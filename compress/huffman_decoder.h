@@ -25,46 +25,62 @@ class HuffmanDecoder {
   // lengths over-subscribe the code space or leave part of it unused; an all-zero set is
   // accepted only when `allow_empty` (it then decodes nothing).
   [[nodiscard]] bool Build(const uint8_t* lengths, bool allow_empty) {
-    std::array<uint16_t, kMaxHuffmanLength + 1> count{};
+    std::array<uint16_t, kSymbols> used;
+    uint32_t n = 0;
     for (uint32_t s = 0; s < kSymbols; ++s) {
-      if (lengths[s] > kMaxHuffmanLength) return false;
-      ++count[lengths[s]];
+      used[n] = static_cast<uint16_t>(s);
+      n += lengths[s] != 0;
     }
-    count[0] = 0;
+    return Build(lengths, used.data(), n, allow_empty);
+  }
+
+  // The same, given the symbols of nonzero length in increasing order (`used`, `n` of them),
+  // so that the unused ones cost nothing.
+  [[nodiscard]] bool Build(const uint8_t* lengths, const uint16_t* used, uint32_t n,
+                           bool allow_empty) {
+    std::array<uint32_t, 32> count{};
+    for (uint32_t i = 0; i < n; ++i) ++count[lengths[used[i]] & 31];
+    for (uint32_t len = kMaxHuffmanLength + 1; len < 32; ++len) {
+      if (count[len] != 0) return false;
+    }
     int32_t left = 1;  // unused code space at the current length
     for (uint32_t len = 1; len <= kMaxHuffmanLength; ++len) {
-      left = 2 * left - count[len];
+      left = 2 * left - static_cast<int32_t>(count[len]);
       if (left < 0) return false;  // over-subscribed
     }
-    std::memset(table_.data(), 0, sizeof table_);
     if (left == (1 << kMaxHuffmanLength)) {
+      std::memset(table_.data(), 0, sizeof table_);
       count_ = {};
       return allow_empty;
     }
     if (left != 0) return false;  // incomplete
 
+    // Canonical codes in symbol order. Codes of up to kTableBits bits fill their range of the
+    // table; a longer code clears the entry of its first kTableBits bits, which sends Decode
+    // to the canonical walk, and is listed there by (length, symbol). A complete code leaves
+    // no other entry.
+    std::array<uint32_t, kMaxHuffmanLength + 1> next{};
     uint32_t code = 0;
     uint16_t offset = 0;
     for (uint32_t len = 1; len <= kMaxHuffmanLength; ++len) {
       code = (code + count[len - 1]) << 1;
+      next[len] = code;
       first_[len] = static_cast<uint16_t>(code);
       offset_[len] = offset;
-      offset += count[len];
+      count_[len] = static_cast<uint16_t>(count[len]);
+      offset += static_cast<uint16_t>(count[len]);
     }
-    count_ = count;
-    std::array<uint16_t, kMaxHuffmanLength + 1> next = offset_;
-    for (uint32_t s = 0; s < kSymbols; ++s) {
-      if (lengths[s] != 0) sorted_[next[lengths[s]]++] = static_cast<uint16_t>(s);
-    }
-    // Codes of up to kTableBits bits fill their range of the table; the entries of longer
-    // codes stay 0, which sends Decode to the canonical walk.
-    uint32_t index = 0;
-    for (uint32_t len = 1; len <= kTableBits; ++len) {
-      const uint32_t span = 1u << (kTableBits - len);
-      for (uint32_t i = 0; i < count[len]; ++i, ++index) {
-        const uint16_t entry = static_cast<uint16_t>(sorted_[index] << 5 | len);
-        const uint32_t start = (first_[len] + i) << (kTableBits - len);
-        for (uint32_t j = 0; j < span; ++j) table_[start + j] = entry;
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint32_t sym = used[i];
+      const uint32_t len = lengths[sym];
+      const uint32_t c = next[len]++;
+      if (len <= kTableBits) {
+        const auto entry = static_cast<uint16_t>(sym << 5 | len);
+        uint16_t* p = table_.data() + (c << (kTableBits - len));
+        for (uint32_t j = 0, span = 1u << (kTableBits - len); j < span; ++j) p[j] = entry;
+      } else {
+        table_[c >> (len - kTableBits)] = 0;
+        sorted_[offset_[len] + (c - first_[len])] = static_cast<uint16_t>(sym);
       }
     }
     return true;

@@ -70,6 +70,10 @@ namespace {
 // Block sizes are 24-bit fields; a ROM page is far smaller.
 constexpr size_t kMaxPageBytes = 0xFFFFFF;
 
+// (previous length - symbol) mod 17 for lengths and symbols of 0 to 16, given x = the
+// difference plus 17 (1 .. 33), without a division.
+uint32_t Mod17(uint32_t x) { return x >= 17 ? x - 17 : x; }
+
 uint32_t LoadU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
@@ -87,6 +91,20 @@ class LzxPageDecoder::BitReader {
 
   // Afterwards at least 49 bits are buffered: enough for any token.
   void Refill() {
+    if (count_ > 48) return;
+    if (end_ - next_ >= 8) {
+      // Whole words only: as many of the next four as fit behind the buffered bits.
+      uint64_t v = 0;
+      for (int i = 7; i >= 0; --i) v = v << 8 | next_[i];  // one little-endian load
+      v = v >> 32 | v << 32;  // words 3 2 1 0 -> 0 1 2 3, the first word on top
+      v = (v & 0xFFFF0000FFFF0000u) >> 16 | (v & 0x0000FFFF0000FFFFu) << 16;
+      const uint32_t words = (64 - count_) / 16;
+      const uint64_t keep = words == 4 ? ~uint64_t{0} : ~(~uint64_t{0} >> (16 * words));
+      buf_ |= (v & keep) >> count_;
+      next_ += 2 * words;
+      count_ += 16 * words;
+      return;
+    }
     while (count_ <= 48) {
       uint64_t word = 0;
       if (next_ != end_) {
@@ -147,7 +165,8 @@ bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
          LoadU32(p + 16) == kLzxSignature;
 }
 
-bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end) {
+bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
+                                 uint16_t* used, uint32_t& used_count) {
   std::array<uint8_t, lzx::kPretreeSymbols> pre{};
   in.Refill();
   for (uint32_t i = 0; i < lzx::kPretreeSymbols; ++i) {
@@ -163,7 +182,10 @@ bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start
     if (len == 0) return false;
     in.Skip(len);
     if (sym <= 16) {
-      lengths[i] = static_cast<uint8_t>((lengths[i] + 17 - sym) % 17);
+      const auto value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - sym));
+      lengths[i] = value;
+      used[used_count] = static_cast<uint16_t>(i);
+      used_count += value != 0;
       ++i;
       continue;
     }
@@ -178,10 +200,13 @@ bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start
       const uint32_t s = pretree_.Decode(in.Peek(), len);
       if (len == 0 || s > 16) return false;
       in.Skip(len);
-      value = static_cast<uint8_t>((lengths[i] + 17 - s) % 17);
+      value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - s));
     }
     if (run > end - i) return false;
     std::memset(lengths + i, value, run);
+    if (value != 0) {
+      for (uint32_t k = 0; k < run; ++k) used[used_count++] = static_cast<uint16_t>(i + k);
+    }
     i += run;
   }
   return true;
@@ -194,17 +219,27 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* pag
   while (pos < end) {
     r.Refill();
     uint32_t len = 0;
-    const uint32_t sym = main_.Decode(r.Peek(), len);
+    uint32_t sym = main_.Decode(r.Peek(), len);
     if (len == 0) return false;
     r.Skip(len);
     if (sym < lzx::kNumChars) {
       page[pos++] = static_cast<uint8_t>(sym);
-      continue;
+      // Often a literal follows; the buffer still holds a code's worth of bits.
+      if (pos == end || r.available() < kMaxHuffmanLength) continue;
+      const uint32_t next = main_.Decode(r.Peek(), len);
+      if (len == 0) return false;
+      r.Skip(len);
+      if (next < lzx::kNumChars) {
+        page[pos++] = static_cast<uint8_t>(next);
+        continue;
+      }
+      sym = next;
     }
     const uint32_t header = sym - lzx::kNumChars;
     const uint32_t slot = header >> 3;
     uint32_t length = (header & 7) + lzx::kMinMatch;
     if ((header & 7) == 7) {
+      if (r.available() < 32) r.Refill();
       const uint32_t extra = length_.Decode(r.Peek(), len);
       if (len == 0) return false;
       r.Skip(len);
@@ -242,9 +277,11 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* pag
     if (distance == 0 || distance > pos || length > end - pos) return false;
     uint8_t* out = page + pos;
     const uint8_t* from = out - distance;
-    if (distance >= 8 && ((length + 7) & ~7u) <= end - pos) {
-      // Eight bytes at a time; the last chunk may run up to 7 bytes past the match but stays
-      // inside the block, and those bytes are written again by what follows.
+    if (distance >= 16 && ((length + 15) & ~15u) <= end - pos) {
+      // Sixteen bytes at a time; the last chunk may run up to 15 bytes past the match but
+      // stays inside the block, and those bytes are written again by what follows.
+      for (uint32_t i = 0; i < length; i += 16) std::memcpy(out + i, from + i, 16);
+    } else if (distance >= 8 && ((length + 7) & ~7u) <= end - pos) {
       for (uint32_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
     } else if (distance == 1) {
       std::memset(out, *from, length);
@@ -301,11 +338,15 @@ bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> 
       for (auto& l : lengths) l = static_cast<uint8_t>(in.Bits(3));
       if (!aligned_.Build(lengths.data(), false)) return false;
     }
-    if (!ReadLengths(in, main_lengths_.data(), 0, lzx::kNumChars) ||
-        !ReadLengths(in, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols) ||
-        !main_.Build(main_lengths_.data(), false) ||
-        !ReadLengths(in, length_lengths_.data(), 0, lzx::kLengthSymbols) ||
-        !length_.Build(length_lengths_.data(), true)) {
+    std::array<uint16_t, lzx::kMainSymbols> used;
+    uint32_t main_used = 0, length_used = 0;
+    if (!ReadLengths(in, main_lengths_.data(), 0, lzx::kNumChars, used.data(), main_used) ||
+        !ReadLengths(in, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols, used.data(),
+                     main_used) ||
+        !main_.Build(main_lengths_.data(), used.data(), main_used, false) ||
+        !ReadLengths(in, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
+                     length_used) ||
+        !length_.Build(length_lengths_.data(), used.data(), length_used, true)) {
       return false;
     }
     if (!DecodeBlockTokens(in, aligned, page.data(), pos, pos + size)) return false;

@@ -33,14 +33,16 @@ class LzxPageDecoder {
 
  private:
   class BitReader;
-  [[nodiscard]] bool ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end);
+  // Reads the code lengths of symbols [start, end) and appends those that are not 0 to `used`.
+  [[nodiscard]] bool ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
+                                 uint16_t* used, uint32_t& used_count);
   [[nodiscard]] bool DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* page, uint32_t pos,
                                        uint32_t end);
 
   HuffmanDecoder<lzx::kMainSymbols, 10> main_;
   HuffmanDecoder<lzx::kLengthSymbols, 8> length_;
   HuffmanDecoder<lzx::kAlignedSymbols, 7> aligned_;
-  HuffmanDecoder<lzx::kPretreeSymbols, 6> pretree_;
+  HuffmanDecoder<lzx::kPretreeSymbols, 8> pretree_;
   std::array<uint8_t, lzx::kMainSymbols> main_lengths_{};
   std::array<uint8_t, lzx::kLengthSymbols> length_lengths_{};
   std::array<uint32_t, lzx::kNumRepeats> repeats_{};
