@@ -1,8 +1,11 @@
 // Encoder of LZX page records (the coding is described at the top of lzx_decoder.cpp).
 //
-// Per page: the forward E8 translation, a near-optimal parse (lzx_parser.cpp) run a few
-// times, each time priced with the Huffman code that the previous parse would get, and one
-// block covering the page, verbatim or aligned offset, whichever comes out smaller. The
+// Per page: the forward E8 translation, a greedy parse for first statistics, then a
+// near-optimal parse (lzx_parser.cpp) run twice, each time priced with the Huffman code that
+// the previous parse gets, the smallest of the three kept, and one block covering the page,
+// verbatim or aligned offset, whichever comes out smaller. The code lengths are sent with
+// the cheapest run codes under the pretree they lead to (a search per run of equal lengths,
+// repeated with the pretree found). The
 // encoder writes only what the platform's own streams contain: E8 header bit 0, one block per
 // page, complete codes (a second symbol of length 1 where only one is used; an all-zero
 // length tree where no match is longer than 8), main and length codes of at most 16 bits,
@@ -28,7 +31,8 @@ namespace {
 
 using namespace lzx;
 
-// Parses per page; each after the first is priced with the code the one before produced.
+// Parses per page: a greedy one for first statistics, then minimum-cost ones, each priced with
+// the code the one before produced.
 constexpr uint32_t kPasses = 3;
 constexpr uint16_t kNoLengthSymbol = 0xFFFF;
 constexpr uint32_t kPretreeLengthBits = 4;
@@ -65,41 +69,96 @@ struct Code {
   std::array<uint8_t, kAlignedSymbols> aligned;
 };
 
-// Run-length codes of lengths [start, end) against previous lengths of 0 (one block per page).
-void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part) {
+// The pretree symbols for lengths [start, end), against previous lengths of 0 (one block per
+// page). Each run of equal lengths is cut into single symbols and run codes (17, 18 for
+// zeros, 19 for any value) at the least cost under `cost` (bits of each pretree symbol, extra
+// bits included by the caller's choice below), found by a small shortest-path search per run.
+void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
+                const std::array<uint32_t, kPretreeSymbols>& cost, TreePart& part) {
   part.count = 0;
-  std::array<uint32_t, kPretreeSymbols> counts{};
-  auto add = [&](uint32_t symbol, uint32_t extra_bits, uint32_t extra) {
-    part.symbols[part.count++] = {static_cast<uint8_t>(symbol), static_cast<uint8_t>(extra_bits),
-                                  static_cast<uint8_t>(extra)};
-    ++counts[symbol];
-  };
+  // best[z]: cheapest coding of z equal lengths; step[z]: how many the last code covers.
+  std::array<uint32_t, kMainSymbols + 1> best;
+  std::array<uint8_t, kMainSymbols + 1> step;
+  std::array<uint8_t, kMainSymbols + 1> order;
   for (uint32_t i = start; i < end;) {
     const uint8_t v = lengths[i];
     uint32_t run = 1;
     while (i + run < end && lengths[i + run] == v) ++run;
     const uint32_t delta = (17 - v) % 17;  // (previous 0 - length) mod 17
-    if (v == 0 && run >= 20) {
-      run = std::min(run, 51u);
-      add(18, 5, run - 20);
-    } else if (v == 0 && run >= 4) {
-      run = std::min(run, 19u);
-      add(17, 4, run - 4);
-    } else if (v != 0 && run >= 4) {
-      run = std::min(run, 5u);
-      add(19, 1, run - 4);
-      add(delta, 0, 0);
-    } else {
-      run = 1;
-      add(delta, 0, 0);
+    const uint32_t single = cost[delta];
+    const uint32_t c17 = cost[17] + 4, c18 = cost[18] + 5, c19 = cost[19] + 1 + cost[delta];
+    best[0] = 0;
+    for (uint32_t z = 1; z <= run; ++z) {
+      best[z] = best[z - 1] + single;
+      step[z] = 1;
+      for (uint32_t k = 4; k <= 5 && k <= z; ++k) {
+        if (best[z - k] + c19 < best[z]) {
+          best[z] = best[z - k] + c19;
+          step[z] = static_cast<uint8_t>(k);
+        }
+      }
+      if (v != 0) continue;
+      for (uint32_t k = 4; k <= 19 && k <= z; ++k) {
+        if (best[z - k] + c17 < best[z]) {
+          best[z] = best[z - k] + c17;
+          step[z] = static_cast<uint8_t>(k);
+        }
+      }
+      for (uint32_t k = 20; k <= 51 && k <= z; ++k) {
+        if (best[z - k] + c18 < best[z]) {
+          best[z] = best[z - k] + c18;
+          step[z] = static_cast<uint8_t>(k);
+        }
+      }
+    }
+    // The chosen codes, last first; written in order.
+    uint32_t codes = 0;
+    for (uint32_t z = run; z > 0; z -= step[z]) order[codes++] = step[z];
+    while (codes > 0) {
+      const uint32_t k = order[--codes];
+      if (k == 1) {
+        part.symbols[part.count++] = {static_cast<uint8_t>(delta), 0, 0};
+      } else if (v == 0 && k >= 20) {
+        part.symbols[part.count++] = {18, 5, static_cast<uint8_t>(k - 20)};
+      } else if (v == 0 && (k > 5 || c17 <= c19)) {
+        part.symbols[part.count++] = {17, 4, static_cast<uint8_t>(k - 4)};
+      } else {
+        part.symbols[part.count++] = {19, 1, static_cast<uint8_t>(k - 4)};
+        part.symbols[part.count++] = {static_cast<uint8_t>(delta), 0, 0};
+      }
     }
     i += run;
   }
+}
+
+// Counts the symbols, builds the pretree and sums the part's bits.
+void FinishTreePart(TreePart& part) {
+  std::array<uint32_t, kPretreeSymbols> counts{};
+  for (uint32_t k = 0; k < part.count; ++k) ++counts[part.symbols[k].symbol];
   BuildHuffmanLengths(counts.data(), kPretreeSymbols, kPretreeMaxLength, part.lengths.data());
   CanonicalCodes(part.lengths.data(), kPretreeSymbols, part.codes.data());
   part.bits = kPretreeSymbols * kPretreeLengthBits;
   for (uint32_t k = 0; k < part.count; ++k) {
     part.bits += part.lengths[part.symbols[k].symbol] + part.symbols[k].extra_bits;
+  }
+}
+
+// The pretree-coded part of lengths [start, end): first priced with flat costs, then twice
+// more with the pretree the previous choice gave; the cheapest is kept.
+void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part) {
+  std::array<uint32_t, kPretreeSymbols> cost;
+  cost.fill(5);
+  ChooseRuns(lengths, start, end, cost, part);
+  FinishTreePart(part);
+  TreePart trial;
+  for (int round = 0; round < 2; ++round) {
+    const TreePart& from = round == 0 ? part : trial;
+    for (uint32_t sym = 0; sym < kPretreeSymbols; ++sym) {
+      cost[sym] = from.lengths[sym] ? from.lengths[sym] : 8;  // unused: what a rare one costs
+    }
+    ChooseRuns(lengths, start, end, cost, trial);
+    FinishTreePart(trial);
+    if (trial.bits < part.bits) part = trial;
   }
 }
 
@@ -198,12 +257,13 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
   std::array<uint32_t, kMainSymbols> main_counts;
   std::array<uint32_t, kLengthSymbols> length_counts;
   std::array<uint32_t, kAlignedSymbols> aligned_counts;
-  CostModel costs = parser_->InitialCosts();
+  CostModel costs{};  // set from the greedy pass before any minimum-cost pass reads it
   Code code{}, best_code{};
   uint32_t best_bits = UINT32_MAX, best_count = 0;
   bool best_aligned = false;
   for (uint32_t pass = 0; pass < kPasses; ++pass) {
-    const uint32_t count = parser_->Parse(costs, t.items.data());
+    const uint32_t count =
+        pass == 0 ? parser_->GreedyParse(t.items.data()) : parser_->Parse(costs, t.items.data());
     MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), main_counts, length_counts,
                aligned_counts);
     BuildHuffmanLengths(main_counts.data(), kMainSymbols, kMaxCodeLength, code.main.data());

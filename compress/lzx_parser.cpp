@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -69,8 +68,6 @@ uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
   while (len < limit && a[len] == b[len]) ++len;
   return len;
 }
-
-uint32_t Bits(double bits) { return static_cast<uint32_t>(bits * kCostScale + 0.5); }
 
 }  // namespace
 
@@ -135,22 +132,38 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
   t.first_match[n_] = count;
 }
 
-CostModel LzxParser::InitialCosts() const {
-  std::array<uint32_t, kNumChars> counts{};
-  for (uint32_t i = 0; i < n_; ++i) ++counts[data_[i]];
-  CostModel c{};
-  for (uint32_t b = 0; b < kNumChars; ++b) {
-    const double bits = counts[b] ? std::log2(static_cast<double>(n_) / counts[b]) : 12.0;
-    c.main[b] = Bits(std::clamp(bits, 2.0, 12.0));
+uint32_t LzxParser::GreedyParse(Item* items) const {
+  const Tables& t = *t_;
+  const uint8_t* data = data_;
+  std::array<uint32_t, kNumRepeats> r = {1, 1, 1};
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < n_;) {
+    const uint32_t max_length = std::min(kMaxMatch, n_ - i);
+    uint32_t rep_len = 0, rep_k = 0;
+    for (uint32_t k = 0; k < kNumRepeats && max_length >= kMinMatch; ++k) {
+      if (r[k] > i) continue;
+      const uint32_t len = MatchLength(data + i - r[k], data + i, max_length);
+      if (len > rep_len) {
+        rep_len = len;
+        rep_k = k;
+      }
+    }
+    const uint32_t first = t.first_match[i], last = t.first_match[i + 1];
+    const Match* longest = first != last ? &t.matches[last - 1] : nullptr;
+    if (longest && longest->length > rep_len + 1) {
+      items[count++] = {longest->length, longest->distance};
+      r = {longest->distance, r[0], r[1]};
+      i += longest->length;
+    } else if (rep_len >= kMinMatch) {
+      items[count++] = {static_cast<uint16_t>(rep_len), static_cast<uint16_t>(r[rep_k])};
+      std::swap(r[0], r[rep_k]);
+      i += rep_len;
+    } else {
+      items[count++] = {0, 0};
+      ++i;
+    }
   }
-  for (uint32_t s = kNumChars; s < kMainSymbols; ++s) {
-    const uint32_t slot = (s - kNumChars) >> 3;
-    c.main[s] = Bits(slot == 0 ? 5.0 : slot < 3 ? 7.0 : 8.0);
-  }
-  for (auto& l : c.length) l = Bits(6.0);
-  for (auto& a : c.aligned) a = Bits(3.0);
-  c.aligned_block = false;
-  return c;
+  return count;
 }
 
 uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {

@@ -38,8 +38,9 @@ class LzxParser {
   // before Parse.
   void FindMatches(std::span<const uint8_t> page);
 
-  // A cost model for the first pass, from the page's byte counts.
-  [[nodiscard]] CostModel InitialCosts() const;
+  // A quick greedy parse (longest match at each position, repeat offsets first when as
+  // long), for a first estimate of the symbol statistics. Same contract as Parse.
+  [[nodiscard]] uint32_t GreedyParse(Item* items) const;
 
   // The cheapest items for the page found by FindMatches under `costs`, in page order; they
   // cover the page exactly. Returns their number; `items` must hold a page's size of them.
