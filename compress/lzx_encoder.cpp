@@ -76,7 +76,36 @@ struct Code {
 void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
                 const std::array<uint32_t, kPretreeSymbols>& cost, TreePart& part) {
   part.count = 0;
-  // best[z]: cheapest coding of z equal lengths; step[z]: how many the last code covers.
+  // Cheapest coding of z equal lengths: best[z], with step[z] the number the last code covers.
+  // Zero runs all share one table (computed once, up to kZeroTable); longer ones first give
+  // up whole 18-codes of 51.
+  constexpr uint32_t kZeroTable = 51 + 19 + 5;
+  std::array<uint32_t, kZeroTable + 1> zero_best;
+  std::array<uint8_t, kZeroTable + 1> zero_step;
+  const uint32_t c17 = cost[17] + 4, c18 = cost[18] + 5;
+  auto solve = [&](uint32_t n, uint32_t single, uint32_t c19, bool zero, uint32_t* best,
+                   uint8_t* step) {
+    best[0] = 0;
+    for (uint32_t z = 1; z <= n; ++z) {
+      best[z] = best[z - 1] + single;
+      step[z] = 1;
+      auto consider = [&](uint32_t from, uint32_t to, uint32_t c) {
+        for (uint32_t k = from; k <= to && k <= z; ++k) {
+          if (best[z - k] + c < best[z]) {
+            best[z] = best[z - k] + c;
+            step[z] = static_cast<uint8_t>(k);
+          }
+        }
+      };
+      consider(4, 5, c19);
+      if (zero) {
+        consider(4, 19, c17);
+        consider(20, 51, c18);
+      }
+    }
+  };
+  solve(kZeroTable, cost[0], cost[19] + 1 + cost[0], true, zero_best.data(), zero_step.data());
+
   std::array<uint32_t, kMainSymbols + 1> best;
   std::array<uint8_t, kMainSymbols + 1> step;
   std::array<uint8_t, kMainSymbols + 1> order;
@@ -84,36 +113,19 @@ void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
     const uint8_t v = lengths[i];
     uint32_t run = 1;
     while (i + run < end && lengths[i + run] == v) ++run;
+    i += run;
     const uint32_t delta = (17 - v) % 17;  // (previous 0 - length) mod 17
-    const uint32_t single = cost[delta];
-    const uint32_t c17 = cost[17] + 4, c18 = cost[18] + 5, c19 = cost[19] + 1 + cost[delta];
-    best[0] = 0;
-    for (uint32_t z = 1; z <= run; ++z) {
-      best[z] = best[z - 1] + single;
-      step[z] = 1;
-      for (uint32_t k = 4; k <= 5 && k <= z; ++k) {
-        if (best[z - k] + c19 < best[z]) {
-          best[z] = best[z - k] + c19;
-          step[z] = static_cast<uint8_t>(k);
-        }
-      }
-      if (v != 0) continue;
-      for (uint32_t k = 4; k <= 19 && k <= z; ++k) {
-        if (best[z - k] + c17 < best[z]) {
-          best[z] = best[z - k] + c17;
-          step[z] = static_cast<uint8_t>(k);
-        }
-      }
-      for (uint32_t k = 20; k <= 51 && k <= z; ++k) {
-        if (best[z - k] + c18 < best[z]) {
-          best[z] = best[z - k] + c18;
-          step[z] = static_cast<uint8_t>(k);
-        }
-      }
+    const uint32_t c19 = cost[19] + 1 + cost[delta];
+    const uint8_t* steps = zero_step.data();
+    if (v == 0) {
+      for (; run > kZeroTable; run -= 51) part.symbols[part.count++] = {18, 5, 51 - 20};
+    } else {
+      solve(run, cost[delta], c19, false, best.data(), step.data());
+      steps = step.data();
     }
     // The chosen codes, last first; written in order.
     uint32_t codes = 0;
-    for (uint32_t z = run; z > 0; z -= step[z]) order[codes++] = step[z];
+    for (uint32_t z = run; z > 0; z -= steps[z]) order[codes++] = steps[z];
     while (codes > 0) {
       const uint32_t k = order[--codes];
       if (k == 1) {
@@ -127,7 +139,6 @@ void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
         part.symbols[part.count++] = {static_cast<uint8_t>(delta), 0, 0};
       }
     }
-    i += run;
   }
 }
 
@@ -143,15 +154,16 @@ void FinishTreePart(TreePart& part) {
   }
 }
 
-// The pretree-coded part of lengths [start, end): first priced with flat costs, then twice
-// more with the pretree the previous choice gave; the cheapest is kept.
-void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part) {
+// The pretree-coded part of lengths [start, end): first priced with flat costs, then
+// `rounds` more times with the pretree the previous choice gave; the cheapest is kept.
+void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part,
+                     int rounds = 2) {
   std::array<uint32_t, kPretreeSymbols> cost;
   cost.fill(5);
   ChooseRuns(lengths, start, end, cost, part);
   FinishTreePart(part);
   TreePart trial;
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     const TreePart& from = round == 0 ? part : trial;
     for (uint32_t sym = 0; sym < kPretreeSymbols; ++sym) {
       cost[sym] = from.lengths[sym] ? from.lengths[sym] : 8;  // unused: what a rare one costs
@@ -280,9 +292,10 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
       verbatim_footers += tok.extra;
       aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
     }
-    PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0]);
-    PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
-    PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2]);
+    // The trees' size, estimated with a single choice of run codes, decides between passes.
+    PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0], 0);
+    PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1], 0);
+    PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2], 0);
     const uint32_t trees = t.parts[0].bits + t.parts[1].bits + t.parts[2].bits;
     const bool any_aligned = std::any_of(aligned_counts.begin(), aligned_counts.end(),
                                          [](uint32_t c) { return c != 0; });
