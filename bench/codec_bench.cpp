@@ -164,7 +164,10 @@ class TimeReporter : public benchmark::ConsoleReporter {
 };
 
 std::string MBs(double mb, double seconds) {
-  return seconds > 0 ? std::to_string(static_cast<int>(mb / seconds)) + " MB/s" : "-";
+  if (seconds <= 0) return "-";
+  char buf[32];
+  std::snprintf(buf, sizeof buf, mb / seconds < 10 ? "%.1f MB/s" : "%.0f MB/s", mb / seconds);
+  return buf;
 }
 
 }  // namespace
