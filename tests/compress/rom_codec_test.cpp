@@ -123,15 +123,16 @@ TEST(RomCodec, RoundTripsJustBelowSixteenMebibytesAndRefusesMore) {
     ASSERT_TRUE(got) << NameOf(coding);
     EXPECT_TRUE(*got == in) << NameOf(coding);
   }
-  // 16 MiB cannot be expressed; nor can a stream that would reach 16 MiB.
-  Bytes big(n + 1, 'x');
-  const Bytes noise = codectest::Random(n, 8);
+  // 16 MiB cannot be expressed; nor can a stream that would reach 16 MiB (shared framing
+  // code: the older coding, whose encoder is the faster, stands for both).
+  const Bytes big(n + 1, 'x');
   for (PageCoding coding : kCodings) {
     Bytes out(Room(big.size()));
     EXPECT_EQ(CompressRomStream(coding, big, out), kCodecFailure) << NameOf(coding);
-    Bytes out2(Room(noise.size()));
-    EXPECT_EQ(CompressRomStream(coding, noise, out2), kCodecFailure) << NameOf(coding);
   }
+  const Bytes noise = codectest::Random(n, 8);
+  Bytes out(Room(noise.size()));
+  EXPECT_EQ(CompressRomStream(PageCoding::kLz77, noise, out), kCodecFailure);
 }
 
 TEST(RomCodec, SameInputSameStreamAndCapacityOneByteShortFails) {
