@@ -129,7 +129,8 @@ int RunProgram(const std::string& args) {
 }
 
 TEST_F(ZumpelTest, ProgramRoundTripsAndReadsTheVectorsInRomMode) {
-  const std::pair<const char*, const char*> pairs[] = {{"/C3", "/D3"}, {"/C4", "/R"}};
+  const std::pair<const char*, const char*> pairs[] = {
+      {"/C3", "/D3"}, {"/C3", "/R"}, {"/C4", "/D4"}, {"/C4", "/R"}};
   for (const auto& [pack, unpack] : pairs) {
     const std::string packed = dir_.File("p"), unpacked = dir_.File("u");
     ASSERT_EQ(RunProgram(std::string(pack) + " " + in_ + " " + packed), 0);
@@ -137,6 +138,11 @@ TEST_F(ZumpelTest, ProgramRoundTripsAndReadsTheVectorsInRomMode) {
     EXPECT_EQ(testimg::ReadFile(unpacked), content_) << pack << " " << unpack;
   }
   EXPECT_EQ(RunProgram("/D4 " + in_ + " " + dir_.File("x")), 1);
+  ASSERT_EQ(RunProgram("/C3 " + in_ + " " + dir_.File("v3")), 0);
+  EXPECT_EQ(RunProgram("/D4 " + dir_.File("v3") + " " + dir_.File("x")), 1);
+  ASSERT_EQ(RunProgram("/C4 " + in_ + " " + dir_.File("v4")), 0);
+  EXPECT_EQ(RunProgram("/D3 " + dir_.File("v4") + " " + dir_.File("x")), 1);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("x")));
 
   const std::filesystem::path vectors = TARNWICK_CE_ROM_VECTORS;
   if (!std::filesystem::is_directory(vectors)) GTEST_SKIP() << vectors << " is absent";
