@@ -165,8 +165,10 @@ bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
          LoadU32(p + 16) == kLzxSignature;
 }
 
-bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
-                                 uint16_t* used, uint32_t& used_count) {
+bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t start, uint32_t end,
+                                 uint16_t* used, uint32_t& used_count_out) {
+  BitReader in = in_out;  // local copies stay in registers across the stores below
+  uint32_t used_count = used_count_out;
   std::array<uint8_t, lzx::kPretreeSymbols> pre{};
   in.Refill();
   for (uint32_t i = 0; i < lzx::kPretreeSymbols; ++i) {
@@ -209,6 +211,8 @@ bool LzxPageDecoder::ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start
     }
     i += run;
   }
+  in_out = in;
+  used_count_out = used_count;
   return true;
 }
 
@@ -217,23 +221,28 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* pag
   BitReader r = in;  // a local copy stays in registers across the byte stores
   uint32_t r0 = repeats_[0], r1 = repeats_[1], r2 = repeats_[2];
   while (pos < end) {
-    r.Refill();
+    // A code's worth for the main symbol and one for a literal after it; a match refills
+    // again before its length and its footer.
+    if (r.available() < 2 * kMaxHuffmanLength) r.Refill();
     uint32_t len = 0;
     uint32_t sym = main_.Decode(r.Peek(), len);
     if (len == 0) return false;
     r.Skip(len);
     if (sym < lzx::kNumChars) {
       page[pos++] = static_cast<uint8_t>(sym);
-      // Often a literal follows; the buffer still holds a code's worth of bits.
-      if (pos == end || r.available() < kMaxHuffmanLength) continue;
-      const uint32_t next = main_.Decode(r.Peek(), len);
-      if (len == 0) return false;
-      r.Skip(len);
-      if (next < lzx::kNumChars) {
-        page[pos++] = static_cast<uint8_t>(next);
-        continue;
+      // Literals often follow one another: decode on while the buffer holds a code.
+      bool match = false;
+      while (pos != end && r.available() >= kMaxHuffmanLength) {
+        sym = main_.Decode(r.Peek(), len);
+        if (len == 0) return false;
+        r.Skip(len);
+        if (sym >= lzx::kNumChars) {
+          match = true;
+          break;
+        }
+        page[pos++] = static_cast<uint8_t>(sym);
       }
-      sym = next;
+      if (!match) continue;
     }
     const uint32_t header = sym - lzx::kNumChars;
     const uint32_t slot = header >> 3;
