@@ -2,12 +2,13 @@
 #include "compress/batch.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
+#include <span>
+
+#include "fileio/file_io.h"
 
 namespace codec {
 
@@ -16,7 +17,8 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kOutputSize = 67108864;
-constexpr uint64_t kMaxInput = 0x7FFFFFFFu - 4096;
+constexpr uint32_t kInputSlack = 4096;
+constexpr uint64_t kMaxInput = 0x7FFFFFFFu - kInputSlack;
 constexpr size_t kSizeColumn = 16;  // size padded to 10 and " Bytes"
 
 // Characters of a UTF-8 text (bytes that do not continue a character).
@@ -42,22 +44,12 @@ bool LessIgnoringCase(const std::string& a, const std::string& b) {
   });
 }
 
+// -1 for what cannot be opened, and for what is not a regular file (opening a FIFO to learn
+// its size would wait for a writer).
 int64_t SizeForListing(const fs::path& p) {
-  std::FILE* f = std::fopen(p.string().c_str(), "rb");
-  if (!f) return -1;
-  long size = -1;
-  if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-  std::fclose(f);
-  return size;
+  const fileio::OpenResult opened = fileio::OpenForReading(p.string());
+  return opened.error ? -1 : static_cast<int64_t>(opened.file.size());
 }
-
-std::string Reason(const std::string& path) {
-  return path + ": " + std::strerror(errno ? errno : EIO);
-}
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 }  // namespace
 
@@ -125,37 +117,32 @@ BatchResult RunBatch(const std::vector<std::string>& source_lines, const std::st
       return result;
     }
     const std::string source = (fs::path(source_dir) / name).string();
-    errno = 0;
-    std::unique_ptr<std::FILE, FileCloser> in(std::fopen(source.c_str(), "rb"));
-    if (!in) {
-      result.error = Reason(source);
+    fileio::OpenResult opened = fileio::OpenForReading(source);
+    if (opened.error) {
+      result.error = opened.error->Message();
       return result;
     }
-    long length = -1;
-    if (std::fseek(in.get(), 0, SEEK_END) == 0) length = std::ftell(in.get());
-    if (length < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0) {
-      result.error = Reason(source);
-      return result;
-    }
-    if (static_cast<uint64_t>(length) > kMaxInput) {
+    if (opened.file.size() > kMaxInput) {
       result.error = source + ": file too large";
       return result;
     }
-    const auto size = static_cast<uint32_t>(length);
-    std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[size + 4096]());
+    const auto size = static_cast<uint32_t>(opened.file.size());
+    // The libraries get the file's bytes followed by 4096 zero bytes.
+    std::unique_ptr<uint8_t[]> input(new (std::nothrow) uint8_t[size + kInputSlack]());
     if (!out) out.reset(new (std::nothrow) uint8_t[kOutputSize]);
     if (!input || !out) {
       result.error = "out of memory for the buffers of " + source;
       return result;
     }
-    if (std::fread(input.get(), 1, size, in.get()) != size) {
-      result.error = Reason(source);
+    if (const auto e = opened.file.ReadExactly(std::span(input.get(), size))) {
+      result.error = e->Message();
       return result;
     }
-    in.reset();
+    opened.file = fileio::InputFile();
 
-    const uint32_t written = lib.Call(op, input.get(), size, out.get(), kOutputSize - 1);
-    if (Failed(written)) {
+    const std::optional<uint32_t> written = lib.CallChecked(
+        op, std::span<const uint8_t>(input.get(), size), std::span(out.get(), kOutputSize - 1));
+    if (!written) {
       if (hooks.add_target_line) hooks.add_target_line("( " + name + " ) --->  Fehler!");
       continue;
     }
@@ -167,19 +154,13 @@ BatchResult RunBatch(const std::vector<std::string>& source_lines, const std::st
       if (choice == OverwriteChoice::kSkip) continue;
       if (choice == OverwriteChoice::kReplaceAll) replace_all = true;
     }
-    errno = 0;
-    std::FILE* f = std::fopen(target.string().c_str(), "wb");
-    if (!f) {
-      result.error = Reason(target.string());
-      return result;
-    }
-    const bool ok = std::fwrite(out.get(), 1, written, f) == written;
-    if (std::fclose(f) != 0 || !ok) {
-      result.error = Reason(target.string());
+    if (const auto e = fileio::WriteFileAtomically(target.string(),
+                                                   std::span<const uint8_t>(out.get(), *written))) {
+      result.error = e->Message();
       return result;
     }
     if (hooks.add_target_line)
-      hooks.add_target_line(" " + PadName(name) + PadSize(written) + " Bytes");
+      hooks.add_target_line(" " + PadName(name) + PadSize(*written) + " Bytes");
     ++result.count;
   }
   result.finished = true;

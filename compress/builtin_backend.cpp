@@ -1,36 +1,62 @@
-// The built-in backend: the project's own LZ77 codec in place of both platform libraries.
+// The built-in backend: this project's codecs of the platform's two page codings in place of
+// both platform libraries.
 #include "compress/compression_library.h"
-#include "compress/lz_codec.h"
+#include "compress/page_framing.h"
+#include "compress/rom_codec.h"
 
 namespace codec {
 
 namespace {
 
-// The codec's pages are 4096 bytes; any other page argument is refused.
-constexpr bool PageOk(uint32_t page) { return page == kPageSize; }
+// The pages are 4096 bytes; any other page argument is refused, as are the other constants'
+// wrong values.
+constexpr bool CompressArgsOk(uint32_t one, uint32_t page) { return one == 1 && page == kPageSize; }
+constexpr bool DecompressArgsOk(uint32_t zero, uint32_t one, uint32_t page) {
+  return zero == 0 && one == 1 && page == kPageSize;
+}
 
+std::span<const uint8_t> Source(const uint8_t* src, uint32_t len) {
+  return src ? std::span<const uint8_t>(src, len) : std::span<const uint8_t>();
+}
+std::span<uint8_t> Destination(uint8_t* dst, uint32_t cap) {
+  return dst ? std::span<uint8_t>(dst, cap) : std::span<uint8_t>();
+}
+
+uint32_t Compress(PageCoding coding, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                  uint32_t dst_cap, uint32_t one, uint32_t page) {
+  if (!CompressArgsOk(one, page) || (!src && src_len != 0)) return kCodecFailure;
+  return CompressRomStream(coding, Source(src, src_len), Destination(dst, dst_cap));
+}
+
+uint32_t Decompress(PageReading reading, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                    uint32_t dst_cap, uint32_t zero, uint32_t one, uint32_t page) {
+  if (!DecompressArgsOk(zero, one, page) || (!src && src_len != 0)) return kCodecFailure;
+  return DecompressRomStream(reading, Source(src, src_len), Destination(dst, dst_cap));
+}
+
+// Version 4 (Compress.dll) is the newer LZX coding, version 3 (CECompress.dll) the older
+// LZ77 coding; ROM mode reads both, page by page, so that images of either generation open.
 class BuiltinLibrary final : public CompressionLibrary {
  public:
   uint32_t CECompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
-                       uint32_t, uint32_t page) const override {
-    return PageOk(page) ? Compress(Format::kVersion3, src, src_len, dst, dst_cap) : 0;
+                       uint32_t one, uint32_t page) const override {
+    return Compress(PageCoding::kLz77, src, src_len, dst, dst_cap, one, page);
   }
   uint32_t CECompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
-                       uint32_t, uint32_t page) const override {
-    return PageOk(page) ? Compress(Format::kVersion4, src, src_len, dst, dst_cap) : 0;
+                       uint32_t one, uint32_t page) const override {
+    return Compress(PageCoding::kLzx, src, src_len, dst, dst_cap, one, page);
   }
   uint32_t CEDecompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
-                         uint32_t, uint32_t, uint32_t page) const override {
-    return PageOk(page) ? Decompress(Format::kVersion3, src, src_len, dst, dst_cap) : 0;
+                         uint32_t zero, uint32_t one, uint32_t page) const override {
+    return Decompress(PageReading::kLz77, src, src_len, dst, dst_cap, zero, one, page);
   }
   uint32_t CEDecompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
-                         uint32_t, uint32_t, uint32_t page) const override {
-    return PageOk(page) ? Decompress(Format::kVersion4, src, src_len, dst, dst_cap) : 0;
+                         uint32_t zero, uint32_t one, uint32_t page) const override {
+    return Decompress(PageReading::kLzx, src, src_len, dst, dst_cap, zero, one, page);
   }
-  // ROM mode reads the version-3 stream.
   uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
-                           uint32_t, uint32_t, uint32_t page) const override {
-    return PageOk(page) ? Decompress(Format::kVersion3, src, src_len, dst, dst_cap) : 0;
+                           uint32_t zero, uint32_t one, uint32_t page) const override {
+    return Decompress(PageReading::kEither, src, src_len, dst, dst_cap, zero, one, page);
   }
 };
 

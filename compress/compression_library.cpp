@@ -1,23 +1,58 @@
-// The constants of the calls, shared by both backends.
+// The constants of the calls and the reading of their results, shared by both backends.
 #include "compress/compression_library.h"
 
 namespace codec {
 
-uint32_t CompressionLibrary::Call(Operation op, const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                                  uint32_t dst_cap) const {
+namespace {
+
+constexpr uint32_t kTopBit = 0x80000000;
+constexpr uint8_t kEmptyStream[] = {0, 0, 0};
+
+bool IsCompression(Operation op) {
+  return op == Operation::kCompress3 || op == Operation::kCompress4;
+}
+
+}  // namespace
+
+std::optional<uint32_t> CompressionLibrary::CallChecked(Operation op, std::span<const uint8_t> src,
+                                                        std::span<uint8_t> dst,
+                                                        uint32_t* raw) const {
+  if (raw) *raw = 0;
+  if (src.size() > UINT32_MAX || dst.size() > UINT32_MAX) return std::nullopt;
+  const auto src_len = static_cast<uint32_t>(src.size());
+  const auto cap = static_cast<uint32_t>(dst.size());
+  uint32_t result = 0;
   switch (op) {
     case Operation::kCompress3:
-      return CECompress3(src, src_len, dst, dst_cap, 1, 4096);
+      result = CECompress3(src.data(), src_len, dst.data(), cap, kArgOne, kArgPageSize);
+      break;
     case Operation::kCompress4:
-      return CECompress4(src, src_len, dst, dst_cap, 1, 4096);
+      result = CECompress4(src.data(), src_len, dst.data(), cap, kArgOne, kArgPageSize);
+      break;
     case Operation::kDecompress3:
-      return CEDecompress3(src, src_len, dst, dst_cap, 0, 1, 4096);
+      result = CEDecompress3(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
+      break;
     case Operation::kDecompress4:
-      return CEDecompress4(src, src_len, dst, dst_cap, 0, 1, 4096);
+      result = CEDecompress4(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
+      break;
     case Operation::kDecompressRom:
-      return CEDecompressROM(src, src_len, dst, dst_cap, 0, 1, 4096);
+      result =
+          CEDecompressROM(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
+      break;
   }
-  return 0;
+  if (raw) *raw = result;
+  if ((result & kTopBit) != 0 || result > cap) return std::nullopt;
+  if (result == 0) {
+    const bool empty_stream =
+        src.size() == sizeof kEmptyStream && src[0] == 0 && src[1] == 0 && src[2] == 0;
+    if (IsCompression(op) || !empty_stream) return std::nullopt;
+  }
+  return result;
+}
+
+std::optional<uint32_t> CompressionLibrary::DecompressRom(std::span<const uint8_t> src,
+                                                          std::span<uint8_t> dst) const {
+  return CallChecked(Operation::kDecompressRom, src, dst);
 }
 
 }  // namespace codec

@@ -17,6 +17,13 @@ CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_
   -DTARNWICK_FUZZ=ON -DTARNWICK_BENCH=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)" --target make_fuzz_seeds $(printf 'fuzz_%s ' "${targets[@]}")
 "$build"/tests/fuzz/make_fuzz_seeds "$build/seeds"
+# The shared test vectors of both page codings join the codec seeds when they are there.
+vectors=../shared/ce-rom-vectors
+if [ -d "$vectors" ]; then
+  for f in "$vectors"/*.rom "$vectors"/old/*.rom; do
+    [ -f "$f" ] && cp "$f" "$build/seeds/codec/vector_$(basename "$(dirname "$f")")_$(basename "$f")"
+  done
+fi
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

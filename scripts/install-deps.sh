@@ -10,6 +10,8 @@ packages=(
   g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
   # the Debian package and its test (scripts/package.sh, scripts/package-test.sh)
   dpkg-dev file lintian man-db desktop-file-utils libglib2.0-bin
+  # the cross-check of the LZX coding against libmspack (tests/compress)
+  cabextract
 )
 
 missing=()

@@ -42,6 +42,11 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >"$work/apt.log" 
   { cat "$work/apt.log"; fail "apt-get install failed"; }
 [ "$(command -v Tarnwick)" = /usr/bin/Tarnwick ] || fail "Tarnwick is not /usr/bin/Tarnwick"
 
+echo "== Tarnwick --version"
+version=$(sed -n 's/^project(Tarnwick VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ "$(Tarnwick --version)" = "Tarnwick $version" ] || fail "Tarnwick --version does not say $version"
+echo "Tarnwick $version"
+
 echo "== Tarnwick --image <demo image> --log"
 demo=$work/demo.nb0
 build/release/tests/make_demo_image "$demo" >/dev/null

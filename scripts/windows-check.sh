@@ -14,8 +14,12 @@ mkdir -p "$out"
 version=$(sed -n 's/^project(Tarnwick VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 flags=(-std=c++20 -O1 -Wall -Wextra -Werror -Wno-restrict -Wno-missing-field-initializers -I. -static
        "-DTARNWICK_VERSION=\"$version\"")
-compress=(compress/compression_library.cpp compress/lz_codec.cpp compress/windows_backend.cpp)
-"$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" -o "$out/Zumpel.exe"
+# The codecs of both page codings build there too, though the Windows backend calls the DLLs.
+compress=(compress/compression_library.cpp compress/windows_backend.cpp compress/e8_translation.cpp
+  compress/huffman_builder.cpp compress/lz77_page_codec.cpp compress/lzx_decoder.cpp
+  compress/lzx_encoder.cpp compress/lzx_parser.cpp compress/page_framing.cpp compress/rom_codec.cpp)
+"$cxx" "${flags[@]}" tools/zumpel/main.cpp tools/zumpel/zumpel.cpp "${compress[@]}" fileio/*.cpp \
+  -o "$out/Zumpel.exe"
 "$cxx" "${flags[@]}" tools/hivelore/*.cpp fileio/*.cpp -o "$out/Hivelore.exe"
 "$cxx" "${flags[@]}" ui/main.cpp ui/console/*.cpp rom/*.cpp fileio/*.cpp "${compress[@]}" \
   -o "$out/Tarnwick-console.exe"

@@ -2,7 +2,9 @@
 #include "compress/batch.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "tests/image_builder/image_builder.h"
@@ -131,6 +133,41 @@ TEST_F(BatchRun, AsksBeforeReplacingUnlessTold) {
                false, hooks);
   EXPECT_FALSE(r.finished);
   EXPECT_EQ(r.count, 0);
+}
+
+TEST_F(BatchRun, AnEmptyFileAndTheEmptyStreamAreResults) {
+  std::filesystem::remove(source_ / "B.bin");
+  std::filesystem::remove(source_ / "a.txt");
+  testimg::WriteFile((source_ / "e").string(), {});
+  std::vector<std::string> added;
+  BatchHooks hooks;
+  hooks.add_target_line = [&](const std::string& l) { added.push_back(l); };
+  BatchResult r = RunBatch(MarkedListing(), source_.string(), target_.string(),
+                           Operation::kCompress4, *lib_, true, hooks);
+  EXPECT_EQ(r.count, 1);
+  EXPECT_EQ(testimg::ReadFile((target_ / "e").string()), (testimg::Bytes{0, 0, 0}));
+  std::vector<std::string> lines = ListFolder(target_.string(), false);
+  for (auto& l : lines) ToggleMark(l);
+  const std::filesystem::path out = dir_.path() / "out";
+  std::filesystem::create_directories(out);
+  r = RunBatch(lines, target_.string(), out.string(), Operation::kDecompressRom, *lib_, true,
+               hooks);
+  EXPECT_EQ(r.count, 1);
+  EXPECT_TRUE(std::filesystem::exists(out / "e"));
+  EXPECT_EQ(std::filesystem::file_size(out / "e"), 0u);
+  EXPECT_EQ(added.back(), " e                          0 Bytes");
+}
+
+TEST_F(BatchRun, AFifoIsListedWithoutWaitingAndEndsTheRunAsAFileError) {
+  const std::string fifo = (source_ / "pipe").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::vector<std::string> lines = MarkedListing();  // would wait for a writer
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "*" + FileLine("pipe", -1).substr(1)),
+            lines.end());
+  const BatchResult r =
+      RunBatch(lines, source_.string(), target_.string(), Operation::kCompress4, *lib_, true, {});
+  EXPECT_FALSE(r.finished);
+  EXPECT_EQ(r.error, fifo + ": not a regular file");
 }
 
 TEST_F(BatchRun, FileErrorEndsTheRun) {

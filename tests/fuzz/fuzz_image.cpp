@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "compress/rom_codec.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/bin_cuts.h"
@@ -48,9 +49,11 @@ void CheckEdit(const editprop::Snapshot& before, const rom::RomImage& image, con
 
 std::optional<uint32_t> Same(uint32_t i) { return i; }
 
-// Reads nothing: a stream that does not decode.
-std::optional<uint32_t> NoDecompression(std::span<const uint8_t>, std::span<uint8_t>) {
-  return std::nullopt;
+// The ROM-mode decompression, either page coding.
+std::optional<uint32_t> Decompress(std::span<const uint8_t> src, std::span<uint8_t> dst) {
+  const uint32_t n = codec::DecompressRomStream(codec::PageReading::kEither, src, dst);
+  if (n == codec::kCodecFailure) return std::nullopt;
+  return n;
 }
 
 // The image's bytes from a record file, over the fill; nullopt when the file is refused or its
@@ -116,11 +119,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
 
   if (const auto entry = rom::EntryOfMapLine(lists, line(pick))) {
-    (void)rom::ExportEntry(image, *entry, (pick2 & 1) != 0, NoDecompression);
+    (void)rom::ExportEntry(image, *entry, (pick2 & 1) != 0, Decompress);
   }
   const auto from_log = rom::EntryOfLogLine(
       lists, static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()));
-  if (from_log) (void)rom::ExportEntry(image, *from_log, true, NoDecompression);
+  if (from_log) (void)rom::ExportEntry(image, *from_log, true, Decompress);
 
   const auto view = image.Buffer();
   presenter::HexViewState hex{

@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <string>
 
-#include "compress/lz_codec.h"
+#include "compress/rom_codec.h"
 #include "tests/hivelore/hive_builder.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/bin_file.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/module_fixture.h"
 
 namespace {
@@ -35,9 +36,13 @@ int main(int argc, char** argv) {
   for (const char* sub : {"image", "module", "registry", "codec"})
     std::filesystem::create_directories(dir / sub);
 
-  const testimg::Bytes demo = testimg::DemoImage(nullptr);
+  // Compressed entries in either coding, so that the decompressed export is exercised.
+  const testimg::Bytes demo = testimg::DemoImage(testimg::RomCompressor(codec::PageCoding::kLzx));
   Write(dir / "image" / "demo", WithControls(0, 3, 7, demo));
   Write(dir / "image" / "demo_ff", WithControls(3, 20, 1, demo));
+  Write(
+      dir / "image" / "demo_lz77",
+      WithControls(0, 5, 9, testimg::DemoImage(testimg::RomCompressor(codec::PageCoding::kLz77))));
   testimg::ImageBuilder small(0x400);
   small.Signature(0x10).HeaderOffset(0x300);
   small.AddFile(
@@ -79,12 +84,21 @@ int main(int argc, char** argv) {
   hive.Key(hive.RootKey(1, "ControlPanel"), "Owner");
   Write(dir / "registry" / "hive", hive.Build());
 
-  for (codec::Format f : {codec::Format::kVersion3, codec::Format::kVersion4}) {
-    const testimg::Bytes text = testimg::BytesOf(std::string(3000, 'a') + "the quick brown fox");
-    testimg::Bytes packed(codec::MaxCompressedSize(text.size()));
-    packed.resize(codec::Compress(f, text.data(), static_cast<uint32_t>(text.size()), packed.data(),
-                                  static_cast<uint32_t>(packed.size())));
-    Write(dir / "codec" / (f == codec::Format::kVersion3 ? "v3" : "v4"), packed);
+  // Streams of both codings: text over two pages, and x86-like code with E8 bytes.
+  std::string text;
+  for (int i = 0; text.size() < 6000; ++i) text += "the quick brown fox " + std::to_string(i % 97);
+  testimg::Bytes code;
+  for (uint32_t i = 0; code.size() < 3000; ++i) {
+    code.insert(code.end(), {0xE8, static_cast<uint8_t>(i * 37), 0x10, 0, 0, 0x8B, 0x45, 0xF8});
+  }
+  for (const auto& [name, content] :
+       {std::pair{"text", testimg::BytesOf(text)}, std::pair{"code", code}}) {
+    for (codec::PageCoding c : {codec::PageCoding::kLzx, codec::PageCoding::kLz77}) {
+      testimg::Bytes packed(content.size() * 2 + 1024);
+      packed.resize(codec::CompressRomStream(c, content, packed));
+      Write(dir / "codec" / (std::string(name) + (c == codec::PageCoding::kLzx ? ".lzx" : ".lz77")),
+            packed);
+    }
   }
   Write(dir / "codec" / "plain", testimg::Pattern(9000, 5));
   return 0;

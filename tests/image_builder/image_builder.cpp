@@ -202,6 +202,20 @@ Bytes ImageBuilder::Build() const {
   return b;
 }
 
+ImageBuilder PlausibleImage(uint32_t module_name) {
+  constexpr uint32_t kBase = 0x80000000;
+  constexpr uint32_t kLength = 0x2000;
+  ImageBuilder b(kLength);
+  b.RomBase(kBase).Signature(0x40).HeaderOffset(0x1000);
+  b.HeaderField(8, kBase).HeaderField(12, kBase + kLength);  // physfirst, physlast
+  b.AddModule(
+      {.name = "nk.exe", .name_offset = module_name, .e32_offset = 0x400, .o32_offset = 0x470});
+  b.AddFile(
+      {.name = "a.txt", .name_offset = 0x1810, .data = Pattern(20, 1), .data_offset = 0x1820});
+  b.AddFile({.name = "b.txt", .name_offset = 0x1840, .data = Pattern(9, 2), .data_offset = 0x1848});
+  return b;
+}
+
 Bytes BytesOf(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 Bytes Pattern(size_t n, uint8_t seed) {

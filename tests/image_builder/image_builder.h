@@ -121,6 +121,11 @@ class ImageBuilder {
   std::function<Bytes(const Bytes&)> compress_;
 };
 
+// An image as the platform's builder leaves it, 0x2000 bytes at 0x80000000: signature at 0x40,
+// header at 0x1000 with "phys first" and "phys last" around it, module nk.exe (its name at
+// `module_name`) and the files a.txt and b.txt behind the header.
+[[nodiscard]] ImageBuilder PlausibleImage(uint32_t module_name = 0x1800);
+
 // Bytes of a text (Windows-1252 as written in the source with \x escapes).
 [[nodiscard]] Bytes BytesOf(const std::string& text);
 // `n` bytes of a repeating pattern starting at `seed`.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
 
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
@@ -301,6 +302,22 @@ TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {
   EXPECT_EQ(prompts_.messages[0].caption, "Das gibt eine Lücke");
   EXPECT_EQ(s().status2, "ACHTUNG! Real-FileSize ggf. korrigieren!");
   EXPECT_EQ(s().map_selection, Row({"F[", "boot.ini"}));
+}
+
+TEST_F(MainPresenterTest, AFailedSaveIsAnErrorAndKeepsTheOldFile) {
+  LoadDemo();
+  const std::string folder = dir_.File("folder");
+  std::filesystem::create_directories(folder);
+  prompts_.files.push_back(folder);
+  p_.SaveImage();
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].severity, Severity::kError);
+  EXPECT_NE(prompts_.messages[0].text.find("folder"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  prompts_.files.push_back(folder);
+  p_.SaveList();
+  EXPECT_EQ(prompts_.messages.size(), 2u);
+  EXPECT_EQ(prompts_.messages[1].severity, Severity::kError);
 }
 
 TEST_F(MainPresenterTest, SavingWithoutAnImageSaysSoAndAsksNothing) {

@@ -18,23 +18,7 @@ constexpr uint32_t kBase = 0x80000000;
 constexpr uint32_t kHeader = 0x1000;
 constexpr uint32_t kLength = 0x2000;
 
-// An image as the platform's builder leaves it: signature at 0x40, "phys first" the address of
-// its first byte, one module and two files with their names.
-testimg::ImageBuilder RealLooking() {
-  testimg::ImageBuilder b(kLength);
-  b.RomBase(kBase).Signature(0x40).HeaderOffset(kHeader);
-  b.HeaderField(romhdr::physfirst, kBase).HeaderField(romhdr::physlast, kBase + kLength);
-  b.AddModule({.name = "nk.exe", .name_offset = 0x1800, .e32_offset = 0x400, .o32_offset = 0x470});
-  b.AddFile({.name = "a.txt",
-             .name_offset = 0x1810,
-             .data = testimg::Pattern(20, 1),
-             .data_offset = 0x1820});
-  b.AddFile({.name = "b.txt",
-             .name_offset = 0x1840,
-             .data = testimg::Pattern(9, 2),
-             .data_offset = 0x1848});
-  return b;
-}
+testimg::ImageBuilder RealLooking() { return testimg::PlausibleImage(); }
 
 // `image` behind a header of `size` bytes that holds its load address and length.
 Bytes Wrapped(const Bytes& image, uint32_t size) {

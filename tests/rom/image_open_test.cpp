@@ -100,21 +100,11 @@ TEST_F(ImageOpenTest, AFlatImageSavedAsRecordsLoadsBackToTheSameBuffer) {
   EXPECT_EQ(image_.ImageLength(), static_cast<int32_t>(flat.size()));
 }
 
-// A small image as the platform builds it ("phys first" and "phys last" around the header),
-// with a module and two files.
+// The plausible image with its module's name in front of the header, so that an addition may
+// move what lies behind it.
 testimg::ImageBuilder RealLooking() {
-  testimg::ImageBuilder b(0x2000);
-  b.RomBase(0x80000000).Signature(0x40).HeaderOffset(0x1000).SecondPointer(0x60);
-  b.HeaderField(romhdr::physfirst, 0x80000000).HeaderField(romhdr::physlast, 0x80002000);
-  b.AddModule({.name = "nk.exe", .name_offset = 0x900, .e32_offset = 0x400, .o32_offset = 0x470});
-  b.AddFile({.name = "a.txt",
-             .name_offset = 0x1810,
-             .data = testimg::Pattern(20, 1),
-             .data_offset = 0x1820});
-  b.AddFile({.name = "b.txt",
-             .name_offset = 0x1840,
-             .data = testimg::Pattern(9, 2),
-             .data_offset = 0x1848});
+  testimg::ImageBuilder b = testimg::PlausibleImage(0x900);
+  b.SecondPointer(0x60);
   return b;
 }
 

@@ -63,9 +63,9 @@ std::string RunObjdump(const std::string& path) {
 
 TEST(BuildPeFile, RoundTripOfEveryKindOfSectionInBothLayouts) {
   for (const bool with : {true, false}) {
-    const testimg::ModuleSpec spec = AppModule(with);
+    const testimg::ModuleSpec module_spec = AppModule(with);
     RomImage image;
-    Adopt(image, ModuleImage({spec}));
+    Adopt(image, ModuleImage({module_spec}));
     const PeFile pe =
         Rebuild(image, with ? E32Layout::kWithTimestamp : E32Layout::kWithoutTimestamp);
     const ParsedPe parsed = testimg::ParsePe(pe.bytes);
@@ -83,9 +83,9 @@ TEST(BuildPeFile, RoundTripOfEveryKindOfSectionInBothLayouts) {
     EXPECT_EQ(pe.bytes.size(), 0x4200u);
 
     const char* names[] = {".text", ".rdata", ".data", ".data", ".pdata", ".rsrc", ".bss"};
-    ASSERT_EQ(parsed.sections.size(), spec.sections.size());
-    for (size_t i = 0; i < spec.sections.size(); ++i) {
-      const testimg::SectionSpec& s = spec.sections[i];
+    ASSERT_EQ(parsed.sections.size(), module_spec.sections.size());
+    for (size_t i = 0; i < module_spec.sections.size(); ++i) {
+      const testimg::SectionSpec& s = module_spec.sections[i];
       const ParsedPe::Section& p = parsed.sections[i];
       EXPECT_EQ(p.name, names[i]) << i;
       EXPECT_EQ(p.rva, s.rva) << i;

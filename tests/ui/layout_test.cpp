@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "compress/lz_codec.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/ui/form_fixture.h"
 #include "ui/compress_form.h"
 #include "ui/hex_panel.h"
@@ -104,13 +104,7 @@ class LayoutTest : public uitest::FormFixture {
   }
   void LoadDemo() {
     const std::string path = dir_.File("demo.nb0");
-    testimg::WriteFile(path, testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
-                         Bytes out(codec::MaxCompressedSize(in.size()));
-                         out.resize(codec::Compress(codec::Format::kVersion3, in.data(),
-                                                    static_cast<uint32_t>(in.size()), out.data(),
-                                                    static_cast<uint32_t>(out.size())));
-                         return out;
-                       }));
+    testimg::WriteFile(path, testimg::DemoImage(testimg::RomCompressor(codec::PageCoding::kLzx)));
     form_->LoadAtStart(QString::fromStdString(path));
   }
   int MapRow(const char* part) const {
@@ -132,13 +126,13 @@ TEST_F(LayoutTest, MainWindowInEveryState) {
   LoadDemo();
   ExpectNothingClipped(form_.get(), "log view");
   Get<QCheckBox>("FileListCheckBox")->click();
-  ClickMapRow(MapRow("0000247D .. "));
+  ClickMapRow(MapRow("00002494 .. "));
   EXPECT_EQ(Get<QPushButton>("DeleteButton")->text(), QString::fromUtf8("Block löschen"));
   ExpectNothingClipped(form_.get(), "sorted list");
   Get<QPushButton>("DeleteButton")->click();
   ExpectNothingClipped(form_.get(), "block deletion warning");
   Get<QPushButton>("ExitButton")->click();
-  ClickMapRow(MapRow("245  readme.txt"));
+  ClickMapRow(MapRow("172  readme.txt"));
   Get<QPushButton>("EntryEditButton")->click();
   ASSERT_TRUE(Get<QGroupBox>("EditBox")->isVisible());
   ExpectNothingClipped(form_.get(), "attribute box");
@@ -147,7 +141,7 @@ TEST_F(LayoutTest, MainWindowInEveryState) {
 TEST_F(LayoutTest, HexWindowWithTheLongestReadout) {
   LoadDemo();
   Get<QCheckBox>("FileListCheckBox")->click();
-  ClickMapRow(MapRow("245  readme.txt"));
+  ClickMapRow(MapRow("172  readme.txt"));
   Get<QPushButton>("HexButton")->click();
   ui::THexPanel* panel = form_->HexPanel();
   ASSERT_NE(panel, nullptr);

@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "compress/lz_codec.h"
 #include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/test_files.h"
 #include "tests/ui/form_fixture.h"
 #include "ui/qt_text.h"
@@ -23,16 +23,7 @@ namespace {
 
 using testimg::Bytes;
 
-Bytes DemoBytes() {
-  return testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
-    Bytes out(codec::MaxCompressedSize(in.size()));
-    const uint32_t n =
-        codec::Compress(codec::Format::kVersion3, in.data(), static_cast<uint32_t>(in.size()),
-                        out.data(), static_cast<uint32_t>(out.size()));
-    out.resize(n);
-    return out;
-  });
-}
+Bytes DemoBytes() { return testimg::DemoImage(testimg::RomCompressor(codec::PageCoding::kLzx)); }
 
 class MainFormTest : public uitest::FormFixture {
  protected:
@@ -140,7 +131,7 @@ TEST_F(MainFormTest, SortedListAndButtonStatesOfEveryKindOfLine) {
   EXPECT_FALSE(Button("DeleteButton")->isEnabled());
   EXPECT_TRUE(form_->StatusText(2).startsWith("0000200C .. "));
   // A fixed block: "Block löschen".
-  ClickMapRow(MapRow({"-!-", "0000247D"}));
+  ClickMapRow(MapRow({"-!-", "00002494"}));
   EXPECT_TRUE(Button("DeleteButton")->isEnabled());
   EXPECT_EQ(Button("DeleteButton")->text(), QString::fromUtf8("Block löschen"));
   EXPECT_FALSE(Button("ReplaceButton")->isEnabled());
@@ -183,14 +174,14 @@ TEST_F(MainFormTest, ExportsDecompressedAndRaw) {
   Get<QCheckBox>("RawCheckBox")->click();
   dialogs_.files.push_back(out);
   Button("SaveFileButton")->click();
-  EXPECT_EQ(testimg::ReadFile(out.toStdString()).size(), 245u);
+  EXPECT_EQ(testimg::ReadFile(out.toStdString()).size(), 172u);
 }
 
 TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   LoadDemo();
   ShowSorted();
   const auto length = form_->image().ImageLength();
-  ClickMapRow(MapRow({"-!-", "0000247D"}));
+  ClickMapRow(MapRow({"-!-", "00002494"}));
   Button("DeleteButton")->click();
   EXPECT_FALSE(Get<QGroupBox>("DeleteGroupBox")->isHidden());
   EXPECT_EQ(form_->image().ImageLength(), length);
@@ -199,10 +190,11 @@ TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   Button("DeleteButton")->click();
   Button("Ja_Loeschen_Button")->click();
   EXPECT_TRUE(Get<QGroupBox>("DeleteGroupBox")->isHidden());
-  // 0x247D .. 0x2493 rounds from its last byte: AlignUp4(0x2493) - 0x247D = 0x17.
+  // 0x2494 .. 0x24A7 rounds from its last byte: AlignUp4(0x24A7) - 0x2494 = 0x14. (The
+  // addresses follow from the sizes of the demo image's compressed files.)
   EXPECT_EQ(form_->StatusText(2),
-            QString::fromUtf8("Delta= 17 geänderte Direntries= 13 Base= 88000000"));
-  EXPECT_EQ(form_->image().ImageLength(), length - 0x17);
+            QString::fromUtf8("Delta= 14 geänderte Direntries= 13 Base= 88000000"));
+  EXPECT_EQ(form_->image().ImageLength(), length - 0x14);
 
   // An addition after it: still nothing is selected, and the deletion's result is gone.
   const std::string added = dir_.File("after.bin");
@@ -216,7 +208,7 @@ TEST_F(MainFormTest, DeletesABlockAfterTheWarningAndAFile) {
   ClickMapRow(MapRow({"F[", "tz.dat"}));
   Button("DeleteButton")->click();
   EXPECT_EQ(form_->StatusText(2),
-            QString::fromUtf8("Delta= D7 geänderte Direntries= 4 Base= 88000000"));
+            QString::fromUtf8("Delta= A4 geänderte Direntries= 4 Base= 88000000"));
   EXPECT_EQ(MapRow({"tz.dat"}), -1);
   // Nothing is selected after a deletion; the button then does nothing.
   EXPECT_FALSE(Get<QListView>("FileListBox")->selectionModel()->hasSelection());

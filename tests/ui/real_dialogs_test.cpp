@@ -15,8 +15,8 @@
 #include <QRadioButton>
 #include <filesystem>
 
-#include "compress/lz_codec.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"
 #include "tests/ui/modal_driver.h"
@@ -179,13 +179,7 @@ TEST_F(BatchQuestionTest, ClosingTheWindowEndsTheRunFirst) {
 }
 
 Bytes DemoBytes() {
-  return testimg::DemoImage([](const Bytes& in) -> std::optional<Bytes> {
-    Bytes out(codec::MaxCompressedSize(in.size()));
-    out.resize(codec::Compress(codec::Format::kVersion3, in.data(),
-                               static_cast<uint32_t>(in.size()), out.data(),
-                               static_cast<uint32_t>(out.size())));
-    return out;
-  });
+  return testimg::DemoImage(testimg::RomCompressor(codec::PageCoding::kLzx));
 }
 
 class MainWindowDialogsTest : public RealDialogsTest {
@@ -228,7 +222,7 @@ class MainWindowDialogsTest : public RealDialogsTest {
 };
 
 TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
-  LoadAndClick("0000247D .. 00002493 -!-");
+  LoadAndClick("00002494 .. 000024A7 -!-");
   const auto length = form_->image().ImageLength();
   auto* del = Get<QPushButton>("DeleteButton");
   EXPECT_EQ(del->text(), QString::fromUtf8("Block löschen"));
@@ -240,8 +234,8 @@ TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
   ClickOn(del);
   ClickOn(Get<QPushButton>("Ja_Loeschen_Button"));
   EXPECT_FALSE(Get<QWidget>("DeleteGroupBox")->isVisible());
-  EXPECT_EQ(form_->image().ImageLength(), length - 0x17);
-  EXPECT_TRUE(form_->StatusText(2).startsWith("Delta= 17 "));
+  EXPECT_EQ(form_->image().ImageLength(), length - 0x14);
+  EXPECT_TRUE(form_->StatusText(2).startsWith("Delta= 14 "));
   // Nothing is selected now: the file buttons are off, the caption back to a file's.
   EXPECT_FALSE(del->isEnabled());
   EXPECT_EQ(del->text(), QString::fromUtf8("Datei löschen"));

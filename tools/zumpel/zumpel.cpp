@@ -1,12 +1,13 @@
 // Switches, buffers and outcome lines of Zumpel.
 #include "tools/zumpel/zumpel.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
+#include <span>
+
+#include "fileio/file_io.h"
 
 namespace zumpel {
 
@@ -23,6 +24,7 @@ constexpr const char* kUsage =
     "    /R  = Decompress ROM mode use /C4 and /D4 or /R for WinCE5 ROMs\n";
 
 constexpr uint32_t kCompressSlack = 65536;
+constexpr uint64_t kMaxInput = 0x7FFFFFFFu - kCompressSlack;
 constexpr uint32_t kDecompressBuffer = 33554432;
 
 struct Switch {
@@ -39,10 +41,6 @@ constexpr Switch kSwitches[] = {
     {"/R", codec::Operation::kDecompressRom, false, true},
 };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 int Usage(std::ostream& out, int status) {
   out << kUsage;
   return status;
@@ -51,10 +49,6 @@ int Usage(std::ostream& out, int status) {
 int Fail(std::ostream& out, const std::string& message) {
   out << "Error: " << message << "\n";
   return 1;
-}
-
-std::string Reason(const std::string& name) {
-  return name + ": " + std::strerror(errno ? errno : EIO);
 }
 
 }  // namespace
@@ -78,37 +72,39 @@ int Run(const std::vector<std::string>& args, const codec::CompressionLibrary& l
   out << (sw->compress ? "Compressing " : "Decompressing ") << in_name << " --> " << out_name
       << (sw->rom ? "  (ROM-mode)" : "") << "\n";
 
-  errno = 0;
-  std::unique_ptr<std::FILE, FileCloser> in(std::fopen(in_name.c_str(), "rb"));
-  if (!in) return Fail(out, Reason(in_name));
-  long length = -1;
-  if (std::fseek(in.get(), 0, SEEK_END) == 0) length = std::ftell(in.get());
-  if (length < 0 || std::fseek(in.get(), 0, SEEK_SET) != 0) return Fail(out, Reason(in_name));
   // InLen is a signed 32-bit count, and a compressed result must fit its 32-bit capacity.
-  if (length > 0x7FFFFFFFL - static_cast<long>(kCompressSlack)) {
-    return Fail(out, in_name + ": file too large");
+  fileio::ReadResult input;
+  try {
+    input = fileio::ReadWholeFile(in_name, kMaxInput);
+  } catch (const std::bad_alloc&) {
+    return Fail(out, "Inbuf out of RAM");
   }
-  const auto in_len = static_cast<uint32_t>(length);
-  std::unique_ptr<uint8_t[]> in_buf(in_len == 0 ? nullptr : new (std::nothrow) uint8_t[in_len]);
-  if (!in_buf) return Fail(out, "Inbuf out of RAM");
-  if (std::fread(in_buf.get(), 1, in_len, in.get()) != in_len) return Fail(out, Reason(in_name));
-  in.reset();
+  if (input.error) {
+    if (input.error->kind == fileio::ErrorKind::kTooLarge) {
+      return Fail(out, in_name + ": file too large");
+    }
+    return Fail(out, input.error->Message());
+  }
+  const std::vector<uint8_t>& in_buf = input.bytes;
+  const auto in_len = static_cast<uint32_t>(in_buf.size());
+  // Even 0 bytes compress (to a 3-byte stream); no stream is 0 bytes long.
+  if (in_len == 0 && !sw->compress) return Fail(out, in_name + ": the input file is empty");
 
   const uint32_t out_size = sw->compress ? in_len + kCompressSlack : kDecompressBuffer;
   const uint32_t capacity = sw->compress ? out_size : kDecompressBuffer - 1;
   std::unique_ptr<uint8_t[]> out_buf(new (std::nothrow) uint8_t[out_size]);
   if (!out_buf) return Fail(out, "Outbuf out of RAM");
 
-  const uint32_t result = lib.Call(sw->op, in_buf.get(), in_len, out_buf.get(), capacity);
-  if (codec::Failed(result)) return Fail(out, std::to_string(static_cast<int32_t>(result)));
+  uint32_t raw = 0;
+  const std::optional<uint32_t> result =
+      lib.CallChecked(sw->op, in_buf, std::span(out_buf.get(), capacity), &raw);
+  if (!result) return Fail(out, std::to_string(static_cast<int32_t>(raw)));
 
-  errno = 0;
-  std::FILE* f = std::fopen(out_name.c_str(), "wb");
-  if (!f) return Fail(out, Reason(out_name));
-  const bool written = std::fwrite(out_buf.get(), 1, result, f) == result;
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed) return Fail(out, Reason(out_name));
-  out << "OK, Len " << in_len << " --> " << result << "\n";
+  if (const auto e =
+          fileio::WriteFileAtomically(out_name, std::span<const uint8_t>(out_buf.get(), *result))) {
+    return Fail(out, e->Message());
+  }
+  out << "OK, Len " << in_len << " --> " << *result << "\n";
   return 0;
 }
 

@@ -495,7 +495,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
   }
   rom::AnalyseImage(image, lists);
   // The lists are still valid without a header; the window says the same in its status bar.
-  if (image.SignatureOffset() < 0) err << "Tarnwick: " << rom::EditError{}.Message() << "\n";
+  if (image.SignatureOffset() < 0) {
+    err << "Tarnwick: " << rom::EditError{.kind = rom::Refusal::kNoHeader}.Message() << "\n";
+  }
 
   Session session{image, lists, options->preset, decompress, err};
   for (const Operation& op : options->operations) {

@@ -77,7 +77,9 @@ void MainPresenter::LoadPath(const std::string& path) {
   if (load.ok) {
     rom::AnalyseImage(image_, lists_);
     state_.title = path;
-    if (image_.SignatureOffset() < 0) state_.status2 = rom::EditError{}.Message();
+    if (image_.SignatureOffset() < 0) {
+      state_.status2 = rom::EditError{.kind = rom::Refusal::kNoHeader}.Message();
+    }
   }
   state_.log_selection = -1;
   map_armed_ = false;

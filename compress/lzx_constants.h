@@ -1,0 +1,58 @@
+// Fixed numbers of the LZX coding of ROM pages, shared by its decoder and encoder.
+//
+// The coding itself is described at the top of lzx_decoder.cpp.
+#ifndef TARNWICK_COMPRESS_LZX_CONSTANTS_H_
+#define TARNWICK_COMPRESS_LZX_CONSTANTS_H_
+
+#include <array>
+#include <cstdint>
+
+namespace codec::lzx {
+
+inline constexpr uint32_t kNumChars = 256;
+inline constexpr uint32_t kNumSlots = 32;  // the "64 KiB window" of cabinet LZX
+inline constexpr uint32_t kNumLengthHeaders = 8;
+inline constexpr uint32_t kMainSymbols = kNumChars + kNumSlots * kNumLengthHeaders;  // 512
+inline constexpr uint32_t kLengthSymbols = 249;
+inline constexpr uint32_t kPretreeSymbols = 20;
+inline constexpr uint32_t kAlignedSymbols = 8;
+
+inline constexpr uint32_t kMinMatch = 2;
+inline constexpr uint32_t kMaxMatch = 257;
+inline constexpr uint32_t kNumRepeats = 3;
+
+// Longest code of each tree that the format can carry, and that the encoder writes.
+inline constexpr uint32_t kMaxCodeLength = 16;  // main and length trees
+inline constexpr uint32_t kPretreeMaxLength = 15;
+inline constexpr uint32_t kAlignedMaxLength = 7;
+
+inline constexpr uint32_t kBlockVerbatim = 1;
+inline constexpr uint32_t kBlockAligned = 2;
+inline constexpr uint32_t kBlockUncompressed = 3;
+
+// Extra (footer) bits of each position slot: 0 for slots 0-3, then (slot - 2) / 2.
+inline constexpr std::array<uint8_t, kNumSlots> kExtraBits = [] {
+  std::array<uint8_t, kNumSlots> e{};
+  for (uint32_t s = 4; s < kNumSlots; ++s) e[s] = static_cast<uint8_t>((s - 2) >> 1);
+  return e;
+}();
+
+// First "formatted offset" (distance + 2) of each slot.
+inline constexpr std::array<uint32_t, kNumSlots> kSlotBase = [] {
+  std::array<uint32_t, kNumSlots> b{};
+  for (uint32_t s = 1; s < kNumSlots; ++s) b[s] = b[s - 1] + (1u << kExtraBits[s - 1]);
+  return b;
+}();
+
+static_assert(kSlotBase[24] == 4096 && kSlotBase[31] == 49152 && kExtraBits[31] == 14);
+
+// The slot of a formatted offset f >= 3 (a distance of 1 or more).
+[[nodiscard]] constexpr uint32_t SlotOf(uint32_t formatted) {
+  uint32_t s = 3;
+  while (s + 1 < kNumSlots && kSlotBase[s + 1] <= formatted) ++s;
+  return s;
+}
+
+}  // namespace codec::lzx
+
+#endif  // TARNWICK_COMPRESS_LZX_CONSTANTS_H_

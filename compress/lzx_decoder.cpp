@@ -1,0 +1,370 @@
+// Decoder of LZX page records, the newer page coding of compressed ROM streams.
+//
+// Framing (Total, End table, 4096-byte pages) is described in page_framing.cpp. A page
+// record of this coding is
+//
+//   offset 0   u32   16 (header size)
+//   offset 4   u32   USize: the page's size (4096, or the remainder on the last page)
+//   offset 8   u32   record length - 16
+//   offset 12  u32   USize again
+//   offset 16  4     signature 5B 80 80 8D
+//   offset 20  ...   one LZX stream (below) that decodes to exactly USize bytes
+//
+// The LZX stream is that of Microsoft's cabinet files (Microsoft LZX Data Compression
+// Format, 1997; block layout as in the [MS-PATCH] open specification) with 32 position slots
+// (the "64 KiB window"), starting afresh in every page: no window, tree or repeat offset
+// carries over from the page before, and distances never reach before the page start.
+//
+// Bits: the stream is a sequence of 16-bit little-endian words; each word is read from its
+// most significant bit down, and a field's first bit is its most significant. Huffman codes
+// are read the same way. Reading past the stream's last whole word would give zero bits;
+// this decoder rejects a page that needs them (a valid page ends within its record, padded
+// with zero bits to a whole word).
+//
+// Header: 1 bit E8 flag; when set, 32 bits of translation size follow, which are ignored:
+// the E8 translation (e8_translation.cpp) runs over every page whatever this bit says.
+//
+// Blocks, until USize bytes are produced: 3 bits type (1 verbatim, 2 aligned offset,
+// 3 uncompressed; others invalid) and 24 bits size (at least 1, at most what the page still
+// lacks). Matches never cross a block's end.
+//
+// Trees (canonical Huffman codes: shorter codes first, equal lengths by symbol; lengths at
+// most 16; every code must be complete, except that the length tree may be all zero):
+//   aligned  8 symbols, 8 x 3-bit lengths, only in aligned blocks, right behind the header
+//   main     512 symbols: 256 literals, then 32 slots x 8 length headers; sent in two parts
+//            (symbols 0-255, then 256-511)
+//   length   249 symbols
+// Each of the three parts (main 0-255, main 256-511, length) is sent with its own pretree:
+// 20 x 4-bit pretree lengths, then pretree symbols until the part is full, where prev[i] is
+// the length the symbol had in the page's previous block (0 in the first):
+//   0-16  len[i] = (prev[i] - sym) mod 17
+//   17    4 bits n: the next 4 + n lengths are 0
+//   18    5 bits n: the next 20 + n lengths are 0
+//   19    1 bit n, one more pretree symbol s (0-16): the next 4 + n lengths all become
+//         (prev[first of them] - s) mod 17
+// A run past the end of its part is an error. Trees carry over from block to block of a page.
+//
+// Tokens: main symbol m < 256 is literal byte m. Otherwise h = m - 256, slot = h >> 3, length
+// = (h & 7) + 2, and when h & 7 is 7 a length-tree symbol L adds to it (9 + L, at most 257).
+// Then the distance: slot 0 is R0; slot 1 is R1 (R0 and R1 swap); slot 2 is R2 (R0 and R2
+// swap); slot s >= 3 reads a footer of Extra[s] bits (0 for s < 4, else (s - 2) / 2) and
+// distance = Base[s] + footer - 2 (Base[0] = 0, Base[s+1] = Base[s] + 2^Extra[s]), after
+// which R2 = R1, R1 = R0, R0 = distance. In an aligned block a footer of 3 or more bits is
+// (raw bits of Extra - 3) << 3 plus one aligned-tree symbol. R0 = R1 = R2 = 1 at each page
+// start. The copy runs byte by byte and may overlap its own output. A distance of 0 or beyond
+// the bytes already produced in the page, or a match past its block, is an error.
+//
+// Uncompressed block: behind its size the rest of the current 16-bit word is dropped (a
+// whole word when already on a word boundary); then R0, R1, R2 as three u32, the block's
+// bytes, and one zero pad byte when the size is odd; bit reading resumes behind them.
+#include "compress/lzx_decoder.h"
+
+#include <cstring>
+
+#include "compress/e8_translation.h"
+
+namespace codec {
+
+namespace {
+
+// Block sizes are 24-bit fields; a ROM page is far smaller.
+constexpr size_t kMaxPageBytes = 0xFFFFFF;
+
+// (previous length - symbol) mod 17 for lengths and symbols of 0 to 16, given x = the
+// difference plus 17 (1 .. 33), without a division.
+uint32_t Mod17(uint32_t x) { return x >= 17 ? x - 17 : x; }
+
+uint32_t LoadU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+}  // namespace
+
+// The bit stream of one record: whole 16-bit words, read most significant bit first. The
+// buffer holds the next bits at its top; past the last word it is filled with zero words,
+// which are counted so that a page that consumes them is rejected.
+class LzxPageDecoder::BitReader {
+ public:
+  BitReader(const uint8_t* begin, const uint8_t* end)
+      : begin_(begin), next_(begin), end_(begin + (end - begin) / 2 * 2) {}
+
+  // Afterwards at least 49 bits are buffered: enough for any token.
+  void Refill() {
+    if (count_ > 48) return;
+    if (end_ - next_ >= 8) {
+      // Whole words only: as many of the next four as fit behind the buffered bits.
+      uint64_t v = 0;
+      for (int i = 7; i >= 0; --i) v = v << 8 | next_[i];  // one little-endian load
+      v = v >> 32 | v << 32;  // words 3 2 1 0 -> 0 1 2 3, the first word on top
+      v = (v & 0xFFFF0000FFFF0000u) >> 16 | (v & 0x0000FFFF0000FFFFu) << 16;
+      const uint32_t words = (64 - count_) / 16;
+      const uint64_t keep = words == 4 ? ~uint64_t{0} : ~(~uint64_t{0} >> (16 * words));
+      buf_ |= (v & keep) >> count_;
+      next_ += 2 * words;
+      count_ += 16 * words;
+      return;
+    }
+    while (count_ <= 48) {
+      uint64_t word = 0;
+      if (next_ != end_) {
+        word = static_cast<uint64_t>(next_[0]) | static_cast<uint64_t>(next_[1]) << 8;
+        next_ += 2;
+      } else {
+        ++zero_words_;
+      }
+      buf_ |= word << (48 - count_);
+      count_ += 16;
+    }
+  }
+  [[nodiscard]] uint64_t Peek() const { return buf_; }
+  void Skip(uint32_t n) {
+    buf_ <<= n;
+    count_ -= n;
+  }
+  // n <= 32 bits, with at least n bits buffered.
+  [[nodiscard]] uint32_t Bits(uint32_t n) {
+    if (n == 0) return 0;
+    const auto v = static_cast<uint32_t>(buf_ >> (64 - n));
+    Skip(n);
+    return v;
+  }
+  [[nodiscard]] uint32_t available() const { return count_; }
+
+  // True when bits of the zero fill behind the last word were consumed.
+  [[nodiscard]] bool Overran() const { return zero_words_ * 16 > count_; }
+
+  // Bytes consumed from the record so far, when on a byte boundary.
+  [[nodiscard]] size_t BytePosition() const {
+    return static_cast<size_t>(next_ - begin_) + zero_words_ * 2 - count_ / 8;
+  }
+  // Continues reading at byte `pos` of the record (even, so on a word boundary).
+  void Restart(size_t pos) {
+    next_ = begin_ + pos;
+    buf_ = 0;
+    count_ = 0;
+    zero_words_ = 0;
+  }
+  [[nodiscard]] size_t size() const { return static_cast<size_t>(end_ - begin_); }
+  [[nodiscard]] const uint8_t* begin() const { return begin_; }
+
+ private:
+  const uint8_t* begin_;
+  const uint8_t* next_;
+  const uint8_t* end_;
+  uint64_t buf_ = 0;
+  uint32_t count_ = 0;
+  uint32_t zero_words_ = 0;
+};
+
+bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
+  if (record.size() < kLzxRecordHeaderSize + kLzxSignatureSize) return false;
+  const uint8_t* p = record.data();
+  return LoadU32(p) == kLzxRecordHeaderSize && LoadU32(p + 4) == page_bytes &&
+         LoadU32(p + 8) == record.size() - kLzxRecordHeaderSize && LoadU32(p + 12) == page_bytes &&
+         LoadU32(p + 16) == kLzxSignature;
+}
+
+bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t start, uint32_t end,
+                                 uint16_t* used, uint32_t& used_count_out) {
+  BitReader in = in_out;  // local copies stay in registers across the stores below
+  uint32_t used_count = used_count_out;
+  std::array<uint8_t, lzx::kPretreeSymbols> pre{};
+  in.Refill();
+  for (uint32_t i = 0; i < lzx::kPretreeSymbols; ++i) {
+    if (i == 10) in.Refill();
+    pre[i] = static_cast<uint8_t>(in.Bits(4));
+  }
+  if (!pretree_.Build(pre.data(), false)) return false;
+  uint32_t i = start;
+  while (i < end) {
+    in.Refill();
+    uint32_t len = 0;
+    const uint32_t sym = pretree_.Decode(in.Peek(), len);
+    if (len == 0) return false;
+    in.Skip(len);
+    if (sym <= 16) {
+      const auto value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - sym));
+      lengths[i] = value;
+      used[used_count] = static_cast<uint16_t>(i);
+      used_count += value != 0;
+      ++i;
+      continue;
+    }
+    uint32_t run = 0;
+    uint8_t value = 0;
+    if (sym == 17) {
+      run = 4 + in.Bits(4);
+    } else if (sym == 18) {
+      run = 20 + in.Bits(5);
+    } else {
+      run = 4 + in.Bits(1);
+      const uint32_t s = pretree_.Decode(in.Peek(), len);
+      if (len == 0 || s > 16) return false;
+      in.Skip(len);
+      value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - s));
+    }
+    if (run > end - i) return false;
+    std::memset(lengths + i, value, run);
+    if (value != 0) {
+      for (uint32_t k = 0; k < run; ++k) used[used_count++] = static_cast<uint16_t>(i + k);
+    }
+    i += run;
+  }
+  in_out = in;
+  used_count_out = used_count;
+  return true;
+}
+
+bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* page, uint32_t pos,
+                                       uint32_t end) {
+  BitReader r = in;  // a local copy stays in registers across the byte stores
+  uint32_t r0 = repeats_[0], r1 = repeats_[1], r2 = repeats_[2];
+  while (pos < end) {
+    // A code's worth for the main symbol and one for a literal after it; a match refills
+    // again before its length and its footer.
+    if (r.available() < 2 * kMaxHuffmanLength) r.Refill();
+    uint32_t len = 0;
+    uint32_t sym = main_.Decode(r.Peek(), len);
+    if (len == 0) return false;
+    r.Skip(len);
+    if (sym < lzx::kNumChars) {
+      page[pos++] = static_cast<uint8_t>(sym);
+      // Literals often follow one another: decode on while the buffer holds a code.
+      bool match = false;
+      while (pos != end && r.available() >= kMaxHuffmanLength) {
+        sym = main_.Decode(r.Peek(), len);
+        if (len == 0) return false;
+        r.Skip(len);
+        if (sym >= lzx::kNumChars) {
+          match = true;
+          break;
+        }
+        page[pos++] = static_cast<uint8_t>(sym);
+      }
+      if (!match) continue;
+    }
+    const uint32_t header = sym - lzx::kNumChars;
+    const uint32_t slot = header >> 3;
+    uint32_t length = (header & 7) + lzx::kMinMatch;
+    if ((header & 7) == 7) {
+      if (r.available() < 32) r.Refill();
+      const uint32_t extra = length_.Decode(r.Peek(), len);
+      if (len == 0) return false;
+      r.Skip(len);
+      length += extra;
+    }
+    uint32_t distance = 0;
+    if (slot == 0) {
+      distance = r0;
+    } else if (slot == 1) {
+      distance = r1;
+      r1 = r0;
+      r0 = distance;
+    } else if (slot == 2) {
+      distance = r2;
+      r2 = r0;
+      r0 = distance;
+    } else {
+      if (r.available() < 32) r.Refill();
+      const uint32_t extra = lzx::kExtraBits[slot];
+      uint32_t footer = 0;
+      if (aligned && extra >= 3) {
+        footer = r.Bits(extra - 3) << 3;
+        const uint32_t a = aligned_.Decode(r.Peek(), len);
+        if (len == 0) return false;
+        r.Skip(len);
+        footer += a;
+      } else {
+        footer = r.Bits(extra);
+      }
+      distance = lzx::kSlotBase[slot] + footer - 2;
+      r2 = r1;
+      r1 = r0;
+      r0 = distance;
+    }
+    if (distance == 0 || distance > pos || length > end - pos) return false;
+    uint8_t* out = page + pos;
+    const uint8_t* from = out - distance;
+    if (distance >= 16 && ((length + 15) & ~15u) <= end - pos) {
+      // Sixteen bytes at a time; the last chunk may run up to 15 bytes past the match but
+      // stays inside the block, and those bytes are written again by what follows.
+      for (uint32_t i = 0; i < length; i += 16) std::memcpy(out + i, from + i, 16);
+    } else if (distance >= 8 && ((length + 7) & ~7u) <= end - pos) {
+      for (uint32_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
+    } else if (distance == 1) {
+      std::memset(out, *from, length);
+    } else {
+      for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
+    }
+    pos += length;
+  }
+  repeats_ = {r0, r1, r2};
+  in = r;
+  return true;
+}
+
+bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> page) {
+  if (page.size() > kMaxPageBytes) return false;
+  const auto n = static_cast<uint32_t>(page.size());
+  if (!IsLzxRecord(record, n)) return false;
+  const size_t stream_start = kLzxRecordHeaderSize + kLzxSignatureSize;
+  BitReader in(record.data() + stream_start, record.data() + record.size());
+  main_lengths_.fill(0);
+  length_lengths_.fill(0);
+  repeats_ = {1, 1, 1};
+
+  in.Refill();
+  if (in.Bits(1)) {
+    (void)in.Bits(16);  // translation size, ignored: the translation is always on
+    (void)in.Bits(16);
+  }
+  uint32_t pos = 0;
+  while (pos < n) {
+    in.Refill();
+    const uint32_t type = in.Bits(3);
+    const uint32_t size = in.Bits(24);
+    if (size == 0 || size > n - pos) return false;
+    if (type == lzx::kBlockUncompressed) {
+      // Drop the rest of the word, or a whole word when on a boundary.
+      in.Skip(in.available() % 16 == 0 ? 16 : in.available() % 16);
+      if (in.Overran()) return false;
+      const size_t at = in.BytePosition();
+      const size_t padded = size + (size & 1);
+      if (in.size() - at < 12 || in.size() - at - 12 < padded) return false;
+      const uint8_t* p = in.begin() + at;
+      repeats_ = {LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)};
+      std::memcpy(page.data() + pos, p + 12, size);
+      pos += size;
+      in.Restart(at + 12 + padded);
+      continue;
+    }
+    if (type != lzx::kBlockVerbatim && type != lzx::kBlockAligned) return false;
+    const bool aligned = type == lzx::kBlockAligned;
+    if (aligned) {
+      in.Refill();
+      std::array<uint8_t, lzx::kAlignedSymbols> lengths{};
+      for (auto& l : lengths) l = static_cast<uint8_t>(in.Bits(3));
+      if (!aligned_.Build(lengths.data(), false)) return false;
+    }
+    std::array<uint16_t, lzx::kMainSymbols> used;
+    uint32_t main_used = 0, length_used = 0;
+    if (!ReadLengths(in, main_lengths_.data(), 0, lzx::kNumChars, used.data(), main_used) ||
+        !ReadLengths(in, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols, used.data(),
+                     main_used) ||
+        !main_.Build(main_lengths_.data(), used.data(), main_used, false) ||
+        !ReadLengths(in, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
+                     length_used) ||
+        !length_.Build(length_lengths_.data(), used.data(), length_used, true)) {
+      return false;
+    }
+    if (!DecodeBlockTokens(in, aligned, page.data(), pos, pos + size)) return false;
+    pos += size;
+    if (in.Overran()) return false;
+  }
+  if (in.Overran()) return false;
+  UndoE8Translation(page);
+  return true;
+}
+
+}  // namespace codec
