@@ -32,6 +32,7 @@
 #include <cstring>
 #include <new>
 
+#include "compress/match_search.h"
 #include "compress/page_framing.h"
 
 namespace codec {
@@ -140,33 +141,9 @@ struct Copy {
   bool in_run;  // inside a run of one byte value: any shorter copy can start later
 };
 
-uint32_t Hash3(const uint8_t* p) {
-  const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                     static_cast<uint32_t>(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
-}
-
 // The copies possible at `cur`, each the most recent source for every length up to its own,
 // in order of increasing length (and so of decreasing source). Copies never overlap their
 // output. Returns how many were written to `out` (at most kMaxCandidates + 1).
-uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// Common prefix of a and b, at most `limit` bytes; reads up to 7 bytes past it.
-uint32_t CommonPrefix(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t len = 0;
-  while (len + 8 <= limit) {
-    const uint64_t x = Load64(a + len) ^ Load64(b + len);
-    if (x != 0) return len + static_cast<uint32_t>(std::countr_zero(x) / 8);
-    len += 8;
-  }
-  while (len < limit && a[len] == b[len]) ++len;
-  return len;
-}
-
 template <typename Tables>
 uint32_t FindCopies(const Tables& t, const uint8_t* data, uint32_t n, uint32_t cur, Copy* out) {
   const uint32_t max_length = std::min(kMaxLongLength, n - cur);
@@ -244,7 +221,7 @@ std::optional<size_t> Lz77PageEncoder::Encode(std::span<const uint8_t> page,
   uint32_t skip_until = 0;
   for (uint32_t i = 0; i < n; ++i) {
     if (i + 3 <= n) {
-      const uint32_t h = Hash3(data + i);
+      const uint32_t h = Hash3<kHashBits>(data + i);
       t.prev[i] = t.head[h];
       t.head[h] = static_cast<uint16_t>(i);
     } else {

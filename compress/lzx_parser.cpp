@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "compress/match_search.h"
 #include "compress/page_framing.h"
 
 namespace codec::lzx {
@@ -42,32 +43,6 @@ struct Node {
   uint16_t distance;
   std::array<uint16_t, kNumRepeats> repeats;  // after that step
 };
-
-uint32_t Hash3(const uint8_t* p) {
-  const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                     static_cast<uint32_t>(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kHashBits);
-}
-
-uint64_t Load64(const uint8_t* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// Common prefix of a and b, at most `limit` bytes; reads up to 7 bytes past it.
-uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t limit) {
-  uint32_t len = 0;
-  while (len + 8 <= limit) {
-    const uint64_t x = Load64(a + len) ^ Load64(b + len);
-    if (x != 0) {
-      return len + static_cast<uint32_t>(std::countr_zero(x) / 8);
-    }
-    len += 8;
-  }
-  while (len < limit && a[len] == b[len]) ++len;
-  return len;
-}
 
 }  // namespace
 
@@ -109,7 +84,7 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
       t.prev[i] = kNone;
       continue;
     }
-    const uint32_t h = Hash3(data + i);
+    const uint32_t h = Hash3<kHashBits>(data + i);
     t.prev[i] = t.head[h];
     t.head[h] = static_cast<uint16_t>(i);
     if (i < skip_until) continue;
@@ -120,7 +95,7 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
     for (uint32_t src = t.prev[i]; src != kNone && depth < kMaxCandidates;
          src = t.prev[src], ++depth) {
       if (data[src + best] != data[i + best]) continue;
-      const uint32_t len = MatchLength(data + src, data + i, max_length);
+      const uint32_t len = CommonPrefix(data + src, data + i, max_length);
       if (len <= best) continue;
       best = len;
       t.matches[count + found] = {static_cast<uint16_t>(len), static_cast<uint16_t>(i - src)};
@@ -142,7 +117,7 @@ uint32_t LzxParser::GreedyParse(Item* items) const {
     uint32_t rep_len = 0, rep_k = 0;
     for (uint32_t k = 0; k < kNumRepeats && max_length >= kMinMatch; ++k) {
       if (r[k] > i) continue;
-      const uint32_t len = MatchLength(data + i - r[k], data + i, max_length);
+      const uint32_t len = CommonPrefix(data + i - r[k], data + i, max_length);
       if (len > rep_len) {
         rep_len = len;
         rep_k = k;
@@ -215,7 +190,7 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
     for (uint32_t k = 0; k < kNumRepeats; ++k) {
       const uint32_t d = r[k];
       if (d > i || (k >= 1 && d == r[0]) || (k == 2 && d == r[1])) continue;
-      const uint32_t len = MatchLength(data + i - d, data + i, max_length);
+      const uint32_t len = CommonPrefix(data + i - d, data + i, max_length);
       if (len < kMinMatch) continue;
       std::array<uint16_t, kNumRepeats> next = r;
       std::swap(next[0], next[k]);
