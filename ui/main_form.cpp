@@ -324,13 +324,13 @@ void TMainForm::BuildPanel() {
   fedit_group_box_->setObjectName("FeditGroupBox");
   auto* fedit_items = GroupLayout<QVBoxLayout>(fedit_group_box_, 7);
   fedit_items->setContentsMargins(16, 2, 16, 6);
-  struct ButtonSpec {
+  struct PanelButtonDef {
     const char* name;
     const char* caption;
     void (presenter::MainPresenter::*action)();
     QPushButton** field;
   };
-  const ButtonSpec buttons[] = {
+  const PanelButtonDef buttons[] = {
       {"DeleteButton", "Datei löschen", &presenter::MainPresenter::DeleteSelected, &delete_button_},
       {"ReplaceButton", "Datei ersetzen", &presenter::MainPresenter::ReplaceSelected,
        &replace_button_},
@@ -340,10 +340,10 @@ void TMainForm::BuildPanel() {
       {"ImageSaveButton", "Image speichern", &presenter::MainPresenter::SaveImage,
        &image_save_button_},
   };
-  for (const ButtonSpec& spec : buttons) {
-    *spec.field = PanelButton(fedit_group_box_, spec.name, QString::fromUtf8(spec.caption), 97, 25);
-    Connect(*spec.field, spec.action);
-    fedit_items->addWidget(*spec.field);
+  for (const PanelButtonDef& def : buttons) {
+    *def.field = PanelButton(fedit_group_box_, def.name, QString::fromUtf8(def.caption), 97, 25);
+    Connect(*def.field, def.action);
+    fedit_items->addWidget(*def.field);
   }
   delete_button_->setToolTip(Lines({"Datei echt löschen und ", "aus der Fileliste austragen.",
                                     "(geht nur dann, wenn dahinter", "keine festen Blöcke sind)"}));
