@@ -227,17 +227,18 @@ void TMainForm::BuildClientArea() {
   grid->addWidget(delete_group_box_, 0, 0);
   delete_group_box_->hide();
 
-  auto on_row = [this](QListView* view, void (presenter::MainPresenter::*select)(int64_t)) {
-    return [this, view, select] {
-      if (syncing_) return;
-      const QModelIndexList rows = view->selectionModel()->selectedRows();
-      if (rows.isEmpty()) return;
-      ((*presenter_).*select)(rows.front().row());
+  // A row is taken from the index that the signal names: while a mouse press moves the current
+  // row, the selection still holds the old one, and re-selecting that would scroll it back
+  // under the pointer.
+  auto on_row = [this](void (presenter::MainPresenter::*select)(int64_t)) {
+    return [this, select](const QModelIndex& index) {
+      if (syncing_ || !index.isValid()) return;
+      ((*presenter_).*select)(index.row());
       Sync();
     };
   };
-  const auto log_click = on_row(li_box_, &presenter::MainPresenter::SelectLogLine);
-  const auto map_click = on_row(file_list_box_, &presenter::MainPresenter::SelectMapLine);
+  const auto log_click = on_row(&presenter::MainPresenter::SelectLogLine);
+  const auto map_click = on_row(&presenter::MainPresenter::SelectMapLine);
   connect(li_box_, &QListView::clicked, this, log_click);
   connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, log_click);
   connect(file_list_box_, &QListView::clicked, this, map_click);

@@ -203,18 +203,29 @@ class MainWindowDialogsTest : public RealDialogsTest {
     form_->LoadAtStart(QString::fromStdString(image_));
     ClickOn(Get<QCheckBox>("FileListCheckBox"));
     ASSERT_TRUE(Get<QCheckBox>("FileListCheckBox")->isChecked());
+    ClickLine(part, true);
+  }
+  // The row of the first map line holding `part`, -1 when there is none.
+  int MapRow(const char* part) const {
     const auto& map = form_->lists().MemoryMap;
     const auto it = std::find_if(map.begin(), map.end(), [&](const std::string& l) {
       return l.find(part) != std::string::npos;
     });
-    ASSERT_NE(it, map.end());
+    return it == map.end() ? -1 : static_cast<int>(it - map.begin());
+  }
+  // Clicks the map line holding `part` where it shows (scrolled into view first, if asked).
+  void ClickLine(const char* part, bool scroll) {
+    const int row = MapRow(part);
+    ASSERT_GE(row, 0) << part;
     auto* view = Get<QListView>("FileListBox");
-    const QModelIndex index = view->model()->index(static_cast<int>(it - map.begin()), 0);
-    view->scrollTo(index);
+    const QModelIndex index = view->model()->index(row, 0);
+    if (scroll) view->scrollTo(index);
     QApplication::processEvents();
     // The rows are wider than the view: click near the start of the line, where it shows.
-    ClickOn(view->viewport(), QPoint(40, view->visualRect(index).center().y()));
-    ASSERT_EQ(form_->presenter().state().map_selection, it - map.begin());
+    const QPoint at(40, view->visualRect(index).center().y());
+    ASSERT_TRUE(view->viewport()->rect().contains(at)) << part;
+    ClickOn(view->viewport(), at);
+    ASSERT_EQ(form_->presenter().state().map_selection, row) << part;
   }
 
   std::unique_ptr<ui::TMainForm> form_;
@@ -241,6 +252,24 @@ TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
   EXPECT_EQ(del->text(), QString::fromUtf8("Datei löschen"));
   EXPECT_FALSE(Get<QPushButton>("ReplaceButton")->isEnabled());
   EXPECT_FALSE(Get<QPushButton>("SaveFileButton")->isEnabled());
+}
+
+// The selection scrolled out of view, a click on a line that shows selects that line: the list
+// must not jump back to the old selection under the pointer.
+TEST_F(MainWindowDialogsTest, AClickSelectsTheLineUnderThePointerAfterScrolling) {
+  LoadAndClick("F[C-RS]     156  tz.dat");
+  auto* view = Get<QListView>("FileListBox");
+  view->scrollToTop();
+  QApplication::processEvents();
+  const QModelIndex old = view->model()->index(MapRow("F[C-RS]     156  tz.dat"), 0);
+  ASSERT_FALSE(view->viewport()->rect().intersects(view->visualRect(old)));
+  ClickLine("F[-HRS]      92  boot.ini", false);
+  const int row = MapRow("F[-HRS]      92  boot.ini");
+  ASSERT_EQ(view->selectionModel()->selectedRows().size(), 1);
+  EXPECT_EQ(view->selectionModel()->selectedRows().front().row(), row);
+  EXPECT_TRUE(form_->StatusText(2).contains("boot.ini"));
+  // A fixed block follows boot.ini: it cannot be deleted.
+  EXPECT_FALSE(Get<QPushButton>("DeleteButton")->isEnabled());
 }
 
 TEST_F(MainWindowDialogsTest, SaveOverAnExistingFileAsksInGerman) {
