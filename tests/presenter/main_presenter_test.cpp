@@ -231,6 +231,14 @@ TEST_F(MainPresenterTest, ExportSaysWhatItIsDoingAndWhatItDid) {
   EXPECT_EQ(s().status2, "File readme.txt decompressed & written");
   EXPECT_EQ(s().status1, "");
   EXPECT_EQ(testimg::ReadFile(dir_.File("readme.out")).size(), 1830u);
+  // A raw copy does not keep the claim of a decompression: panel 2 shows the line again.
+  p_.SetRawExport(true);
+  prompts_.files.push_back(dir_.File("readme.raw"));
+  p_.ExportSelected();
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("readme.raw")));
+  EXPECT_NE(s().status2.find("F[C-R-]"), std::string::npos) << s().status2;
+  EXPECT_NE(s().status2.find("readme.txt"), std::string::npos);
+  p_.SetRawExport(false);
   // A cancelled dialog clears panel 1 and writes nothing.
   p_.ExportSelected();
   EXPECT_EQ(s().status1, "");

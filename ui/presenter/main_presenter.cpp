@@ -96,6 +96,16 @@ void MainPresenter::SelectLogLine(int64_t index) {
   UpdateControls();
 }
 
+std::string MainPresenter::SelectionText() const {
+  if (state_.sorted_shown) {
+    const std::string* line = lists_.MapLine(state_.map_selection);
+    return line ? rom::Cp1252ToUtf8(*line) : std::string();
+  }
+  const std::string* line = lists_.LogLine(state_.log_selection);
+  return line && rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line)
+                                                                   : std::string();
+}
+
 void MainPresenter::SelectMapLine(int64_t index) {
   const std::string* line = lists_.MapLine(index);
   if (!line) return;
@@ -196,6 +206,10 @@ void MainPresenter::ExportSelected() {
     state_.status2 = "Module " + shown + " rebuilt & written";
   } else if (exported->decompressed) {
     state_.status2 = "File " + shown + " decompressed & written";
+  } else {
+    // A copy of the stored bytes has no message of its own; an earlier export's would claim a
+    // decompression that did not happen.
+    state_.status2 = SelectionText();
   }
 }
 

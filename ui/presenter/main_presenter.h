@@ -116,6 +116,8 @@ class MainPresenter {
   [[nodiscard]] std::optional<HexRequest> HexRange();
 
  private:
+  // What status panel 2 shows for the selected line of the list that is shown.
+  [[nodiscard]] std::string SelectionText() const;
   void ListsChanged(int64_t map_selection);
   void UpdateControls();
   void Refused(const std::string& text, const std::string& caption);
