@@ -528,6 +528,9 @@ void TMainForm::Sync() {
 // 640 x 560 at the usual font, more where a larger font or a shown group needs it. (The
 // window's layout would raise an unset minimum by itself, but not one set to the design's.)
 void TMainForm::KeepMinimumSize() {
+  // Layouts learn of a widget just shown or hidden from posted events: without them, the
+  // least size would be that of the view before (and grow with every change of view).
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   layout()->activate();
   const QSize least = QSize(640, 560).expandedTo(layout()->totalMinimumSize());
   if (least != minimumSize()) setMinimumSize(least);
@@ -558,7 +561,9 @@ void TMainForm::OpenHexPanel() {
   panel->SetBaseAddr(range->base);
   hex_panels_.push_back(panel);
   hex_panel_ = panel;
-  panel->show();
+  // Wholly on the main window's screen, as the batch window; a window manager's own choice
+  // may leave the bottom panel below the screen's edge.
+  ShowBeside(panel, panel->size(), this);
 }
 
 void TMainForm::CloseHexPanels() {

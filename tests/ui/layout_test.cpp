@@ -125,6 +125,11 @@ TEST_F(LayoutTest, MainWindowInEveryState) {
   ExpectNothingClipped(form_.get(), "start");
   LoadDemo();
   ExpectNothingClipped(form_.get(), "log view");
+  // Showing the sorted list and going back leaves the least size as it was.
+  const QSize least = form_->minimumSize();
+  Get<QCheckBox>("FileListCheckBox")->click();
+  Get<QCheckBox>("FileListCheckBox")->click();
+  EXPECT_EQ(form_->minimumSize(), least);
   Get<QCheckBox>("FileListCheckBox")->click();
   ClickMapRow(MapRow("00002494 .. "));
   EXPECT_EQ(Get<QPushButton>("DeleteButton")->text(), QString::fromUtf8("Block löschen"));
