@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -101,6 +102,16 @@ void HexBox::UpdateScrollBars() {
   const int width = static_cast<int>(std::ceil(layout_.RowWidth()));
   horizontalScrollBar()->setRange(0, std::max(0, width - viewport()->width()));
   horizontalScrollBar()->setPageStep(viewport()->width());
+}
+
+void HexBox::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(event->key() == Qt::Key_Home ? bar->minimum() : bar->maximum());
+    event->accept();
+    return;
+  }
+  QAbstractScrollArea::keyPressEvent(event);
 }
 
 void HexBox::resizeEvent(QResizeEvent* event) {

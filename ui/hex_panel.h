@@ -36,6 +36,8 @@ class HexBox final : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  // Home and End (also with Ctrl) go to the first and the last row.
+  void keyPressEvent(QKeyEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void changeEvent(QEvent* event) override;
   // The vertical scroll bar counts rows, not pixels: every scroll redraws the visible rows.

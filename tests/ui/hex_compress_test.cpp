@@ -125,6 +125,13 @@ TEST_F(WindowsTest, HexViewOfAWholeBufferOpensAtOnceAndScrollsToItsEnd) {
   panel.HexBoxMouseDown(panel.hexBox()->Layout().ColumnX(20 + 3 * 15 + 2), 2);
   EXPECT_EQ(panel.state().click_row, last_row);
   EXPECT_EQ(panel.PanelText(0), "Base=00000000, Off 03FFFFFF --");
+  // Home and End go to the first and the last row from the keyboard.
+  QTest::keyClick(panel.hexBox(), Qt::Key_Home);
+  EXPECT_EQ(panel.hexBox()->FirstVisibleRow(), 0);
+  QTest::keyClick(panel.hexBox(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(panel.hexBox()->verticalScrollBar()->value(),
+            panel.hexBox()->verticalScrollBar()->maximum());
+  EXPECT_GT(panel.hexBox()->FirstVisibleRow(), last_row - 64);
 }
 
 TEST_F(WindowsTest, BatchWindowMarksAndRuns) {
