@@ -36,10 +36,13 @@ class LzxPageDecoder {
   // Reads the code lengths of symbols [start, end) and appends those that are not 0 to `used`.
   [[nodiscard]] bool ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
                                  uint16_t* used, uint32_t& used_count);
-  [[nodiscard]] bool DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* page, uint32_t pos,
-                                       uint32_t end);
+  template <bool kAligned>
+  [[nodiscard]] bool DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t pos, uint32_t end);
 
-  HuffmanDecoder<lzx::kMainSymbols, 10> main_;
+  // The main tree's table always has 2^kMainRootBits entries, so that its index is a fixed
+  // shift in the token loop.
+  static constexpr uint32_t kMainRootBits = 10;
+  HuffmanDecoder<lzx::kMainSymbols, kMainRootBits, true> main_;
   HuffmanDecoder<lzx::kLengthSymbols, 8> length_;
   HuffmanDecoder<lzx::kAlignedSymbols, 7> aligned_;
   HuffmanDecoder<lzx::kPretreeSymbols, 8> pretree_;
