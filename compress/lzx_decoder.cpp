@@ -175,8 +175,9 @@ bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
          LoadU32(p + 16) == kLzxSignature;
 }
 
-bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t start, uint32_t end,
-                                 uint16_t* used, uint32_t& used_count_out) {
+bool LzxPageDecoder::ReadLengths(BitReader& in_out, bool first_block, uint8_t* lengths,
+                                 uint32_t start, uint32_t end, uint16_t* used,
+                                 uint32_t& used_count_out) {
   BitReader in = in_out;  // local copies stay in registers across the stores below
   uint32_t used_count = used_count_out;
   std::array<uint8_t, lzx::kPretreeSymbols> pre;
@@ -220,7 +221,14 @@ bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t s
       value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - s));
     }
     if (run > end - i) return false;
-    std::memset(lengths + i, value, run);
+    if (value == 0 && first_block) {
+      // Every length behind i is still 0 in a page's first block: a fixed-size clear may
+      // run past the run (into the slack behind the arrays) without changing anything.
+      static_assert(kLengthSlack >= 64 && 20 + 31 <= 64);
+      std::memset(lengths + i, 0, 64);
+    } else {
+      std::memset(lengths + i, value, run);
+    }
     if (value != 0) {
       for (uint32_t k = 0; k < run; ++k) used[used_count++] = static_cast<uint16_t>(i + k);
     }
@@ -264,7 +272,7 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t po
     }
     uint32_t distance = 0;
     if (slot >= 3) {
-      const uint32_t extra = lzx::kExtraBits[slot];
+      const uint32_t extra = (slot - 2) >> 1;  // kExtraBits[slot], for slots from 3 on
       uint32_t footer = 0;
       if (kAligned && extra >= 3) {
         footer = r.Bits(extra - 3) << 3;
@@ -293,11 +301,10 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t po
     // A distance of 0 (possible after an uncompressed block) wraps around and fails too.
     if (distance - 1 >= static_cast<size_t>(out - page) || length > room) return false;
     const uint8_t* from = out - distance;
-    if (distance >= 16 && room >= 32) [[likely]] {
-      // Sixteen bytes at a time, at least 32: what runs past the match stays inside the block
-      // and is written again by what follows.
-      std::memcpy(out, from, 16);
-      std::memcpy(out + 16, from + 16, 16);
+    if (distance >= 32 && room >= 32) [[likely]] {
+      // 32 bytes at once (source and destination do not overlap), then 16 at a time: what
+      // runs past the match stays inside the block and is written again by what follows.
+      std::memcpy(out, from, 32);
       if (length > 32) [[unlikely]] {
         if (((length + 15) & ~15u) <= room) {
           for (uint32_t i = 32; i < length; i += 16) std::memcpy(out + i, from + i, 16);
@@ -305,6 +312,8 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t po
           for (uint32_t i = 32; i < length; ++i) out[i] = from[i];
         }
       }
+    } else if (distance >= 16 && ((length + 15) & ~15u) <= room) {
+      for (uint32_t i = 0; i < length; i += 16) std::memcpy(out + i, from + i, 16);
     } else if (distance >= 8 && ((length + 7) & ~7u) <= room) {
       for (uint32_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
     } else if (distance == 1) {
@@ -364,11 +373,13 @@ bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> 
     }
     std::array<uint16_t, lzx::kMainSymbols> used;
     uint32_t main_used = 0, length_used = 0;
-    if (!ReadLengths(in, main_lengths_.data(), 0, lzx::kNumChars, used.data(), main_used) ||
-        !ReadLengths(in, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols, used.data(),
+    const bool first = pos == 0;
+    if (!ReadLengths(in, first, main_lengths_.data(), 0, lzx::kNumChars, used.data(),
                      main_used) ||
+        !ReadLengths(in, first, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols,
+                     used.data(), main_used) ||
         !main_.Build(main_lengths_.data(), used.data(), main_used, false) ||
-        !ReadLengths(in, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
+        !ReadLengths(in, first, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
                      length_used) ||
         !length_.Build(length_lengths_.data(), used.data(), length_used, true)) {
       return false;

@@ -34,8 +34,10 @@ class LzxPageDecoder {
  private:
   class BitReader;
   // Reads the code lengths of symbols [start, end) and appends those that are not 0 to `used`.
-  [[nodiscard]] bool ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
-                                 uint16_t* used, uint32_t& used_count);
+  // In the page's first block every previous length is 0.
+  [[nodiscard]] bool ReadLengths(BitReader& in, bool first_block, uint8_t* lengths,
+                                 uint32_t start, uint32_t end, uint16_t* used,
+                                 uint32_t& used_count);
   template <bool kAligned>
   [[nodiscard]] bool DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t pos, uint32_t end);
 
@@ -46,8 +48,10 @@ class LzxPageDecoder {
   HuffmanDecoder<lzx::kLengthSymbols, 8> length_;
   HuffmanDecoder<lzx::kAlignedSymbols, 7> aligned_;
   HuffmanDecoder<lzx::kPretreeSymbols, 8> pretree_;
-  std::array<uint8_t, lzx::kMainSymbols> main_lengths_{};
-  std::array<uint8_t, lzx::kLengthSymbols> length_lengths_{};
+  // Code lengths carried from block to block, with slack behind them for fixed-size clears.
+  static constexpr uint32_t kLengthSlack = 64;
+  std::array<uint8_t, lzx::kMainSymbols + kLengthSlack> main_lengths_{};
+  std::array<uint8_t, lzx::kLengthSymbols + kLengthSlack> length_lengths_{};
   std::array<uint32_t, lzx::kNumRepeats> repeats_{};
 };
 
