@@ -45,6 +45,8 @@ inline constexpr std::array<uint32_t, kNumSlots> kSlotBase = [] {
 }();
 
 static_assert(kSlotBase[24] == 4096 && kSlotBase[31] == 49152 && kExtraBits[31] == 14);
+// From slot 3 on, the extra bits are (slot - 2) / 2, which the decoder computes.
+static_assert(kExtraBits[3] == 0 && kExtraBits[4] == 1 && kExtraBits[5] == 1 && kExtraBits[30] == 14);
 
 // The slot of a formatted offset f >= 3 (a distance of 1 or more).
 [[nodiscard]] constexpr uint32_t SlotOf(uint32_t formatted) {

@@ -72,50 +72,47 @@ constexpr size_t kMaxPageBytes = 0xFFFFFF;
 
 // (previous length - symbol) mod 17 for lengths and symbols of 0 to 16, given x = the
 // difference plus 17 (1 .. 33), without a division.
-uint32_t Mod17(uint32_t x) { return x >= 17 ? x - 17 : x; }
+uint32_t Mod17(uint32_t x) {
+  const uint32_t below = x - 17;  // wraps when x < 17
+  return below + (17 & static_cast<uint32_t>(-static_cast<int32_t>(below >> 31)));
+}
 
 uint32_t LoadU32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
          static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
+// Four 16-bit little-endian words at p as one value, the first word on top.
+uint64_t LoadWords(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = v << 8 | p[i];  // one little-endian load
+  v = v >> 32 | v << 32;                           // words 3 2 1 0 -> 1 0 3 2
+  return (v & 0xFFFF0000FFFF0000u) >> 16 | (v & 0x0000FFFF0000FFFFu) << 16;
+}
+
 }  // namespace
 
 // The bit stream of one record: whole 16-bit words, read most significant bit first. The
-// buffer holds the next bits at its top; past the last word it is filled with zero words,
+// buffer holds the next `count_` bits at its top; below them it holds either zero bits or the
+// stream's own next bits (a refill may load part of a word that it does not yet count; the
+// next refill ORs the same bits in again). Past the last word it is filled with zero words,
 // which are counted so that a page that consumes them is rejected.
 class LzxPageDecoder::BitReader {
  public:
   BitReader(const uint8_t* begin, const uint8_t* end)
       : begin_(begin), next_(begin), end_(begin + (end - begin) / 2 * 2) {}
 
-  // Afterwards at least 49 bits are buffered: enough for any token.
+  // Afterwards 48 to 63 bits are buffered (never 64, so that any call is safe).
   void Refill() {
-    if (count_ > 48) return;
-    if (end_ - next_ >= 8) {
-      // Whole words only: as many of the next four as fit behind the buffered bits.
-      uint64_t v = 0;
-      for (int i = 7; i >= 0; --i) v = v << 8 | next_[i];  // one little-endian load
-      v = v >> 32 | v << 32;  // words 3 2 1 0 -> 0 1 2 3, the first word on top
-      v = (v & 0xFFFF0000FFFF0000u) >> 16 | (v & 0x0000FFFF0000FFFFu) << 16;
-      const uint32_t words = (64 - count_) / 16;
-      const uint64_t keep = words == 4 ? ~uint64_t{0} : ~(~uint64_t{0} >> (16 * words));
-      buf_ |= (v & keep) >> count_;
+    if (end_ - next_ >= 8) [[likely]] {
+      // As many of the next four words as fit behind the buffered bits, short of all 64.
+      buf_ |= LoadWords(next_) >> count_;
+      const uint32_t words = (63 - count_) >> 4;
       next_ += 2 * words;
       count_ += 16 * words;
       return;
     }
-    while (count_ <= 48) {
-      uint64_t word = 0;
-      if (next_ != end_) {
-        word = static_cast<uint64_t>(next_[0]) | static_cast<uint64_t>(next_[1]) << 8;
-        next_ += 2;
-      } else {
-        ++zero_words_;
-      }
-      buf_ |= word << (48 - count_);
-      count_ += 16;
-    }
+    RefillNearEnd();
   }
   [[nodiscard]] uint64_t Peek() const { return buf_; }
   void Skip(uint32_t n) {
@@ -124,8 +121,7 @@ class LzxPageDecoder::BitReader {
   }
   // n <= 32 bits, with at least n bits buffered.
   [[nodiscard]] uint32_t Bits(uint32_t n) {
-    if (n == 0) return 0;
-    const auto v = static_cast<uint32_t>(buf_ >> (64 - n));
+    const auto v = static_cast<uint32_t>(buf_ >> 1 >> (63 - n));  // 0 for n = 0
     Skip(n);
     return v;
   }
@@ -149,6 +145,20 @@ class LzxPageDecoder::BitReader {
   [[nodiscard]] const uint8_t* begin() const { return begin_; }
 
  private:
+  void RefillNearEnd() {
+    while (count_ < 48) {
+      uint64_t word = 0;
+      if (next_ != end_) {
+        word = static_cast<uint64_t>(next_[0]) | static_cast<uint64_t>(next_[1]) << 8;
+        next_ += 2;
+      } else {
+        ++zero_words_;
+      }
+      buf_ |= word << (48 - count_);
+      count_ += 16;
+    }
+  }
+
   const uint8_t* begin_;
   const uint8_t* next_;
   const uint8_t* end_;
@@ -165,24 +175,29 @@ bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
          LoadU32(p + 16) == kLzxSignature;
 }
 
-bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t start, uint32_t end,
-                                 uint16_t* used, uint32_t& used_count_out) {
+bool LzxPageDecoder::ReadLengths(BitReader& in_out, bool first_block, uint8_t* lengths,
+                                 uint32_t start, uint32_t end, uint16_t* used,
+                                 uint32_t& used_count_out) {
   BitReader in = in_out;  // local copies stay in registers across the stores below
   uint32_t used_count = used_count_out;
-  std::array<uint8_t, lzx::kPretreeSymbols> pre{};
+  std::array<uint8_t, lzx::kPretreeSymbols> pre;
   in.Refill();
   for (uint32_t i = 0; i < lzx::kPretreeSymbols; ++i) {
-    if (i == 10) in.Refill();
+    if (i == 12) in.Refill();
     pre[i] = static_cast<uint8_t>(in.Bits(4));
   }
   if (!pretree_.Build(pre.data(), false)) return false;
+  using Pre = decltype(pretree_);
+  const uint16_t* const table = pretree_.table();
+  const uint32_t shift = pretree_.shift();
   uint32_t i = start;
   while (i < end) {
-    in.Refill();
-    uint32_t len = 0;
-    const uint32_t sym = pretree_.Decode(in.Peek(), len);
-    if (len == 0) return false;
-    in.Skip(len);
+    // A pretree code and what may follow it: 15 + 1 + 15 bits for symbol 19.
+    if (in.available() < 31) in.Refill();
+    uint32_t e = table[in.Peek() >> shift];
+    if (e == 0) e = pretree_.Walk(in.Peek());
+    in.Skip(Pre::Length(e));
+    const uint32_t sym = Pre::Symbol(e);
     if (sym <= 16) {
       const auto value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - sym));
       lengths[i] = value;
@@ -199,13 +214,21 @@ bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t s
       run = 20 + in.Bits(5);
     } else {
       run = 4 + in.Bits(1);
-      const uint32_t s = pretree_.Decode(in.Peek(), len);
-      if (len == 0 || s > 16) return false;
-      in.Skip(len);
+      const uint32_t e2 = pretree_.Decode(in.Peek());
+      const uint32_t s = Pre::Symbol(e2);
+      if (s > 16) return false;
+      in.Skip(Pre::Length(e2));
       value = static_cast<uint8_t>(Mod17(lengths[i] + 17 - s));
     }
     if (run > end - i) return false;
-    std::memset(lengths + i, value, run);
+    if (value == 0 && first_block) {
+      // Every length behind i is still 0 in a page's first block: a fixed-size clear may
+      // run past the run (into the slack behind the arrays) without changing anything.
+      static_assert(kLengthSlack >= 64 && 20 + 31 <= 64);
+      std::memset(lengths + i, 0, 64);
+    } else {
+      std::memset(lengths + i, value, run);
+    }
     if (value != 0) {
       for (uint32_t k = 0; k < run; ++k) used[used_count++] = static_cast<uint16_t>(i + k);
     }
@@ -216,65 +239,46 @@ bool LzxPageDecoder::ReadLengths(BitReader& in_out, uint8_t* lengths, uint32_t s
   return true;
 }
 
-bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* page, uint32_t pos,
-                                       uint32_t end) {
-  BitReader r = in;  // a local copy stays in registers across the byte stores
+template <bool kAligned>
+bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t pos, uint32_t end) {
+  using Main = decltype(main_);
+  BitReader r = in;  // local copies stay in registers across the byte stores
   uint32_t r0 = repeats_[0], r1 = repeats_[1], r2 = repeats_[2];
-  while (pos < end) {
-    // A code's worth for the main symbol and one for a literal after it; a match refills
-    // again before its length and its footer.
-    if (r.available() < 2 * kMaxHuffmanLength) r.Refill();
-    uint32_t len = 0;
-    uint32_t sym = main_.Decode(r.Peek(), len);
-    if (len == 0) return false;
-    r.Skip(len);
-    if (sym < lzx::kNumChars) {
-      page[pos++] = static_cast<uint8_t>(sym);
-      // Literals often follow one another: decode on while the buffer holds a code.
-      bool match = false;
-      while (pos != end && r.available() >= kMaxHuffmanLength) {
-        sym = main_.Decode(r.Peek(), len);
-        if (len == 0) return false;
-        r.Skip(len);
-        if (sym >= lzx::kNumChars) {
-          match = true;
-          break;
-        }
-        page[pos++] = static_cast<uint8_t>(sym);
-      }
-      if (!match) continue;
+  const uint16_t* const main_table = main_.table();
+  constexpr uint32_t main_shift = 64 - kMainRootBits;
+  using Length = decltype(length_);
+  uint8_t* out = page + pos;
+  uint8_t* const out_end = page + end;
+  while (out != out_end) {
+    if (r.available() < kMaxHuffmanLength) r.Refill();
+    uint32_t e = main_table[r.Peek() >> main_shift];
+    if (e == 0) [[unlikely]] {
+      e = main_.Walk(r.Peek());
     }
-    const uint32_t header = sym - lzx::kNumChars;
+    r.Skip(Main::Length(e));
+    if (e < (lzx::kNumChars << Main::kSymbolShift)) {
+      *out++ = static_cast<uint8_t>(Main::Symbol(e));
+      continue;
+    }
+    r.Refill();
+    const uint32_t header = Main::Symbol(e) - lzx::kNumChars;
     const uint32_t slot = header >> 3;
     uint32_t length = (header & 7) + lzx::kMinMatch;
     if ((header & 7) == 7) {
-      if (r.available() < 32) r.Refill();
-      const uint32_t extra = length_.Decode(r.Peek(), len);
-      if (len == 0) return false;
-      r.Skip(len);
-      length += extra;
+      const uint32_t le = length_.Decode(r.Peek());
+      if (Length::Length(le) == 0) return false;  // an empty length tree
+      r.Skip(Length::Length(le));
+      length += Length::Symbol(le);
     }
     uint32_t distance = 0;
-    if (slot == 0) {
-      distance = r0;
-    } else if (slot == 1) {
-      distance = r1;
-      r1 = r0;
-      r0 = distance;
-    } else if (slot == 2) {
-      distance = r2;
-      r2 = r0;
-      r0 = distance;
-    } else {
-      if (r.available() < 32) r.Refill();
-      const uint32_t extra = lzx::kExtraBits[slot];
+    if (slot >= 3) {
+      const uint32_t extra = (slot - 2) >> 1;  // kExtraBits[slot], for slots from 3 on
       uint32_t footer = 0;
-      if (aligned && extra >= 3) {
+      if (kAligned && extra >= 3) {
         footer = r.Bits(extra - 3) << 3;
-        const uint32_t a = aligned_.Decode(r.Peek(), len);
-        if (len == 0) return false;
-        r.Skip(len);
-        footer += a;
+        const uint32_t ae = aligned_.Decode(r.Peek());
+        r.Skip(decltype(aligned_)::Length(ae));
+        footer += decltype(aligned_)::Symbol(ae);
       } else {
         footer = r.Bits(extra);
       }
@@ -282,22 +286,42 @@ bool LzxPageDecoder::DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* pag
       r2 = r1;
       r1 = r0;
       r0 = distance;
+    } else if (slot == 0) {
+      distance = r0;
+    } else if (slot == 1) {
+      distance = r1;
+      r1 = r0;
+      r0 = distance;
+    } else {
+      distance = r2;
+      r2 = r0;
+      r0 = distance;
     }
-    if (distance == 0 || distance > pos || length > end - pos) return false;
-    uint8_t* out = page + pos;
+    const auto room = static_cast<size_t>(out_end - out);
+    // A distance of 0 (possible after an uncompressed block) wraps around and fails too.
+    if (distance - 1 >= static_cast<size_t>(out - page) || length > room) return false;
     const uint8_t* from = out - distance;
-    if (distance >= 16 && ((length + 15) & ~15u) <= end - pos) {
-      // Sixteen bytes at a time; the last chunk may run up to 15 bytes past the match but
-      // stays inside the block, and those bytes are written again by what follows.
+    if (distance >= 32 && room >= 32) [[likely]] {
+      // 32 bytes at once (source and destination do not overlap), then 16 at a time: what
+      // runs past the match stays inside the block and is written again by what follows.
+      std::memcpy(out, from, 32);
+      if (length > 32) [[unlikely]] {
+        if (((length + 15) & ~15u) <= room) {
+          for (uint32_t i = 32; i < length; i += 16) std::memcpy(out + i, from + i, 16);
+        } else {
+          for (uint32_t i = 32; i < length; ++i) out[i] = from[i];
+        }
+      }
+    } else if (distance >= 16 && ((length + 15) & ~15u) <= room) {
       for (uint32_t i = 0; i < length; i += 16) std::memcpy(out + i, from + i, 16);
-    } else if (distance >= 8 && ((length + 7) & ~7u) <= end - pos) {
+    } else if (distance >= 8 && ((length + 7) & ~7u) <= room) {
       for (uint32_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
     } else if (distance == 1) {
       std::memset(out, *from, length);
     } else {
       for (uint32_t i = 0; i < length; ++i) out[i] = from[i];
     }
-    pos += length;
+    out += length;
   }
   repeats_ = {r0, r1, r2};
   in = r;
@@ -349,16 +373,20 @@ bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> 
     }
     std::array<uint16_t, lzx::kMainSymbols> used;
     uint32_t main_used = 0, length_used = 0;
-    if (!ReadLengths(in, main_lengths_.data(), 0, lzx::kNumChars, used.data(), main_used) ||
-        !ReadLengths(in, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols, used.data(),
+    const bool first = pos == 0;
+    if (!ReadLengths(in, first, main_lengths_.data(), 0, lzx::kNumChars, used.data(),
                      main_used) ||
+        !ReadLengths(in, first, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols,
+                     used.data(), main_used) ||
         !main_.Build(main_lengths_.data(), used.data(), main_used, false) ||
-        !ReadLengths(in, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
+        !ReadLengths(in, first, length_lengths_.data(), 0, lzx::kLengthSymbols, used.data(),
                      length_used) ||
         !length_.Build(length_lengths_.data(), used.data(), length_used, true)) {
       return false;
     }
-    if (!DecodeBlockTokens(in, aligned, page.data(), pos, pos + size)) return false;
+    const bool ok = aligned ? DecodeBlockTokens<true>(in, page.data(), pos, pos + size)
+                            : DecodeBlockTokens<false>(in, page.data(), pos, pos + size);
+    if (!ok) return false;
     pos += size;
     if (in.Overran()) return false;
   }

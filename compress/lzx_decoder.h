@@ -34,17 +34,24 @@ class LzxPageDecoder {
  private:
   class BitReader;
   // Reads the code lengths of symbols [start, end) and appends those that are not 0 to `used`.
-  [[nodiscard]] bool ReadLengths(BitReader& in, uint8_t* lengths, uint32_t start, uint32_t end,
-                                 uint16_t* used, uint32_t& used_count);
-  [[nodiscard]] bool DecodeBlockTokens(BitReader& in, bool aligned, uint8_t* page, uint32_t pos,
-                                       uint32_t end);
+  // In the page's first block every previous length is 0.
+  [[nodiscard]] bool ReadLengths(BitReader& in, bool first_block, uint8_t* lengths,
+                                 uint32_t start, uint32_t end, uint16_t* used,
+                                 uint32_t& used_count);
+  template <bool kAligned>
+  [[nodiscard]] bool DecodeBlockTokens(BitReader& in, uint8_t* page, uint32_t pos, uint32_t end);
 
-  HuffmanDecoder<lzx::kMainSymbols, 10> main_;
+  // The main tree's table always has 2^kMainRootBits entries, so that its index is a fixed
+  // shift in the token loop.
+  static constexpr uint32_t kMainRootBits = 10;
+  HuffmanDecoder<lzx::kMainSymbols, kMainRootBits, true> main_;
   HuffmanDecoder<lzx::kLengthSymbols, 8> length_;
   HuffmanDecoder<lzx::kAlignedSymbols, 7> aligned_;
   HuffmanDecoder<lzx::kPretreeSymbols, 8> pretree_;
-  std::array<uint8_t, lzx::kMainSymbols> main_lengths_{};
-  std::array<uint8_t, lzx::kLengthSymbols> length_lengths_{};
+  // Code lengths carried from block to block, with slack behind them for fixed-size clears.
+  static constexpr uint32_t kLengthSlack = 64;
+  std::array<uint8_t, lzx::kMainSymbols + kLengthSlack> main_lengths_{};
+  std::array<uint8_t, lzx::kLengthSymbols + kLengthSlack> length_lengths_{};
   std::array<uint32_t, lzx::kNumRepeats> repeats_{};
 };
 
