@@ -11,7 +11,7 @@
 //   offset 20  ...   one LZX stream (below) that decodes to exactly USize bytes
 //
 // The LZX stream is that of Microsoft's cabinet files (Microsoft LZX Data Compression
-// Format, 1997; block layout as in the [MS-PATCH] open specification) with 32 position slots
+// Format, 1997; block layout as in the [MS-PATCH] open document) with 32 position slots
 // (the "64 KiB window"), starting afresh in every page: no window, tree or repeat offset
 // carries over from the page before, and distances never reach before the page start.
 //
