@@ -4,9 +4,9 @@
 # machine may be shared and noisy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+scripts/install-deps.sh >&2
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/release -j"$(nproc)" --target load_analysis_bench edit_bench codec_bench hivelore_bench bin_load_bench
+cmake --build build/release -j"$(nproc)" --target load_analysis_bench edit_bench codec_bench hivelore_bench bin_load_bench >&2
 log=build/bench.log
 : > "$log"
 for b in load_analysis_bench edit_bench codec_bench hivelore_bench bin_load_bench; do
