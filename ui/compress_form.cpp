@@ -238,6 +238,12 @@ void TCompressForm::ToggleMark() {
 }
 
 bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
+  // A disabled list still hands its viewport the presses: the marks stay as the run found them.
+  if (running_ && (watched == source_list_ || watched == source_list_->viewport()) &&
+      (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
+       event->type() == QEvent::MouseButtonDblClick)) {
+    return true;
+  }
   if (watched == source_list_ && event->type() == QEvent::KeyPress &&
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
     ToggleMark();
@@ -288,6 +294,7 @@ void TCompressForm::StartButtonClick() {
   }
   running_ = true;
   close_requested_ = false;
+  emit RunningChanged(true);
   // The run lets events through: the folders, marks and choices stay as they were at "Start".
   const std::vector<QWidget*> frozen = {findChild<QWidget*>("Splitter1"),
                                         findChild<QWidget*>("CompressRadioGroup"), overwrite_,
@@ -339,8 +346,12 @@ void TCompressForm::StartButtonClick() {
   // Both lists keep their lines in order: the new target lines take their places.
   codec::SortListing(ziel_lines_);
   ShowZielLines();
+  // Input that came during the last file (an impatient second click on "Start") reaches the
+  // controls while they are still off, instead of starting a second run once they are on.
+  QApplication::processEvents();
   running_ = false;
   for (QWidget* w : frozen) w->setEnabled(true);
+  emit RunningChanged(false);
   if (!r.error.empty()) {
     dialogs_.Message(this, Text(r.error), windowTitle(), presenter::Severity::kError);
   } else if (!r.finished && progress.Cancelled()) {

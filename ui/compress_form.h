@@ -45,6 +45,10 @@ class TCompressForm final : public QWidget {
  public slots:
   void StartButtonClick();
 
+ signals:
+  // A run starts (true) or has ended (false): the main window takes no actions meanwhile.
+  void RunningChanged(bool running);
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   // While a run goes on, closing the window cancels the run instead.

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QGridLayout>
@@ -543,9 +544,30 @@ void TMainForm::LoadAtStart(const QString& path) {
   Sync();
 }
 
+void TMainForm::closeEvent(QCloseEvent* event) {
+  bool waiting = false;
+  for (TCompressForm* form : findChildren<TCompressForm*>()) {
+    if (form->close()) continue;
+    waiting = true;  // running: it closes after the run, then this window tries again
+    connect(form, &QObject::destroyed, this, &QWidget::close,
+            static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::UniqueConnection));
+  }
+  if (waiting) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
 void TMainForm::OpenCompressForm() {
   auto* form = new TCompressForm(dialogs_, library_, this);
   form->setAttribute(Qt::WA_DeleteOnClose);
+  // The main window's actions (a load, another batch window) would run inside the batch run's
+  // event processing and hold it up: they are off while a run goes on.
+  connect(form, &TCompressForm::RunningChanged, this, [this](bool running) {
+    running_batches_ += running ? 1 : -1;
+    centralWidget()->setEnabled(running_batches_ == 0);
+  });
   compress_form_ = form;
   ShowBeside(form, QSize(623, 499), this);
 }

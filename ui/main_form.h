@@ -50,6 +50,9 @@ class TMainForm : public QMainWindow {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // While a batch run goes on the window stays: it closes once the run has ended at its next
+  // file and the batch window has gone (else the program would go on without a window).
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   class PromptsAdapter;
@@ -109,6 +112,7 @@ class TMainForm : public QMainWindow {
   std::vector<QPointer<THexPanel>> hex_panels_;
   QPointer<THexPanel> hex_panel_;
   QPointer<TCompressForm> compress_form_;
+  int running_batches_ = 0;
 };
 
 }  // namespace ui

@@ -11,8 +11,11 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTimer>
 #include <filesystem>
 
 #include "tests/image_builder/demo_image.h"
@@ -84,7 +87,10 @@ class BatchQuestionTest : public RealDialogsTest {
       testimg::WriteFile((src_ / name).string(), testimg::BytesOf(std::string(3000, name[0])));
       testimg::WriteFile((dst_ / name).string(), old_);
     }
-    form_ = std::make_unique<ui::TCompressForm>(dialogs_, *library_, nullptr);
+    MakeForm(dialogs_);
+  }
+  void MakeForm(ui::Dialogs& dialogs) {
+    form_ = std::make_unique<ui::TCompressForm>(dialogs, *library_, nullptr);
     form_->SetProgressDelay(0);  // the progress box is up from the first file on
     form_->show();
     form_->SourceDirectoryEditAfterDialog(QString::fromStdString(src_.string()));
@@ -176,6 +182,76 @@ TEST_F(BatchQuestionTest, ClosingTheWindowEndsTheRunFirst) {
   EXPECT_FALSE(form_->isVisible());  // closed once the run had ended
   EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(),
             "  0 Dateien (de-) komprimiert\n  abgebrochen nach 0 von 3");
+}
+
+// The real dialogs, with something done after each overwrite question has been answered.
+class AfterQuestionDialogs final : public ui::Dialogs {
+ public:
+  std::optional<QString> OpenFile(QWidget* p, const ui::FileDialogRequest& r) override {
+    return qt_.OpenFile(p, r);
+  }
+  std::optional<QString> SaveFile(QWidget* p, const ui::FileDialogRequest& r) override {
+    return qt_.SaveFile(p, r);
+  }
+  std::optional<QString> ChooseFolder(QWidget* p, const QString& t, const QString& f) override {
+    return qt_.ChooseFolder(p, t, f);
+  }
+  void Message(QWidget* p, const QString& t, const QString& c,
+               presenter::Severity s) override {
+    qt_.Message(p, t, c, s);
+  }
+  ui::OverwriteAnswer AskOverwrite(QWidget* p, const QString& path) override {
+    const ui::OverwriteAnswer answer = qt_.AskOverwrite(p, path);
+    if (after_question) after_question();
+    return answer;
+  }
+  void Beep() override { qt_.Beep(); }
+
+  std::function<void()> after_question;
+
+ private:
+  ui::QtDialogs qt_;
+};
+
+// Input that a run finds waiting changes nothing of it: a press on the (disabled) source list
+// keeps the marks; a click on "Start" that comes during the last file starts no second run.
+TEST_F(BatchQuestionTest, InputDuringTheRunDoesNotChangeOrRepeatIt) {
+  AfterQuestionDialogs dialogs;
+  MakeForm(dialogs);
+  const QStringList marks = form_->SourceLines();
+  auto* source = form_->findChild<QListWidget*>("SourceListBox");
+  auto* start = form_->findChild<QPushButton*>("StartButton");
+  int questions = 0;
+  dialogs.after_question = [&] {
+    if (++questions != 3) return;
+    // Queued after the last question, so that nothing of the run handles it before its end;
+    // a second run would replace c.txt without asking (the box is ticked now) and count 3.
+    form_->findChild<QCheckBox*>("OverwriteCheckBox")->setChecked(true);
+    const QPoint at = start->rect().center();
+    for (QEvent::Type t : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QCoreApplication::postEvent(
+          start, new QMouseEvent(t, QPointF(at), QPointF(start->mapToGlobal(at)), Qt::LeftButton,
+                                 Qt::LeftButton, Qt::NoModifier));
+    }
+  };
+  ModalDriver driver;
+  driver.Then([&](QWidget* d) {
+    const QRect row = source->visualItemRect(source->item(2));
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(row.center()),
+                      QPointF(source->viewport()->mapToGlobal(row.center())), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(source->viewport(), &press);
+    ModalDriver::Click(ModalDriver::Button(d, "Ja"));
+  });
+  driver.Then([&](QWidget* d) { ModalDriver::Click(ModalDriver::Button(d, "Ja")); });
+  driver.Then([&](QWidget* d) { ModalDriver::Click(ModalDriver::Button(d, "Nein")); });
+  start->click();
+  for (int i = 0; i < 5; ++i) QApplication::processEvents();
+  EXPECT_TRUE(driver.Done());
+  EXPECT_EQ(questions, 3);
+  EXPECT_EQ(form_->SourceLines(), marks);
+  EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(), "  2 Dateien (de-) komprimiert");
+  EXPECT_EQ(testimg::ReadFile((dst_ / "c.txt").string()), old_);
 }
 
 Bytes DemoBytes() {
@@ -303,6 +379,46 @@ TEST_F(MainWindowDialogsTest, SaveOverAnExistingFileAsksInGerman) {
   const rom::RomImage& image = form_->image();
   EXPECT_EQ(testimg::ReadFile(target),
             Bytes(image.Buffer().data(), image.Buffer().data() + image.ImageLength()));
+}
+
+// Closing the main window during a batch run: the window waits for the run to end at its next
+// file and then closes (else the program would go on without any window); its actions are off
+// while the run goes on.
+TEST_F(MainWindowDialogsTest, ClosingDuringABatchRunWaitsForTheRun) {
+  const std::filesystem::path src = dir_.path() / "src", dst = dir_.path() / "dst";
+  std::filesystem::create_directories(src);
+  std::filesystem::create_directories(dst);
+  for (const char* name : {"a.txt", "b.txt"}) {
+    testimg::WriteFile((src / name).string(), testimg::BytesOf(std::string(3000, name[0])));
+  }
+  ClickOn(Get<QPushButton>("CompressToolButton"));
+  QPointer<ui::TCompressForm> batch = form_->CompressForm();
+  ASSERT_NE(batch, nullptr);
+  batch->SetProgressDelay(60000);
+  batch->SourceDirectoryEditAfterDialog(QString::fromStdString(src.string()));
+  auto* list = batch->findChild<QListWidget*>("SourceListBox");
+  for (int row = 2; row < 4; ++row) {
+    list->setCurrentRow(row);
+    batch->ToggleMark();
+  }
+  batch->ZielDirectoryEditAfterDialog(QString::fromStdString(dst.string()));
+  bool shown_during_run = false, actions_off = false;
+  QTimer::singleShot(0, form_.get(), [&] {
+    actions_off = !Get<QPushButton>("LadeButton")->isEnabled() &&
+                  !Get<QPushButton>("CompressToolButton")->isEnabled();
+    form_->close();
+    shown_during_run = form_->isVisible();
+  });
+  batch->findChild<QPushButton*>("StartButton")->click();
+  EXPECT_TRUE(actions_off);
+  EXPECT_TRUE(shown_during_run);
+  EXPECT_FALSE(std::filesystem::exists(dst / "a.txt"));  // ended before its first file
+  for (int i = 0; i < 3 && (batch || form_->isVisible()); ++i) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+  }
+  EXPECT_TRUE(batch.isNull());
+  EXPECT_FALSE(form_->isVisible());
 }
 
 TEST_F(MainWindowDialogsTest, FailuresShowTheCriticalIcon) {
