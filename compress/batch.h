@@ -23,7 +23,9 @@ namespace codec {
 // With folders: every entry, "." and ".." included; without: files only.
 [[nodiscard]] std::vector<std::string> ListFolder(const std::string& folder, bool with_folders);
 
-// Sorts list lines in the listings' order, so that lines added after a run take their place.
+// Sorts list lines in the listings' order. A run's result lines start with one blank where the
+// listing's lines have two, so they sort behind the listing, in order among themselves; the
+// listing itself is not read anew after a run.
 void SortListing(std::vector<std::string>& lines);
 
 // Marks or unmarks a file line (its first character becomes "*" or a blank). Folder lines do
