@@ -31,8 +31,9 @@
 namespace rom {
 
 // Largest PE file the rebuild makes. Real modules are a few MiB; a larger result comes from
-// damaged sizes and is refused rather than allocated.
-inline constexpr uint64_t kMaxPeFileSize = uint64_t{1} << 28;
+// damaged sizes and is refused rather than allocated (and written: a few bytes of hostile
+// headers could otherwise claim this much zero fill for every module of an image).
+inline constexpr uint64_t kMaxPeFileSize = uint64_t{1} << 26;
 
 // The ROM header's usCPUType: an IMAGE_FILE_MACHINE_* value as it stands (0x01C2 THUMB for the
 // ARMv4I images, 0x014C for x86, 0x0166 MIPS, 0x01A6 SH-4 ...), so it is the PE machine field
