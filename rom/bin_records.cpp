@@ -7,7 +7,7 @@
 #include <new>
 
 #include "rom/bin_layout.h"
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 #include "rom/text_format.h"
 
 namespace rom {
@@ -150,8 +150,8 @@ BinHeadResult ReadBinHead(BinSource& source) {
     r.error = BinError{.kind = BinErrorKind::kTruncatedHead, .count = size};
     return r;
   }
-  r.head.start = LoadLe32(head + binhead::ImageStart);
-  r.head.length = LoadLe32(head + binhead::ImageLength);
+  r.head.start = bytes::LoadLe32(head + binhead::ImageStart);
+  r.head.length = bytes::LoadLe32(head + binhead::ImageLength);
   if (uint64_t{r.head.start} + r.head.length > kAddressSpace) {
     r.error = BinError{.kind = BinErrorKind::kBeyondAddressSpace,
                        .image_start = r.head.start,
@@ -196,9 +196,9 @@ BinReadResult ReadBinBody(BinSource& source, const BinHead& head, std::span<uint
     if (!source.Read(h)) {
       return refuse({.kind = BinErrorKind::kReadFailed, .record = index, .file_offset = at});
     }
-    const uint32_t address = LoadLe32(h + binrecord::Address);
-    const uint32_t length = LoadLe32(h + binrecord::Length);
-    const uint32_t checksum = LoadLe32(h + binrecord::Checksum);
+    const uint32_t address = bytes::LoadLe32(h + binrecord::Address);
+    const uint32_t length = bytes::LoadLe32(h + binrecord::Length);
+    const uint32_t checksum = bytes::LoadLe32(h + binrecord::Checksum);
     BinError e{.record = index,
                .file_offset = at,
                .address = address,
@@ -396,21 +396,21 @@ BinEncodeResult EncodeBinRecords(std::span<const uint8_t> image, uint32_t start,
   }
   uint8_t* p = out.data();
   std::memcpy(p, binhead::kSync, binhead::kSyncSize);
-  StoreLe32(p + binhead::ImageStart, start);
-  StoreLe32(p + binhead::ImageLength, length);
+  bytes::StoreLe32(p + binhead::ImageStart, start);
+  bytes::StoreLe32(p + binhead::ImageLength, length);
   p += binhead::kSize;
   for (const BinCut& c : cuts) {
     const std::span<const uint8_t> data = image.subspan(c.offset, c.length);
-    StoreLe32(p + binrecord::Address, start + c.offset);
-    StoreLe32(p + binrecord::Length, c.length);
-    StoreLe32(p + binrecord::Checksum, BinChecksum(data));
+    bytes::StoreLe32(p + binrecord::Address, start + c.offset);
+    bytes::StoreLe32(p + binrecord::Length, c.length);
+    bytes::StoreLe32(p + binrecord::Checksum, BinChecksum(data));
     p += binrecord::kSize;
     if (c.length != 0) std::memcpy(p, data.data(), c.length);
     p += c.length;
   }
-  StoreLe32(p + binrecord::Address, 0);
-  StoreLe32(p + binrecord::Length, launch);
-  StoreLe32(p + binrecord::Checksum, 0);
+  bytes::StoreLe32(p + binrecord::Address, 0);
+  bytes::StoreLe32(p + binrecord::Length, launch);
+  bytes::StoreLe32(p + binrecord::Checksum, 0);
   r.bytes = std::move(out);
   return r;
 }

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
 
@@ -25,12 +25,12 @@ bool HeaderIsPlausible(std::span<const uint8_t> buffer, uint32_t image_start, ui
   }
   const uint8_t* hdr = buffer.data() + header_pos;
   const uint32_t own_address = rom_base + (header_pos - image_start);
-  if (!(LoadLe32(hdr + romhdr::physfirst) <= own_address &&
-        own_address < LoadLe32(hdr + romhdr::physlast))) {
+  if (!(bytes::LoadLe32(hdr + romhdr::physfirst) <= own_address &&
+        own_address < bytes::LoadLe32(hdr + romhdr::physlast))) {
     return false;
   }
-  const uint32_t mods = LoadLe32(hdr + romhdr::nummods);
-  const uint32_t files = LoadLe32(hdr + romhdr::numfiles);
+  const uint32_t mods = bytes::LoadLe32(hdr + romhdr::nummods);
+  const uint32_t files = bytes::LoadLe32(hdr + romhdr::numfiles);
   if (mods > kMaxTableEntries || files > kMaxTableEntries) return false;
   const uint64_t module_table = uint64_t{header_pos} + romhdr::kSize;
   const uint64_t file_table = module_table + uint64_t{tocentry::kSize} * mods;
@@ -46,7 +46,7 @@ bool HeaderIsPlausible(std::span<const uint8_t> buffer, uint32_t image_start, ui
   // A name address is inside when it maps to a position from image_start to the buffer's end.
   const uint64_t room = size - image_start;
   auto name_inside = [&](uint64_t entry, uint32_t name_field) {
-    const uint32_t rel = LoadLe32(buffer.data() + entry + name_field) - rom_base;
+    const uint32_t rel = bytes::LoadLe32(buffer.data() + entry + name_field) - rom_base;
     return rel < room;
   };
   for (uint32_t i = 0; i < mods; ++i) {
@@ -67,8 +67,8 @@ std::optional<FoundHeader> SearchWrappedHeader(std::span<const uint8_t> buffer,
   const uint64_t size = buffer.size();
   const uint32_t g = signature_offset;
   if (g > size || kSignatureBlockSize > size - g) return std::nullopt;
-  const uint32_t a = LoadLe32(buffer.data() + g + kSigHeaderAddress);
-  const uint32_t o = LoadLe32(buffer.data() + g + kSigHeaderOffset);
+  const uint32_t a = bytes::LoadLe32(buffer.data() + g + kSigHeaderAddress);
+  const uint32_t o = bytes::LoadLe32(buffer.data() + g + kSigHeaderOffset);
   if (HeaderIsPlausible(buffer, 0, o, a - o)) return std::nullopt;
   if (g < kSignatureInImage) return std::nullopt;
 
@@ -79,7 +79,7 @@ std::optional<FoundHeader> SearchWrappedHeader(std::span<const uint8_t> buffer,
   for (uint64_t h = s; h + romhdr::kSize <= limit; h += 4) {
     const auto offset = static_cast<uint32_t>(h - s);
     const uint32_t base = a - offset;
-    if (LoadLe32(buffer.data() + h + romhdr::physfirst) != base) continue;
+    if (bytes::LoadLe32(buffer.data() + h + romhdr::physfirst) != base) continue;
     if (HeaderIsPlausible(buffer, s, static_cast<uint32_t>(h), base, &budget)) {
       return FoundHeader{s, offset, base};
     }

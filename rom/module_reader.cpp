@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
@@ -28,32 +28,32 @@ std::optional<TocFields> ReadToc(const RomImage& image, uint32_t index) {
   const auto bytes = image.Bytes(at, tocentry::kSize);
   if (!bytes) return std::nullopt;
   const uint8_t* p = bytes->data();
-  return TocFields{static_cast<uint32_t>(at), LoadLe32(p + tocentry::lpszFileName),
-                   LoadLe32(p + tocentry::ulE32Offset), LoadLe32(p + tocentry::ulO32Offset)};
+  return TocFields{static_cast<uint32_t>(at), bytes::LoadLe32(p + tocentry::lpszFileName),
+                   bytes::LoadLe32(p + tocentry::ulE32Offset), bytes::LoadLe32(p + tocentry::ulO32Offset)};
 }
 
 // The e32_rom fields at `p`, which has E32Size(layout) readable bytes.
 E32Fields ParseE32(const uint8_t* p, E32Layout layout) {
   using namespace e32rom;
   E32Fields e;
-  e.e32_objcnt = LoadLe16(p + e32_objcnt);
-  e.e32_imageflags = LoadLe16(p + e32_imageflags);
-  e.e32_entryrva = LoadLe32(p + e32_entryrva);
-  e.e32_vbase = LoadLe32(p + e32_vbase);
-  e.e32_subsysmajor = LoadLe16(p + e32_subsysmajor);
-  e.e32_subsysminor = LoadLe16(p + e32_subsysminor);
-  e.e32_stackmax = LoadLe32(p + e32_stackmax);
-  e.e32_vsize = LoadLe32(p + e32_vsize);
-  e.e32_sect14rva = LoadLe32(p + e32_sect14rva);
-  e.e32_sect14size = LoadLe32(p + e32_sect14size);
+  e.e32_objcnt = bytes::LoadLe16(p + e32_objcnt);
+  e.e32_imageflags = bytes::LoadLe16(p + e32_imageflags);
+  e.e32_entryrva = bytes::LoadLe32(p + e32_entryrva);
+  e.e32_vbase = bytes::LoadLe32(p + e32_vbase);
+  e.e32_subsysmajor = bytes::LoadLe16(p + e32_subsysmajor);
+  e.e32_subsysminor = bytes::LoadLe16(p + e32_subsysminor);
+  e.e32_stackmax = bytes::LoadLe32(p + e32_stackmax);
+  e.e32_vsize = bytes::LoadLe32(p + e32_vsize);
+  e.e32_sect14rva = bytes::LoadLe32(p + e32_sect14rva);
+  e.e32_sect14size = bytes::LoadLe32(p + e32_sect14size);
   const bool with = layout == E32Layout::kWithTimestamp;
-  if (with) e.e32_timestamp = LoadLe32(p + with_timestamp::e32_timestamp);
+  if (with) e.e32_timestamp = bytes::LoadLe32(p + with_timestamp::e32_timestamp);
   const uint32_t units = with ? with_timestamp::e32_unit : without_timestamp::e32_unit;
   for (uint32_t u = 0; u < kUnitCount; ++u) {
-    e.e32_unit[u].rva = LoadLe32(p + units + u * kUnitSize);
-    e.e32_unit[u].size = LoadLe32(p + units + u * kUnitSize + 4);
+    e.e32_unit[u].rva = bytes::LoadLe32(p + units + u * kUnitSize);
+    e.e32_unit[u].size = bytes::LoadLe32(p + units + u * kUnitSize + 4);
   }
-  e.e32_subsys = LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
+  e.e32_subsys = bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
   return e;
 }
 
@@ -113,14 +113,14 @@ LayoutDetection DetectE32Layout(const RomImage& image) {
     // o32_rom table, which must be readable for the module to count.
     const auto common = image.Bytes(e32, e32rom::e32_sect14size + 4);
     if (!common) continue;
-    const uint32_t objcnt = LoadLe16(common->data() + e32rom::e32_objcnt);
+    const uint32_t objcnt = bytes::LoadLe16(common->data() + e32rom::e32_objcnt);
     const uint32_t o32 = OffsetOf(image, toc->o32_address);
     if (objcnt > kMaxModuleSections) continue;
     const auto records = image.Bytes(o32, uint64_t{objcnt} * o32rom::kSize);
     if (!records) continue;
     std::vector<uint32_t> rvas(objcnt);
     for (uint32_t s = 0; s < objcnt; ++s) {
-      rvas[s] = LoadLe32(records->data() + s * o32rom::kSize + o32rom::o32_rva);
+      rvas[s] = bytes::LoadLe32(records->data() + s * o32rom::kSize + o32rom::o32_rva);
     }
     const auto with = LayoutFailures(image, e32, E32Layout::kWithTimestamp, rvas);
     const auto without = LayoutFailures(image, e32, E32Layout::kWithoutTimestamp, rvas);
@@ -199,12 +199,12 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
     sec.index = s;
     sec.record_offset = m.o32_offset + s * o32rom::kSize;
     const uint8_t* p = records.data() + size_t{s} * o32rom::kSize;
-    sec.o32_vsize = LoadLe32(p + o32rom::o32_vsize);
-    sec.o32_rva = LoadLe32(p + o32rom::o32_rva);
-    sec.o32_psize = LoadLe32(p + o32rom::o32_psize);
-    sec.o32_dataptr = LoadLe32(p + o32rom::o32_dataptr);
-    sec.o32_realaddr = LoadLe32(p + o32rom::o32_realaddr);
-    sec.o32_flags = LoadLe32(p + o32rom::o32_flags);
+    sec.o32_vsize = bytes::LoadLe32(p + o32rom::o32_vsize);
+    sec.o32_rva = bytes::LoadLe32(p + o32rom::o32_rva);
+    sec.o32_psize = bytes::LoadLe32(p + o32rom::o32_psize);
+    sec.o32_dataptr = bytes::LoadLe32(p + o32rom::o32_dataptr);
+    sec.o32_realaddr = bytes::LoadLe32(p + o32rom::o32_realaddr);
+    sec.o32_flags = bytes::LoadLe32(p + o32rom::o32_flags);
     sec.data_offset = OffsetOf(image, sec.o32_dataptr);
     if (sec.stored() && !image.Fits(sec.data_offset, sec.o32_psize)) {
       return Problem(ModuleProblemKind::kSectionOutside, module_index, s,

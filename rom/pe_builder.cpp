@@ -43,7 +43,7 @@
 #include <new>
 #include <span>
 
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 #include "rom/module_layout.h"
 #include "rom/pe_layout.h"
 #include "rom/rom_layout.h"
@@ -118,15 +118,15 @@ PeBuildResult Problem(PeProblemKind kind, std::optional<uint32_t> section, std::
   return r;
 }
 
-void Put16(std::vector<uint8_t>& b, uint64_t at, uint16_t v) { StoreLe16(b.data() + at, v); }
-void Put32(std::vector<uint8_t>& b, uint64_t at, uint32_t v) { StoreLe32(b.data() + at, v); }
+void Put16(std::vector<uint8_t>& b, uint64_t at, uint16_t v) { bytes::StoreLe16(b.data() + at, v); }
+void Put32(std::vector<uint8_t>& b, uint64_t at, uint32_t v) { bytes::StoreLe32(b.data() + at, v); }
 
 }  // namespace
 
 std::optional<uint16_t> RomCpuType(const RomImage& image) {
   const auto header = image.Bytes(image.RomHeaderOffset(), romhdr::kSize);
   if (!image.RomHeaderInBuffer() || !header) return std::nullopt;
-  return LoadLe16(header->data() + romhdr::usCPUType);
+  return bytes::LoadLe16(header->data() + romhdr::usCPUType);
 }
 
 PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,

@@ -54,8 +54,8 @@ std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
     image.SetLocation(where);
     return loc;
   }
-  loc.nummods = LoadLe32(hdr->data() + romhdr::nummods);
-  loc.numfiles = LoadLe32(hdr->data() + romhdr::numfiles);
+  loc.nummods = bytes::LoadLe32(hdr->data() + romhdr::nummods);
+  loc.numfiles = bytes::LoadLe32(hdr->data() + romhdr::numfiles);
 
   // Tables follow the header directly; only records that lie wholly in the buffer count.
   const auto size = static_cast<uint64_t>(image.BufferSize());

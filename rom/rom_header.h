@@ -10,7 +10,7 @@
 #include <optional>
 #include <span>
 
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 #include "rom/rom_image.h"
 #include "rom/rom_layout.h"
 
@@ -37,8 +37,8 @@ struct HeaderLocation {
 class ConstRecordView {
  public:
   explicit ConstRecordView(std::span<const uint8_t> bytes) : p_(bytes.data()) {}
-  [[nodiscard]] uint32_t Get(uint32_t field) const { return LoadLe32(p_ + field); }
-  [[nodiscard]] uint16_t Get16(uint32_t field) const { return LoadLe16(p_ + field); }
+  [[nodiscard]] uint32_t Get(uint32_t field) const { return bytes::LoadLe32(p_ + field); }
+  [[nodiscard]] uint16_t Get16(uint32_t field) const { return bytes::LoadLe16(p_ + field); }
 
  private:
   const uint8_t* p_;
@@ -47,9 +47,9 @@ class ConstRecordView {
 class RecordView {
  public:
   explicit RecordView(std::span<uint8_t> bytes) : p_(bytes.data()) {}
-  [[nodiscard]] uint32_t Get(uint32_t field) const { return LoadLe32(p_ + field); }
-  [[nodiscard]] uint16_t Get16(uint32_t field) const { return LoadLe16(p_ + field); }
-  void Set(uint32_t field, uint32_t v) const { StoreLe32(p_ + field, v); }
+  [[nodiscard]] uint32_t Get(uint32_t field) const { return bytes::LoadLe32(p_ + field); }
+  [[nodiscard]] uint16_t Get16(uint32_t field) const { return bytes::LoadLe16(p_ + field); }
+  void Set(uint32_t field, uint32_t v) const { bytes::StoreLe32(p_ + field, v); }
 
  private:
   uint8_t* p_;

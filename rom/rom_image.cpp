@@ -6,7 +6,7 @@
 #include <new>
 
 #include "fileio/file_io.h"
-#include "rom/byte_order.h"
+#include "bytes/byte_order.h"
 
 namespace rom {
 
@@ -45,19 +45,19 @@ std::span<uint8_t> RomImage::MutableBuffer() {
 std::optional<uint32_t> RomImage::Dword(uint64_t offset) const {
   const auto b = Bytes(offset, 4);
   if (!b) return std::nullopt;
-  return LoadLe32(b->data());
+  return bytes::LoadLe32(b->data());
 }
 
 std::optional<uint32_t> RomImage::DwordBE(uint64_t offset) const {
   const auto b = Bytes(offset, 4);
   if (!b) return std::nullopt;
-  return LoadBe32(b->data());
+  return bytes::LoadBe32(b->data());
 }
 
 bool RomImage::SetDword(uint64_t offset, uint32_t value) {
   const auto b = MutableBytes(offset, 4);
   if (!b) return false;
-  StoreLe32(b->data(), value);
+  bytes::StoreLe32(b->data(), value);
   return true;
 }
 
