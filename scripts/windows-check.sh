@@ -79,6 +79,11 @@ elif [ ! -x "$wine32" ]; then
 fi
 if [ -z "$reason" ]; then
   echo "== 32-bit programs under Wine"
+  # A prefix made before Wine's 32-bit part was installed lacks its 32-bit system folder.
+  if [ ! -e "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    "$wine32" wineboot --update >>build/wine-prefix.log 2>&1 ||
+      { cat build/wine-prefix.log; echo "windows-check: wineboot --update failed" >&2; exit 1; }
+  fi
   tests/windows/compare_with_linux.sh "$wine32" 32 build/windows-32 "$linux_build" \
     build/wine-compare-32
 else
