@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "fileio/file_io.h"
+#include "fileio/native_path.h"
 #include "rom/cp1252.h"
 #include "rom/module_reader.h"
 #include "rom/pe_builder.h"
@@ -184,7 +185,7 @@ class Exporter {
 
   void Write(ExportItem& item, std::span<const uint8_t> bytes, ExportStatus status,
              const std::string& what) {
-    const std::string path = (std::filesystem::path(dir_) / HostName(item.file_name)).string();
+    const std::string path = fileio::JoinPath(dir_, HostName(item.file_name));
     std::string head = KindLetter(item.kind) + item.image_name + " -> " + item.file_name;
     if (item.file_name != item.image_name) head += " (name taken by an earlier item)";
     if (const auto error = fileio::WriteFileAtomically(path, bytes)) {

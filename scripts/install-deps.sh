@@ -7,7 +7,10 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev qt6-translations-l10n fonts-liberation xvfb xauth imagemagick
-  g++-mingw-w64-i686-win32 clang libclang-rt-14-dev
+  clang libclang-rt-14-dev
+  # the Windows programs (scripts/windows-check.sh): MinGW-w64 for 32-bit and 64-bit Windows,
+  # Wine to run the 64-bit ones (Debian's wine64 needs no i386 architecture), zip to pack them
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine64 zip
   # the Debian package and its test (scripts/package.sh, scripts/package-test.sh)
   dpkg-dev file lintian man-db desktop-file-utils libglib2.0-bin
   # the cross-check of the LZX coding against libmspack (tests/compress)

@@ -8,11 +8,11 @@
 #endif
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 
 #include "fileio/creation_time.h"
 #include "fileio/file_io.h"
+#include "fileio/native_path.h"
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/cp1252.h"
@@ -116,7 +116,7 @@ std::optional<LinePick> ParsePick(const std::string& text) {
   LinePick pick{*v, std::nullopt};
   if (text.size() > 8) {
     const std::string name = text.substr(9);
-    pick.name = rom::Utf8ToCp1252(name).value_or(name);
+    pick.name = rom::Utf8ToCp1252(fileio::NativeToUtf8(name)).value_or(name);
   }
   return pick;
 }
@@ -352,7 +352,8 @@ class Session {
   }
 
   bool ExportModule(const Operation& op) {
-    const std::string name = rom::Utf8ToCp1252(op.values[0]).value_or(op.values[0]);
+    const std::string name =
+        rom::Utf8ToCp1252(fileio::NativeToUtf8(op.values[0])).value_or(op.values[0]);
     std::optional<rom::EntryRef> module;
     for (uint32_t i = 0; i < image_.ModuleCount() && !module; ++i) {
       const rom::EntryRef ref{rom::EntryRef::Kind::kModule, i};
@@ -412,7 +413,7 @@ class Session {
   bool Add(const Operation& op) {
     const std::string& path = op.values[0];
     if (const auto warning = rom::CheckTableEnd(image_)) Say(rom::Describe(*warning));
-    const auto name = rom::EntryNameFromPath(path);
+    const auto name = rom::EntryNameFromPath(fileio::NativeToUtf8(path));
     if (!name) return Refuse(name.error().Message());
     const auto bytes = ReadInput(path);
     if (!bytes) return false;
@@ -481,14 +482,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 2;
   }
 
-  std::error_code ec;
-  std::filesystem::path path(options->image);
-  const std::filesystem::path absolute =
-      path.is_absolute() ? path : std::filesystem::absolute(path, ec);
   rom::RomImage image;
   rom::RomLists lists;
-  const rom::LoadResult load = rom::OpenImage(image, ec ? options->image : absolute.string(),
-                                              options->flash, options->preset);
+  const rom::LoadResult load =
+      rom::OpenImage(image, fileio::AbsolutePath(options->image), options->flash, options->preset);
   if (!load.ok) {
     err << "Tarnwick: " << load.error << "\n";
     return 1;
