@@ -37,7 +37,7 @@ struct Loaded {
   int64_t LineOfFile(int n) const {
     int seen = 0;
     for (size_t i = 0; i < lists.MemoryMap.size(); ++i) {
-      if (rom::MapKindOf(lists.MemoryMap[i]) == rom::MapLineKind::kFileData && seen++ == n) {
+      if (lists.MemoryMap[i].kind == rom::StretchKind::kFileData && seen++ == n) {
         return static_cast<int64_t>(i);
       }
     }
@@ -94,8 +94,8 @@ bool Reanalysed(Loaded& l, bool ok) {
 
 void BM_DeleteFile(benchmark::State& state) {
   RunEdit(state, [](Loaded& l) {
-    const auto entry = l.lists.MapEntry(l.LineOfFile(2500));
-    return Reanalysed(l, rom::DeleteFile(l.image, static_cast<uint32_t>(entry), 0).ok());
+    const uint32_t entry = *l.lists.MapRowAt(l.LineOfFile(2500))->entry;
+    return Reanalysed(l, rom::DeleteFile(l.image, entry, 0).ok());
   });
 }
 

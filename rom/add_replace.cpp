@@ -129,19 +129,15 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
 }
 
 std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.MapLine(index);
-  if (!line || MapKindOf(*line) != MapLineKind::kFileData) return std::nullopt;
-  const int32_t entry = lists.MapEntry(index);
-  const auto start = LineStart(*line);
-  if (entry < 0 || !start) return std::nullopt;
-  const LineList& map = lists.MemoryMap;
+  const MapRow* row = lists.MapRowAt(index);
+  if (!row || row->kind != StretchKind::kFileData || !row->entry) return std::nullopt;
+  const std::vector<MapRow>& map = lists.MemoryMap;
   if (index >= static_cast<int64_t>(map.size()) - 2) return std::nullopt;
   auto next = static_cast<size_t>(index) + 1;
-  if (MapKindOf(map[next]) == MapLineKind::kSmallGap) ++next;
-  const auto next_start = LineStart(map[next]);
-  if (!next_start) return std::nullopt;
-  return ReplacePlan{static_cast<uint32_t>(entry), *start, *next_start,
-                     static_cast<int32_t>(*next_start - *start), FixedBlockFollows(map, index)};
+  if (map[next].kind == StretchKind::kSmallGap) ++next;
+  const uint32_t next_start = map[next].first;
+  return ReplacePlan{*row->entry, row->first, next_start,
+                     static_cast<int32_t>(next_start - row->first), FixedBlockFollows(map, index)};
 }
 
 Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,

@@ -1,36 +1,53 @@
 // The two lists that describe an image: the analysis log and the sorted memory map.
 //
-// Both are text in the format of list_format.h. Beside each line the lists keep the index of
-// the table entry the line describes, so that an action on a selected line works on exactly
-// that entry, even where two entries share a start offset or a name.
+// Both are rows: what a row describes (its kind, the table entry, the offsets of a map row) as
+// fields, and its text in the format of list_format.h, made once when the row is written. The
+// text is what the lists show and save, and the memory map's sort key; every decision about a
+// row reads its fields. The entry is kept per row, so that an action on a selected row works on
+// exactly that entry, even where two entries share a start offset or a name.
 #ifndef TARNWICK_ROM_ANALYSIS_H_
 #define TARNWICK_ROM_ANALYSIS_H_
 
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "rom/list_format.h"
+#include "rom/image_stretches.h"
 #include "rom/rom_image.h"
 
 namespace rom {
 
-using LineList = std::vector<std::string>;
+// What a line of the analysis log describes.
+enum class LogRowKind {
+  kModule,  // a module entry ("M[...")
+  kFile,    // a file entry ("F[...")
+  kOther,   // everything else: the header fields, details, notes
+};
+
+struct LogRow {
+  LogRowKind kind = LogRowKind::kOther;
+  std::optional<uint32_t> entry;  // the module or file entry of a kModule or kFile row
+  std::string text;
+
+  bool operator==(const LogRow&) const = default;
+};
+
+// A line of the memory map: one stretch of the image and its text.
+struct MapRow : Stretch {
+  std::string text;
+
+  bool operator==(const MapRow&) const = default;
+};
 
 struct RomLists {
-  LineList AnalysisLog;  // in the order the lines were written
-  LineList MemoryMap;    // kept in MapLineLess order
-  // Per line: the module or file entry of an "M[" / "F[" log line, the file entry of a map
-  // line of file data or a file name; -1 for every other line.
-  std::vector<int32_t> LogEntries;
-  std::vector<int32_t> MapEntries;
+  std::vector<LogRow> AnalysisLog;  // in the order the lines were written
+  std::vector<MapRow> MemoryMap;    // in the order of their texts (MapLineLess)
 
-  // The entry of log or map line `index`; -1 for none or an index outside the list.
-  [[nodiscard]] int32_t LogEntry(int64_t index) const;
-  [[nodiscard]] int32_t MapEntry(int64_t index) const;
-  // The line at `index`, or nullptr.
-  [[nodiscard]] const std::string* LogLine(int64_t index) const;
-  [[nodiscard]] const std::string* MapLine(int64_t index) const;
+  // The row at `index`, or nullptr for an index outside the list.
+  [[nodiscard]] const LogRow* LogRowAt(int64_t index) const;
+  [[nodiscard]] const MapRow* MapRowAt(int64_t index) const;
 };
 
 // Rewrites the analysis log of `image`; when the signature is found, also the memory map.
@@ -38,12 +55,11 @@ struct RomLists {
 // on the previous image's tables.
 void AnalyseImage(RomImage& image, RomLists& lists);
 
-// Rewrites the memory map from the image's location: header block, each file's stored bytes
-// and name, then the gaps between them, the leading gap and the unallocated tail.
+// Rewrites the memory map from the image's location: one row per stretch (image_stretches.h).
 void WriteMemoryMap(const RomImage& image, RomLists& lists);
 
-// True when the map line at `index` or any later line is a fixed block.
-[[nodiscard]] bool FixedBlockFollows(const LineList& map, int64_t index);
+// True when the map row at `index` or any later row is a fixed block.
+[[nodiscard]] bool FixedBlockFollows(std::span<const MapRow> map, int64_t index);
 
 }  // namespace rom
 

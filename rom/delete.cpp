@@ -38,8 +38,8 @@ uint32_t RemovalEnd(const RomImage& image, uint32_t first, uint32_t last) {
   if (image.RomHeaderInBuffer()) limit(image.RomHeaderOffset());
   for (uint32_t i = 0; i < image.FileCount(); ++i) {
     const FileStretch st = FileStretchOf(image, i);
-    limit(st.data);
-    limit(st.name);
+    limit(st.data_offset);
+    limit(st.name_offset);
   }
   return static_cast<uint32_t>(std::max<uint64_t>(end, first));
 }
@@ -84,19 +84,19 @@ std::string Describe(const Removal& removal) {
 Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
   if (entry >= image.FileCount()) return EditError{.kind = Refusal::kNoEntry, .first = entry};
   const FileStretch st = FileStretchOf(image, entry);
-  const uint32_t first = st.data;
-  const uint32_t last = st.data + st.length - 1;
+  const uint32_t first = st.data_offset;
+  const uint32_t last = st.data_offset + st.data_length - 1;
   if (auto e = CheckStretch(image, first, last)) return *e;
 
   uint32_t removal = first;
   uint32_t delta = RemovalEnd(image, first, last) - first;
   // The name counts as lying directly in front when the gap up to the data is no longer than
   // the name, its 0 byte and the padding to a multiple of 4.
-  if (st.name != 0 && st.name < first) {
-    const uint32_t gap = first - st.name;
-    if (uint64_t{image.RomStringLength(st.name + image.RomBase())} + 4 >= gap) {
+  if (st.name_offset != 0 && st.name_offset < first) {
+    const uint32_t gap = first - st.name_offset;
+    if (uint64_t{image.RomStringLength(st.name_offset + image.RomBase())} + 4 >= gap) {
       delta += gap;
-      removal = st.name;
+      removal = st.name_offset;
     }
   }
   if (auto e = CheckEdit(image, {removal, removal + delta, delta != 0, entry})) return *e;

@@ -99,16 +99,17 @@ std::optional<EditError> CheckFiles(const RomImage& image, const EditZone& zone)
     if (zone.entry == i) continue;
     const FileStretch st = FileStretchOf(image, i);
     const uint32_t name_address = FileEntry(image, i)->Get(filesentry::lpszFileName);
-    const uint64_t name_end = uint64_t{st.name} + image.RomStringLength(name_address) + 1;
+    const uint64_t name_end = uint64_t{st.name_offset} + image.RomStringLength(name_address) + 1;
     const char* what = nullptr;
     uint32_t at = 0;
-    if (st.length != 0 &&
-        Intersects(st.data, uint64_t{st.data} + st.length, zone.first, zone.end)) {
+    if (st.data_length != 0 && Intersects(st.data_offset, uint64_t{st.data_offset} + st.data_length,
+                                          zone.first, zone.end)) {
       what = "ihre Daten";
-      at = st.data;
-    } else if (image.Fits(st.name, 1) && Intersects(st.name, name_end, zone.first, zone.end)) {
+      at = st.data_offset;
+    } else if (image.Fits(st.name_offset, 1) &&
+               Intersects(st.name_offset, name_end, zone.first, zone.end)) {
       what = "ihren Namen";
-      at = st.name;
+      at = st.name_offset;
     }
     if (what) {
       return EditError{.kind = Refusal::kEntryInside,

@@ -32,26 +32,24 @@ Result<Exported> ExportModule(const RomImage& image, uint32_t index, const std::
 
 }  // namespace
 
-std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.LogLine(index);
-  const int32_t entry = lists.LogEntry(index);
-  if (!line || entry < 0) return std::nullopt;
-  switch (LogKindOf(*line)) {
-    case LogLineKind::kModule:
-      return EntryRef{EntryRef::Kind::kModule, static_cast<uint32_t>(entry)};
-    case LogLineKind::kFile:
-      return EntryRef{EntryRef::Kind::kFile, static_cast<uint32_t>(entry)};
-    case LogLineKind::kOther:
+std::optional<EntryRef> EntryOfLogRow(const RomLists& lists, int64_t index) {
+  const LogRow* row = lists.LogRowAt(index);
+  if (!row || !row->entry) return std::nullopt;
+  switch (row->kind) {
+    case LogRowKind::kModule:
+      return EntryRef{EntryRef::Kind::kModule, *row->entry};
+    case LogRowKind::kFile:
+      return EntryRef{EntryRef::Kind::kFile, *row->entry};
+    case LogRowKind::kOther:
       break;
   }
   return std::nullopt;
 }
 
-std::optional<EntryRef> EntryOfMapLine(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.MapLine(index);
-  const int32_t entry = lists.MapEntry(index);
-  if (!line || entry < 0 || MapKindOf(*line) != MapLineKind::kFileData) return std::nullopt;
-  return EntryRef{EntryRef::Kind::kFile, static_cast<uint32_t>(entry)};
+std::optional<EntryRef> EntryOfMapRow(const RomLists& lists, int64_t index) {
+  const MapRow* row = lists.MapRowAt(index);
+  if (!row || !row->entry || row->kind != StretchKind::kFileData) return std::nullopt;
+  return EntryRef{EntryRef::Kind::kFile, *row->entry};
 }
 
 std::string EntryName(const RomImage& image, const EntryRef& entry) {

@@ -23,10 +23,10 @@ struct EntryRef {
   bool operator==(const EntryRef&) const = default;
 };
 
-// The entry a list line describes: a module or file line of the log, a file data line of the
-// memory map. nullopt for every other line.
-[[nodiscard]] std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index);
-[[nodiscard]] std::optional<EntryRef> EntryOfMapLine(const RomLists& lists, int64_t index);
+// The entry a list row describes: a module or file row of the log, a file data row of the
+// memory map. nullopt for every other row.
+[[nodiscard]] std::optional<EntryRef> EntryOfLogRow(const RomLists& lists, int64_t index);
+[[nodiscard]] std::optional<EntryRef> EntryOfMapRow(const RomLists& lists, int64_t index);
 
 // The entry's name as the image stores it (Windows-1252); empty when it does not exist.
 [[nodiscard]] std::string EntryName(const RomImage& image, const EntryRef& entry);

@@ -18,8 +18,7 @@ bool NamesRecordFile(const std::string& path) {
   return end == ".bin";
 }
 
-std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
-                                     const std::string& path) {
+std::optional<std::string> SaveImage(RomImage& image, const std::string& path) {
   if (!image.HasData()) return std::string("Es ist kein Image geladen.");
   RefreshSecondPointer(image);
   const auto bytes = *image.Bytes(0, static_cast<uint64_t>(image.ImageLength()));
@@ -28,12 +27,10 @@ std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
     return std::nullopt;
   }
   const ImageSource& source = image.Source();
-  const auto length = static_cast<uint32_t>(image.ImageLength());
   const uint32_t start = source.records ? source.records->start : image.RomBase();
   const uint32_t launch = source.records ? source.records->launch : image.RomBase();
-  const std::vector<BinCut> cuts = source.records && !source.edited
-                                       ? CutsOf(*source.records)
-                                       : CutsForMap(lists.MemoryMap, length);
+  const std::vector<BinCut> cuts =
+      source.records && !source.edited ? CutsOf(*source.records) : CutsForImage(image);
   const BinEncodeResult encoded = EncodeBinRecords(bytes, start, launch, cuts);
   if (encoded.error) return path + ": " + encoded.error->Message();
   if (auto e = fileio::WriteFileAtomically(path, encoded.bytes)) return e->Message();

@@ -1,32 +1,10 @@
-// Writing and reading the columns of list lines.
+// Writing the columns of list lines.
 #include "rom/list_format.h"
 
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
 
 namespace rom {
-
-MapLineKind MapKindOf(std::string_view line) {
-  if (line.size() <= kMapKindColumn || line[kMapKindColumn - 1] != ' ') return MapLineKind::kOther;
-  const std::string_view kind = line.substr(kMapKindColumn);
-  if (kind.starts_with("F[")) return MapLineKind::kFileData;
-  if (kind.starts_with("namestr ")) return MapLineKind::kFileName;
-  if (kind.starts_with("-!-")) return MapLineKind::kFixedBlock;
-  if (kind.starts_with(".  ")) return MapLineKind::kSmallGap;
-  if (kind == "-------- ROM Header") return MapLineKind::kHeader;
-  if (kind == "-------- unallocated") return MapLineKind::kUnallocated;
-  return MapLineKind::kOther;
-}
-
-LogLineKind LogKindOf(std::string_view line) {
-  if (line.starts_with("M[")) return LogLineKind::kModule;
-  if (line.starts_with("F[")) return LogLineKind::kFile;
-  return LogLineKind::kOther;
-}
-
-std::optional<uint32_t> LineStart(std::string_view line) { return HexField(line, kMapStartColumn); }
-
-std::optional<uint32_t> LineEnd(std::string_view line) { return HexField(line, kMapEndColumn); }
 
 void AppendMapRange(std::string& out, uint32_t first, uint32_t last) {
   AppendHex(out, first, 8);

@@ -75,6 +75,14 @@ inline constexpr uint32_t kSize = 28;
 static_assert(ulLoadOffset + 4 == kSize);
 }  // namespace filesentry
 
+// Offset just behind the file table of a ROM header at `header_offset` with `modules` TOCentry
+// and `files` FILESentry records: the module table follows the header directly, the file table
+// follows the module table.
+[[nodiscard]] constexpr uint64_t TablesEnd(uint64_t header_offset, uint64_t modules,
+                                           uint64_t files) {
+  return header_offset + romhdr::kSize + modules * tocentry::kSize + files * filesentry::kSize;
+}
+
 // Attribute bits of dwFileAttributes that the tools name.
 inline constexpr uint32_t kAttrCompressed = 0x800;  // C
 inline constexpr uint32_t kAttrHidden = 0x002;      // H

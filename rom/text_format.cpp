@@ -1,4 +1,4 @@
-// Number formatting and parsing for list lines and text fields.
+// Number formatting for list lines, and reading numbers typed into text fields.
 #include "rom/text_format.h"
 
 #include <charconv>
@@ -57,11 +57,6 @@ std::optional<uint32_t> ParseHex32(std::string_view s) {
     v = (v << 4) | static_cast<uint32_t>(d);
   }
   return v;
-}
-
-std::optional<uint32_t> HexField(std::string_view line, size_t from) {
-  if (line.size() < from + 8) return std::nullopt;
-  return ParseHex32(line.substr(from, 8));
 }
 
 namespace {

@@ -478,10 +478,8 @@ void TMainForm::Sync() {
   const presenter::MainState& s = presenter_->state();
   if (s.lists_revision != lists_revision_) {
     lists_revision_ = s.lists_revision;
-    log_model_->BeginChange();
-    log_model_->EndChange();
-    map_model_->BeginChange();
-    map_model_->EndChange();
+    log_model_->Reset();
+    map_model_->Reset();
   }
   SelectRow(li_box_, s.log_selection);
   SelectRow(file_list_box_, s.map_selection);

@@ -65,10 +65,10 @@ class MainPresenterTest : public ::testing::Test {
   }
   // Index of the first map line that holds all of `parts`.
   int64_t Row(std::initializer_list<const char*> parts) const {
-    const rom::LineList& map = p_.lists().MemoryMap;
+    const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
     for (size_t i = 0; i < map.size(); ++i) {
       bool all = true;
-      for (const char* part : parts) all = all && map[i].find(part) != std::string::npos;
+      for (const char* part : parts) all = all && map[i].text.find(part) != std::string::npos;
       if (all) return static_cast<int64_t>(i);
     }
     ADD_FAILURE() << "no line";
@@ -76,9 +76,9 @@ class MainPresenterTest : public ::testing::Test {
   }
   // The first fixed-block line behind the data line of file `name`.
   int64_t FixedBlockAfter(const char* name) const {
-    const rom::LineList& map = p_.lists().MemoryMap;
+    const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
     for (auto i = static_cast<size_t>(Row({"F[", name})); i < map.size(); ++i) {
-      if (rom::MapKindOf(map[i]) == rom::MapLineKind::kFixedBlock) return static_cast<int64_t>(i);
+      if (map[i].kind == rom::StretchKind::kFixedBlock) return static_cast<int64_t>(i);
     }
     ADD_FAILURE() << "no fixed block";
     return -1;
@@ -148,9 +148,9 @@ TEST_F(MainPresenterTest, EveryKindOfLineGivesItsButtons) {
   EXPECT_EQ(s().status2, "");
   // In the log, module and file lines enable export; other lines do not.
   p_.ShowSorted(false);
-  const rom::LineList& log = p_.lists().AnalysisLog;
-  const auto module = std::find_if(log.begin(), log.end(),
-                                   [](const std::string& l) { return l.starts_with("M["); });
+  const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(
+      log.begin(), log.end(), [](const rom::LogRow& row) { return row.text.starts_with("M["); });
   p_.SelectLogLine(module - log.begin());
   EXPECT_TRUE(s().save_file.enabled);
   EXPECT_EQ(s().status2.substr(0, 2), "M[");
@@ -244,9 +244,10 @@ TEST_F(MainPresenterTest, ExportSaysWhatItIsDoingAndWhatItDid) {
   EXPECT_EQ(s().status1, "");
   // A module line of the log writes the module rebuilt as a PE file.
   p_.ShowSorted(false);
-  const rom::LineList& log = p_.lists().AnalysisLog;
-  const auto module = std::find_if(log.begin(), log.end(),
-                                   [](const std::string& l) { return l.starts_with("M[-HRS]"); });
+  const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(log.begin(), log.end(), [](const rom::LogRow& row) {
+    return row.text.starts_with("M[-HRS]");
+  });
   ASSERT_NE(module, log.end());
   p_.SelectLogLine(module - log.begin());
   prompts_.files.push_back(dir_.File("nk.out"));
@@ -287,7 +288,7 @@ TEST_F(MainPresenterTest, AttributeBox) {
   EXPECT_EQ(s().status1, "");
   EXPECT_EQ(prompts_.beeps, 3);  // the beep confirms the change
   EXPECT_EQ(s().map_selection, row);
-  EXPECT_NE(p_.lists().MemoryMap[static_cast<size_t>(row)].find("F[C-R-] +10000040"),
+  EXPECT_NE(p_.lists().MemoryMap[static_cast<size_t>(row)].text.find("F[C-R-] +10000040"),
             std::string::npos);
   // The box closes, and panel 1 clears, when the image changes underneath it.
   p_.SelectMapLine(Row({"F[", "tz.dat"}));

@@ -17,9 +17,9 @@ class DeleteTest : public testimg::EditFixture {
   Result<Removal> DeleteFileAt(const std::string& start) {
     const int index = MapIndex(start);
     EXPECT_GE(index, 0) << start;
-    const int32_t entry = lists_.MapEntry(index);
-    EXPECT_GE(entry, 0) << start;
-    auto r = DeleteFile(image_, static_cast<uint32_t>(entry), fill_);
+    const MapRow* row = lists_.MapRowAt(index);
+    EXPECT_TRUE(row && row->entry) << start;
+    auto r = DeleteFile(image_, row && row->entry ? *row->entry : ~0u, fill_);
     if (r.ok()) AnalyseImage(image_, lists_);
     return r;
   }

@@ -98,9 +98,9 @@ class EditSafetyTest : public testimg::EditFixture {
     const size_t lines = lists_.MemoryMap.size();
     for (size_t i = 0; i < lines; ++i) {
       LoadSmall(bytes);
-      const auto entry = lists_.MapEntry(static_cast<int64_t>(i));
-      if (MapKindOf(lists_.MemoryMap[i]) != MapLineKind::kFileData || entry < 0) continue;
-      const auto e = static_cast<uint32_t>(entry);
+      const MapRow& row = lists_.MemoryMap[i];
+      if (row.kind != StretchKind::kFileData || !row.entry) continue;
+      const uint32_t e = *row.entry;
       const std::string at = name + " line " + std::to_string(i);
       auto without = [e](uint32_t k) -> std::optional<uint32_t> {
         if (k == e) return std::nullopt;
@@ -250,7 +250,7 @@ TEST_F(EditSafetyTest, SavedImageLoadsToTheSameLists) {
   ASSERT_TRUE(DeleteFile(image_, 3, 0).ok());
   AnalyseImage(image_, lists_);
   const RomLists edited = lists_;
-  ASSERT_FALSE(SaveImage(image_, lists_, dir_.File("saved.nb0")));
+  ASSERT_FALSE(SaveImage(image_, dir_.File("saved.nb0")));
   RomImage again;
   RomLists reloaded;
   ASSERT_TRUE(LoadImage(again, dir_.File("saved.nb0"), FlashChoice::k32MB, 0).ok);

@@ -35,20 +35,20 @@ TEST_F(EntryEditTest, WritesWordAndSizeAndNothingElse) {
 
 TEST_F(EntryEditTest, SaveWritesImageLengthBytesWithTheSecondPointerRefreshed) {
   const std::string out = dir_.File("out.nb0");
-  ASSERT_FALSE(SaveImage(image_, lists_, out));
+  ASSERT_FALSE(SaveImage(image_, out));
   EXPECT_EQ(testimg::ReadFile(out), testimg::FourFiles().Build());
 
   ASSERT_TRUE(DeleteFile(image_, 1, 0).ok());
   image_.SetDword(0x80, 0);  // a stale copy of the header address
-  ASSERT_FALSE(SaveImage(image_, lists_, out));
+  ASSERT_FALSE(SaveImage(image_, out));
   const Bytes saved = testimg::ReadFile(out);
   EXPECT_EQ(saved.size(), 0x112Cu - 0x18);
   EXPECT_EQ(testimg::LoadDword(saved, 0x80), testimg::LoadDword(saved, 0x44));
-  const auto failed = SaveImage(image_, lists_, dir_.File("no/such/dir/x.nb0"));
+  const auto failed = SaveImage(image_, dir_.File("no/such/dir/x.nb0"));
   ASSERT_TRUE(failed);
   EXPECT_NE(failed->find("x.nb0"), std::string::npos);
   RomImage nothing;
-  EXPECT_TRUE(SaveImage(nothing, RomLists{}, out));
+  EXPECT_TRUE(SaveImage(nothing, out));
   EXPECT_EQ(testimg::ReadFile(out), saved);
 }
 

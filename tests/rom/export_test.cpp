@@ -62,14 +62,14 @@ class ExportTest : public testimg::EditFixture {
     Load(b.Build());
   }
   Result<Exported> FromMap(const std::string& start, bool raw) {
-    const auto entry = EntryOfMapLine(lists_, MapIndex(start));
+    const auto entry = EntryOfMapRow(lists_, MapIndex(start));
     EXPECT_TRUE(entry) << start;
     if (!entry) return EditError{.kind = Refusal::kNotAFile};
     return ExportEntry(image_, *entry, raw, Doubling);
   }
   int LogIndex(const std::string& prefix) {
     for (size_t i = 0; i < lists_.AnalysisLog.size(); ++i) {
-      if (lists_.AnalysisLog[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+      if (lists_.AnalysisLog[i].text.rfind(prefix, 0) == 0) return static_cast<int>(i);
     }
     return -1;
   }
@@ -111,7 +111,7 @@ TEST_F(ExportTest, CompressedZeroLengthFileIsAnEmptyFile) {
     return std::optional<uint32_t>();
   };
   EXPECT_FALSE(
-      ExportEntry(image_, *EntryOfMapLine(lists_, MapIndex("00002030")), false, failing).ok());
+      ExportEntry(image_, *EntryOfMapRow(lists_, MapIndex("00002030")), false, failing).ok());
 }
 
 TEST_F(ExportTest, StoredBytesOutsideTheBufferAreNotExported) {
@@ -124,24 +124,24 @@ TEST_F(ExportTest, MapLineExportsTheEntryAtItsOffsetEvenWithATwinName) {
 
 TEST_F(ExportTest, LogLineExportsTheEntryOfItsPosition) {
   // A blank and extra attribute bits in the name's line, and the second of two twins.
-  auto entry = EntryOfLogLine(lists_, LogIndex("F[C-R-+040]  My File"));
+  auto entry = EntryOfLogRow(lists_, LogIndex("F[C-R-+040]  My File"));
   ASSERT_TRUE(entry);
   EXPECT_EQ(EntryName(image_, *entry), "My File.txt");
   EXPECT_EQ(ExportEntry(image_, *entry, true, Doubling)->bytes, Pattern(12, 2));
 
   const int first_twin = LogIndex("F[--R-]  twin");
-  entry = EntryOfLogLine(lists_, first_twin + 4);
+  entry = EntryOfLogRow(lists_, first_twin + 4);
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->index, 3u);
 
   // Header and detail lines select nothing.
-  EXPECT_FALSE(EntryOfLogLine(lists_, 0));
-  EXPECT_FALSE(EntryOfLogLine(lists_, first_twin + 1));
-  EXPECT_FALSE(EntryOfLogLine(lists_, -1));
+  EXPECT_FALSE(EntryOfLogRow(lists_, 0));
+  EXPECT_FALSE(EntryOfLogRow(lists_, first_twin + 1));
+  EXPECT_FALSE(EntryOfLogRow(lists_, -1));
 }
 
 TEST_F(ExportTest, ModuleIsNotAFile) {
-  const auto entry = EntryOfLogLine(lists_, LogIndex("M["));
+  const auto entry = EntryOfLogRow(lists_, LogIndex("M["));
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->kind, EntryRef::Kind::kModule);
   EXPECT_FALSE(ExportEntry(image_, *entry, false, Doubling).ok());

@@ -7,6 +7,7 @@
 #include "rom/analysis.h"
 #include "rom/rom_image.h"
 #include "tests/image_builder/image_builder.h"
+#include "tests/rom/list_texts.h"
 #include "tests/rom/test_files.h"
 
 namespace testimg {
@@ -25,10 +26,12 @@ class RomFixture : public ::testing::Test {
   [[nodiscard]] Bytes Head(size_t n) const {
     return Bytes(image_.Buffer().data(), image_.Buffer().data() + n);
   }
+  // The entry of memory-map row `index` (which must exist).
+  [[nodiscard]] uint32_t MapEntry(int64_t index) const { return *lists_.MapRowAt(index)->entry; }
   // Index of the first memory-map line that begins with `prefix`; -1 when none does.
   [[nodiscard]] int MapIndex(const std::string& prefix) const {
     for (size_t i = 0; i < lists_.MemoryMap.size(); ++i) {
-      if (lists_.MemoryMap[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+      if (lists_.MemoryMap[i].text.rfind(prefix, 0) == 0) return static_cast<int>(i);
     }
     return -1;
   }

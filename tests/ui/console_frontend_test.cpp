@@ -29,9 +29,10 @@ RunResult RunConsole(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-std::string Joined(const rom::LineList& lines) {
+template <typename Row>
+std::string Joined(const std::vector<Row>& rows) {
   std::string s;
-  for (const auto& l : lines) s += l + "\r\n";
+  for (const Row& row : rows) s += row.text + "\r\n";
   return s;
 }
 
@@ -135,7 +136,7 @@ TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
   rom::AnalyseImage(image, lists);
   EXPECT_EQ(image.ImageLength(), 0x112C - 0x18 + 28 + 8 + 8);
   std::string map;
-  for (const auto& l : lists.MemoryMap) map += l + "\n";
+  for (const rom::MapRow& row : lists.MemoryMap) map += row.text + "\n";
   EXPECT_NE(map.find("00001020 .. 00001030 F[C-R-] +040     17  c.bin"), std::string::npos) << map;
   EXPECT_NE(map.find("namestr \"new.txt\""), std::string::npos) << map;
 }

@@ -196,9 +196,11 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
   return o;
 }
 
-void WriteLines(const rom::LineList& lines, std::ostream& out) {
-  for (const std::string& line : lines) {
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+// The rows' texts, each followed by CR LF, as the window saves a list.
+template <typename Row>
+void WriteLines(const std::vector<Row>& rows, std::ostream& out) {
+  for (const Row& row : rows) {
+    out.write(row.text.data(), static_cast<std::streamsize>(row.text.size()));
     out.write("\r\n", 2);
   }
 }
@@ -273,7 +275,7 @@ class Session {
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        if (auto e = rom::SaveImage(image_, lists_, op.values[0])) return Refuse(*e);
+        if (auto e = rom::SaveImage(image_, op.values[0])) return Refuse(*e);
         return true;
       case OpKind::kExportModule:
         return ExportModule(op);
@@ -284,15 +286,15 @@ class Session {
   }
 
  private:
-  // Index of the first memory-map line that starts where `pick` says, is of a kind `fits`
+  // Index of the first memory-map row that starts where `pick` says, is of a kind `fits`
   // accepts and, when a name is given, belongs to the entry of that name; -1 when none does.
   template <typename Fits>
   int64_t FindLine(const LinePick& pick, Fits fits) const {
     for (size_t i = 0; i < lists_.MemoryMap.size(); ++i) {
-      const std::string& line = lists_.MemoryMap[i];
-      if (rom::LineStart(line) != pick.start || !fits(rom::MapKindOf(line))) continue;
+      const rom::MapRow& row = lists_.MemoryMap[i];
+      if (row.first != pick.start || !fits(row.kind)) continue;
       if (pick.name) {
-        const auto entry = rom::EntryOfMapLine(lists_, static_cast<int64_t>(i));
+        const auto entry = rom::EntryOfMapRow(lists_, static_cast<int64_t>(i));
         if (!entry || rom::EntryName(image_, *entry) != *pick.name) continue;
       }
       return static_cast<int64_t>(i);
@@ -301,7 +303,7 @@ class Session {
   }
 
   int64_t FindFileLine(const LinePick& pick) const {
-    return FindLine(pick, [](rom::MapLineKind k) { return k == rom::MapLineKind::kFileData; });
+    return FindLine(pick, [](rom::StretchKind k) { return k == rom::StretchKind::kFileData; });
   }
 
   bool Fail(const std::string& reason) {
@@ -339,7 +341,7 @@ class Session {
   bool Export(const Operation& op, bool raw) {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
-    const auto entry = rom::EntryOfMapLine(lists_, index);
+    const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto exported = rom::ExportEntry(image_, *entry, raw, decompress_);
     if (!exported) return Refuse(exported.error().Message());
     if (auto e = fileio::WriteFileAtomically(op.values[0], exported->bytes)) {
@@ -388,20 +390,20 @@ class Session {
   }
 
   bool Delete(const Operation& op) {
-    const int64_t index = FindLine(op.pick, [](rom::MapLineKind k) {
-      return k == rom::MapLineKind::kFileData || k == rom::MapLineKind::kFixedBlock;
+    const int64_t index = FindLine(op.pick, [](rom::StretchKind k) {
+      return k == rom::StretchKind::kFileData || k == rom::StretchKind::kFixedBlock;
     });
     if (index < 0) return NoLine(op.pick, "file or fixed-block");
-    const std::string& line = lists_.MemoryMap[static_cast<size_t>(index)];
+    const rom::MapRow& row = lists_.MemoryMap[static_cast<size_t>(index)];
     rom::Result<rom::Removal> removal = rom::Removal{};
-    if (const auto entry = rom::EntryOfMapLine(lists_, index)) {
+    if (const auto entry = rom::EntryOfMapRow(lists_, index)) {
       if (rom::FixedBlockFollows(lists_.MemoryMap, index)) {
         return Fail("the file at " + rom::H8(op.pick.start) +
                     " has a fixed block behind it and cannot be deleted");
       }
       removal = rom::DeleteFile(image_, entry->index, preset_);
     } else {
-      removal = rom::DeleteBlock(image_, *rom::LineStart(line), *rom::LineEnd(line), preset_);
+      removal = rom::DeleteBlock(image_, row.first, row.last, preset_);
     }
     if (!removal) return Refuse(removal.error().Message());
     Reanalyse();
@@ -448,7 +450,7 @@ class Session {
     if (!real) return Fail("RealSize is not a number: " + op.values[1]);
     const auto word = rom::ParseFieldWordLow32(WithDollar(op.values[0]));
     if (!word) return Fail("Atts is not a hexadecimal number: " + op.values[0]);
-    const auto entry = rom::EntryOfMapLine(lists_, index);
+    const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
     if (!set) return Refuse(set.error().Message());
     Reanalyse();

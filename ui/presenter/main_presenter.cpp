@@ -87,31 +87,37 @@ void MainPresenter::LoadPath(const std::string& path) {
   if (!load.ok) prompts_.Message(load.error, kProgram, Severity::kError);
 }
 
+namespace {
+
+// What panel 2 shows for a log row: the line of a module or file entry, nothing for the others.
+std::string LogRowText(const rom::LogRow* row) {
+  return row && row->kind != rom::LogRowKind::kOther ? rom::Cp1252ToUtf8(row->text) : std::string();
+}
+
+}  // namespace
+
 void MainPresenter::SelectLogLine(int64_t index) {
-  const std::string* line = lists_.LogLine(index);
-  if (!line) return;
+  const rom::LogRow* row = lists_.LogRowAt(index);
+  if (!row) return;
   state_.log_selection = index;
-  state_.status2 =
-      rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line) : std::string();
+  state_.status2 = LogRowText(row);
   UpdateControls();
 }
 
 std::string MainPresenter::SelectionText() const {
   if (state_.sorted_shown) {
-    const std::string* line = lists_.MapLine(state_.map_selection);
-    return line ? rom::Cp1252ToUtf8(*line) : std::string();
+    const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+    return row ? rom::Cp1252ToUtf8(row->text) : std::string();
   }
-  const std::string* line = lists_.LogLine(state_.log_selection);
-  return line && rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line)
-                                                                   : std::string();
+  return LogRowText(lists_.LogRowAt(state_.log_selection));
 }
 
 void MainPresenter::SelectMapLine(int64_t index) {
-  const std::string* line = lists_.MapLine(index);
-  if (!line) return;
+  const rom::MapRow* row = lists_.MapRowAt(index);
+  if (!row) return;
   state_.map_selection = index;
   map_armed_ = true;
-  state_.status2 = rom::Cp1252ToUtf8(*line);
+  state_.status2 = rom::Cp1252ToUtf8(row->text);
   UpdateControls();
 }
 
@@ -123,25 +129,25 @@ void MainPresenter::UpdateControls() {
   state_.edit_group_visible = sorted;
   // The editing group lies over "CompressTool".
   state_.compress_tool.visible = !sorted;
-  state_.save_file.enabled = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection).has_value()
-                                    : rom::EntryOfLogLine(lists_, state_.log_selection).has_value();
+  state_.save_file.enabled = sorted ? rom::EntryOfMapRow(lists_, state_.map_selection).has_value()
+                                    : rom::EntryOfLogRow(lists_, state_.log_selection).has_value();
 
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  const rom::MapLineKind kind =
-      sorted && map_armed_ && line ? rom::MapKindOf(*line) : rom::MapLineKind::kOther;
-  state_.replace.enabled = kind == rom::MapLineKind::kFileData;
-  state_.del.caption = kind == rom::MapLineKind::kFixedBlock ? "Block löschen" : "Datei löschen";
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  const std::optional<rom::StretchKind> kind =
+      sorted && map_armed_ && row ? std::optional(row->kind) : std::nullopt;
+  state_.replace.enabled = kind == rom::StretchKind::kFileData;
+  state_.del.caption = kind == rom::StretchKind::kFixedBlock ? "Block löschen" : "Datei löschen";
   // A file with a fixed block anywhere behind it cannot be deleted.
-  state_.del.enabled = kind == rom::MapLineKind::kFixedBlock ||
-                       (kind == rom::MapLineKind::kFileData &&
+  state_.del.enabled = kind == rom::StretchKind::kFixedBlock ||
+                       (kind == rom::StretchKind::kFileData &&
                         !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
 }
 
 void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
-  state_.map_selection = lists_.MapLine(map_selection) ? map_selection : -1;
+  state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
   if (state_.map_selection < 0) map_armed_ = false;
-  if (!lists_.LogLine(state_.log_selection)) state_.log_selection = -1;
+  if (!lists_.LogRowAt(state_.log_selection)) state_.log_selection = -1;
   // The attribute box edits an entry by its index: it closes when the tables change.
   if (state_.edit_box.visible) CloseEntryEdit();
   UpdateControls();
@@ -169,9 +175,14 @@ void MainPresenter::SaveList() {
                          .confirm_overwrite = true});
   if (!path) return;
   std::string text;
-  for (const std::string& line : sorted ? lists_.MemoryMap : lists_.AnalysisLog) {
+  auto append = [&text](const std::string& line) {
     text += line;
     text += "\r\n";
+  };
+  if (sorted) {
+    for (const rom::MapRow& row : lists_.MemoryMap) append(row.text);
+  } else {
+    for (const rom::LogRow& row : lists_.AnalysisLog) append(row.text);
   }
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (auto e = fileio::WriteFileAtomically(*path, bytes)) {
@@ -181,8 +192,8 @@ void MainPresenter::SaveList() {
 
 void MainPresenter::ExportSelected() {
   const bool sorted = state_.sorted_shown;
-  const auto entry = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection)
-                            : rom::EntryOfLogLine(lists_, state_.log_selection);
+  const auto entry = sorted ? rom::EntryOfMapRow(lists_, state_.map_selection)
+                            : rom::EntryOfLogRow(lists_, state_.log_selection);
   if (!entry) return;
   const std::string name = rom::EntryName(image_, *entry);
   const std::string shown = rom::Cp1252ToUtf8(name);
@@ -214,13 +225,13 @@ void MainPresenter::ExportSelected() {
 }
 
 void MainPresenter::DeleteSelected() {
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!state_.del.enabled || !line) return;
-  if (rom::MapKindOf(*line) == rom::MapLineKind::kFixedBlock) {
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (!state_.del.enabled || !row) return;
+  if (row->kind == rom::StretchKind::kFixedBlock) {
     state_.delete_warning_visible = true;
     return;
   }
-  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
+  const auto entry = rom::EntryOfMapRow(lists_, state_.map_selection);
   if (!entry) return;
   const auto removal = rom::DeleteFile(image_, entry->index, Fill());
   if (!removal) return Refused(removal.error().Message(), kNoWay);
@@ -231,12 +242,9 @@ void MainPresenter::DeleteSelected() {
 
 void MainPresenter::ConfirmBlockDeletion() {
   state_.delete_warning_visible = false;
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!line || rom::MapKindOf(*line) != rom::MapLineKind::kFixedBlock) return;
-  const auto first = rom::LineStart(*line);
-  const auto last = rom::LineEnd(*line);
-  if (!first || !last) return;
-  const auto removal = rom::DeleteBlock(image_, *first, *last, Fill());
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (!row || row->kind != rom::StretchKind::kFixedBlock) return;
+  const auto removal = rom::DeleteBlock(image_, row->first, row->last, Fill());
   if (!removal) return Refused(removal.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
   ListsChanged(-1);
@@ -291,10 +299,9 @@ void MainPresenter::ReplaceSelected() {
 
 void MainPresenter::OpenEntryEdit() {
   edit_pending_ = false;
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!line || !rom::LineStart(*line)) return;
+  if (!lists_.MapRowAt(state_.map_selection)) return;
   edit_entry_.reset();
-  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
+  const auto entry = rom::EntryOfMapRow(lists_, state_.map_selection);
   if (!entry) return;
   edit_pending_ = true;
   const auto e = rom::FileEntry(image_, entry->index);
@@ -354,8 +361,8 @@ void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::str
   rom::AnalyseImage(image_, lists_);
   ListsChanged(state_.map_selection);
   // The selected line now reads as the entry was left; a refusal's message stays instead.
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (line && !refused) state_.status2 = rom::Cp1252ToUtf8(*line);
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (row && !refused) state_.status2 = rom::Cp1252ToUtf8(row->text);
 }
 
 void MainPresenter::CloseEntryEdit() {
@@ -378,19 +385,18 @@ void MainPresenter::SaveImage() {
                          .confirm_overwrite = true,
                          .confirm_create = true});
   if (!path) return;
-  if (auto e = rom::SaveImage(image_, lists_, *path))
-    prompts_.Message(*e, kProgram, Severity::kError);
+  if (auto e = rom::SaveImage(image_, *path)) prompts_.Message(*e, kProgram, Severity::kError);
 }
 
 std::optional<HexRequest> MainPresenter::HexRange() {
   if (lists_.MemoryMap.empty() || !image_.HasData()) return std::nullopt;
-  if (!lists_.MapLine(state_.map_selection)) {
+  if (!lists_.MapRowAt(state_.map_selection)) {
     state_.map_selection = 0;
     UpdateControls();
   }
-  const std::string& line = lists_.MemoryMap[static_cast<size_t>(state_.map_selection)];
-  return HexRequest{static_cast<int32_t>(rom::LineStart(line).value_or(0)),
-                    static_cast<int32_t>(rom::LineEnd(line).value_or(0)), image_.RomBase()};
+  const rom::MapRow& row = lists_.MemoryMap[static_cast<size_t>(state_.map_selection)];
+  return HexRequest{static_cast<int32_t>(row.first), static_cast<int32_t>(row.last),
+                    image_.RomBase()};
 }
 
 }  // namespace presenter
