@@ -18,13 +18,18 @@ std::string ModuleName(const RomImage& image, uint32_t index) {
 }
 
 // A module's part as the refusal names it.
-std::string PartName(const std::string& what) {
-  if (what == "name") return "Name";
-  if (what == "o32_rom table") return "o32_rom";
-  if (what.starts_with("section ")) {
-    return "Sektion " + what.substr(8, what.find(' ', 8) - 8);
+std::string PartName(const ModuleStretch& stretch) {
+  switch (stretch.part) {
+    case ModulePart::kName:
+      return "Name";
+    case ModulePart::kE32Header:
+      return "e32_rom";
+    case ModulePart::kO32Table:
+      return "o32_rom";
+    case ModulePart::kSectionData:
+      break;
   }
-  return what;
+  return "Sektion " + std::to_string(stretch.section.value_or(0));
 }
 
 std::string UnreadablePart(ModuleProblemKind kind) {
@@ -60,7 +65,7 @@ std::optional<EditError> CheckModules(const RomImage& image, const EditZone& zon
       if (hit) {
         return EditError{.kind = Refusal::kModuleBehind,
                          .name = ModuleName(image, m),
-                         .what = PartName(st.what),
+                         .what = PartName(st),
                          .first = st.offset};
       }
     }

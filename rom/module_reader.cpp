@@ -29,7 +29,8 @@ std::optional<TocFields> ReadToc(const RomImage& image, uint32_t index) {
   if (!bytes) return std::nullopt;
   const uint8_t* p = bytes->data();
   return TocFields{static_cast<uint32_t>(at), bytes::LoadLe32(p + tocentry::lpszFileName),
-                   bytes::LoadLe32(p + tocentry::ulE32Offset), bytes::LoadLe32(p + tocentry::ulO32Offset)};
+                   bytes::LoadLe32(p + tocentry::ulE32Offset),
+                   bytes::LoadLe32(p + tocentry::ulO32Offset)};
 }
 
 // The e32_rom fields at `p`, which has E32Size(layout) readable bytes.
@@ -53,7 +54,8 @@ E32Fields ParseE32(const uint8_t* p, E32Layout layout) {
     e.e32_unit[u].rva = bytes::LoadLe32(p + units + u * kUnitSize);
     e.e32_unit[u].size = bytes::LoadLe32(p + units + u * kUnitSize + 4);
   }
-  e.e32_subsys = bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
+  e.e32_subsys =
+      bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
   return e;
 }
 
@@ -226,15 +228,14 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index) {
 std::vector<ModuleStretch> ModuleStretches(const ModuleInfo& module) {
   std::vector<ModuleStretch> out;
   const uint32_t name_bytes = module.name_length + (module.name_terminated ? 1 : 0);
-  if (name_bytes > 0) out.push_back({module.name_offset, name_bytes, "name"});
-  out.push_back({module.e32_offset, module.e32_size(), "e32_rom"});
+  if (name_bytes > 0) out.push_back({module.name_offset, name_bytes, ModulePart::kName});
+  out.push_back({module.e32_offset, module.e32_size(), ModulePart::kE32Header});
   if (!module.sections.empty()) {
-    out.push_back({module.o32_offset, module.o32_table_size(), "o32_rom table"});
+    out.push_back({module.o32_offset, module.o32_table_size(), ModulePart::kO32Table});
   }
   for (const SectionInfo& s : module.sections) {
     if (!s.stored()) continue;
-    out.push_back(
-        {s.data_offset, s.o32_psize, "section " + std::to_string(s.index) + " stored bytes"});
+    out.push_back({s.data_offset, s.o32_psize, ModulePart::kSectionData, s.index});
   }
   return out;
 }

@@ -157,11 +157,22 @@ struct ModuleReadResult {
 // kLayoutSampleModules modules; callers reading many modules detect once and pass it).
 [[nodiscard]] ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index);
 
+// The parts of a module that occupy the buffer.
+enum class ModulePart {
+  kName,         // its name, with the 0 byte when there is one
+  kE32Header,    // its e32_rom header
+  kO32Table,     // its o32_rom records
+  kSectionData,  // the stored bytes of one section
+};
+
 // One stretch of the buffer that a module occupies.
 struct ModuleStretch {
   uint32_t offset = 0;
   uint32_t length = 0;  // > 0
-  std::string what;     // "name", "e32_rom", "o32_rom table", "section 2 stored bytes"
+  ModulePart part = ModulePart::kName;
+  std::optional<uint32_t> section;  // the section of kSectionData (o32_rom index)
+
+  bool operator==(const ModuleStretch&) const = default;
 };
 
 // Every stretch a module occupies, in this order: its name (with the 0 byte when there is one),

@@ -177,6 +177,17 @@ TEST_F(EditSafetyTest, NothingMovesAModule) {
             "verschoben werden.");
   EXPECT_TRUE(ReplaceFile(image_, *plan, Pattern(16, 2), 0).ok());  // the same size moves nothing
 
+  // A file inside a module's section: removing it would move the section's stored bytes.
+  ImageBuilder inside(0x4000);
+  inside.HeaderOffset(0x100);
+  AddModule(inside, "m.dll", 0x3000);
+  inside.AddFile(
+      {.name = "over", .name_offset = 0x2F00, .data = Pattern(16, 9), .data_offset = 0x3100});
+  Load(inside.Build());
+  EXPECT_EQ(DeleteFile(image_, 0, 0).error().Message(),
+            "Das Modul m.dll (Sektion 0 bei 00003100) liegt dahinter; ein Modul darf nicht "
+            "verschoben werden.");
+
   // A module whose o32_rom records leave the buffer cannot be read: nothing may move.
   ImageBuilder broken = HeaderInTheMiddle(false);
   broken.AddModule({.name = "broken",

@@ -72,20 +72,17 @@ TEST(ReadModule, ReadsTheRecordsAndListsEveryStretch) {
   EXPECT_TRUE(s2.compressed());
   EXPECT_EQ(s2.data_offset, 0x7000u);
 
-  const std::vector<ModuleStretch> stretches = ModuleStretches(m);
-  std::vector<std::tuple<uint32_t, uint32_t, std::string>> got;
-  for (const auto& s : stretches) got.emplace_back(s.offset, s.length, s.what);
   // The uninitialised section 6 stores nothing and occupies nothing.
-  EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, uint32_t, std::string>>{
-                     {0x1800, 8, "name"},
-                     {0x1900, 110, "e32_rom"},
-                     {0x1980, 7 * 24, "o32_rom table"},
-                     {0x4000, 0x1800, "section 0 stored bytes"},
-                     {0x6000, 0x904, "section 1 stored bytes"},
-                     {0x7000, 0x304, "section 2 stored bytes"},
-                     {0x7800, 0x100, "section 3 stored bytes"},
-                     {0x7A00, 0x40, "section 4 stored bytes"},
-                     {0x7C00, 0x200, "section 5 stored bytes"}}));
+  using P = ModulePart;
+  EXPECT_EQ(ModuleStretches(m), (std::vector<ModuleStretch>{{0x1800, 8, P::kName},
+                                                            {0x1900, 110, P::kE32Header},
+                                                            {0x1980, 7 * 24, P::kO32Table},
+                                                            {0x4000, 0x1800, P::kSectionData, 0},
+                                                            {0x6000, 0x904, P::kSectionData, 1},
+                                                            {0x7000, 0x304, P::kSectionData, 2},
+                                                            {0x7800, 0x100, P::kSectionData, 3},
+                                                            {0x7A00, 0x40, P::kSectionData, 4},
+                                                            {0x7C00, 0x200, P::kSectionData, 5}}));
 }
 
 // One damaged part per case: a problem naming it, no read outside the buffer (the buffer is
