@@ -11,6 +11,7 @@
 #include "rom/analysis.h"
 #include "rom/delete.h"
 #include "rom/rom_image.h"
+#include "rom/row_actions.h"
 
 namespace {
 

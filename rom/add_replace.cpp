@@ -57,9 +57,8 @@ Result<std::string> EntryNameFromPath(const std::string& path) {
 std::optional<TableEndWarning> CheckTableEnd(const RomImage& image) {
   const auto hdr = RomHeaderView(image);
   if (!hdr || image.ImageLength() < 0) return std::nullopt;
-  const uint64_t table_end = uint64_t{image.RomHeaderOffset()} + romhdr::kSize +
-                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
-                             uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
+  const uint64_t table_end =
+      TablesEnd(image.RomHeaderOffset(), hdr->Get(romhdr::nummods), hdr->Get(romhdr::numfiles));
   if (table_end >= static_cast<uint64_t>(image.ImageLength())) return std::nullopt;
   return TableEndWarning{static_cast<uint32_t>(table_end),
                          static_cast<uint32_t>(image.ImageLength())};
@@ -74,9 +73,7 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   const auto hdr = RomHeaderView(image);
   if (!hdr || image.SignatureOffset() < 0) return EditError{.kind = Refusal::kNoHeader};
   const uint32_t p = image.RomHeaderOffset();
-  const uint64_t table_end = uint64_t{p} + romhdr::kSize +
-                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
-                             uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
+  const uint64_t table_end = TablesEnd(p, hdr->Get(romhdr::nummods), hdr->Get(romhdr::numfiles));
   const auto length = static_cast<uint64_t>(image.ImageLength());
   const auto buffer = static_cast<uint64_t>(image.BufferSize());
   if (table_end + filesentry::kSize > buffer) return DoesNotFit(image);
@@ -126,18 +123,6 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   image.MarkEdited();
   (void)LocateRomHeader(image);
   return Done{};
-}
-
-std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index) {
-  const MapRow* row = lists.MapRowAt(index);
-  if (!row || row->kind != StretchKind::kFileData || !row->entry) return std::nullopt;
-  const std::vector<MapRow>& map = lists.MemoryMap;
-  if (index >= static_cast<int64_t>(map.size()) - 2) return std::nullopt;
-  auto next = static_cast<size_t>(index) + 1;
-  if (map[next].kind == StretchKind::kSmallGap) ++next;
-  const uint32_t next_start = map[next].first;
-  return ReplacePlan{*row->entry, row->first, next_start,
-                     static_cast<int32_t>(next_start - row->first), FixedBlockFollows(map, index)};
 }
 
 Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,

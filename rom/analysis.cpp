@@ -198,14 +198,6 @@ const Row* RowAt(const std::vector<Row>& rows, int64_t index) {
 const LogRow* RomLists::LogRowAt(int64_t index) const { return RowAt(AnalysisLog, index); }
 const MapRow* RomLists::MapRowAt(int64_t index) const { return RowAt(MemoryMap, index); }
 
-bool FixedBlockFollows(std::span<const MapRow> map, int64_t index) {
-  if (index < 0) index = 0;
-  for (auto i = static_cast<size_t>(index); i < map.size(); ++i) {
-    if (map[i].kind == StretchKind::kFixedBlock) return true;
-  }
-  return false;
-}
-
 void WriteMemoryMap(const RomImage& image, RomLists& lists) {
   std::vector<MapRow>& map = lists.MemoryMap;
   map.clear();

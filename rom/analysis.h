@@ -10,7 +10,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -57,9 +56,6 @@ void AnalyseImage(RomImage& image, RomLists& lists);
 
 // Rewrites the memory map from the image's location: one row per stretch (image_stretches.h).
 void WriteMemoryMap(const RomImage& image, RomLists& lists);
-
-// True when the map row at `index` or any later row is a fixed block.
-[[nodiscard]] bool FixedBlockFollows(std::span<const MapRow> map, int64_t index);
 
 }  // namespace rom
 

@@ -81,15 +81,15 @@ std::optional<EditError> CheckProtected(const RomImage& image, const EditZone& z
   };
   const auto sig = static_cast<uint32_t>(image.SignatureOffset());
   const uint64_t header = image.RomHeaderOffset();
-  const uint64_t modules = uint64_t{tocentry::kSize} * image.ModuleCount();
+  const uint64_t file_table = FileTableAt(header, image.ModuleCount());
   const Part parts[] = {
       {"den Signaturblock", sig, kSignatureBlockSize},
       {"den zweiten Zeiger auf den ROM Header", image.SecondPointerOffset(),
        image.SecondPointerOffset() != 0 ? 4u : 0u},
       {"den ROM Header", header, romhdr::kSize},
-      {"die Modultabelle", header + romhdr::kSize, modules},
-      {"die Dateitabelle", header + romhdr::kSize + modules,
-       uint64_t{filesentry::kSize} * image.FileCount()},
+      {"die Modultabelle", ModuleTableAt(header), file_table - ModuleTableAt(header)},
+      {"die Dateitabelle", file_table,
+       TablesEnd(header, image.ModuleCount(), image.FileCount()) - file_table},
   };
   for (const Part& p : parts) {
     if (p.size != 0 && Intersects(p.first, p.first + p.size, zone.first, zone.end)) {

@@ -43,6 +43,9 @@ std::string EditError::Message() const {
       return "Eintrag " + std::to_string(first) + " gibt es nicht mehr; nichts geschrieben";
     case Refusal::kNotAFile:
       return "Die Zeile gehört zu keinem Dateieintrag";
+    case Refusal::kFixedBlockBehind:
+      return "Hinter der Datei bei " + at +
+             " liegt ein fixer Block; sie kann nicht gelöscht werden.";
     case Refusal::kDecompression:
       return "Error decompressing " + n;
     case Refusal::kModuleExport:

@@ -28,7 +28,9 @@ enum class Refusal {
   kDataBehindTable,   // the new entry would overwrite data behind the file table at `first`
   kBadName,           // the name holds a character that cannot be stored (`what`)
   kNoEntry,           // the entry (`first`) does not exist (any more)
-  kNotAFile,          // the selected line is not a file entry's line
+  kNotAFile,          // the selected row is not a file entry's row (nor, to delete, a fixed
+                      // block)
+  kFixedBlockBehind,  // a fixed block follows the file at `first`: it cannot be deleted
   kDecompression,     // the stored bytes of `name` do not decompress to its real size
   kModuleExport,      // module `name` cannot be rebuilt (`what`)
 };

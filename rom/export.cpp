@@ -32,26 +32,6 @@ Result<Exported> ExportModule(const RomImage& image, uint32_t index, const std::
 
 }  // namespace
 
-std::optional<EntryRef> EntryOfLogRow(const RomLists& lists, int64_t index) {
-  const LogRow* row = lists.LogRowAt(index);
-  if (!row || !row->entry) return std::nullopt;
-  switch (row->kind) {
-    case LogRowKind::kModule:
-      return EntryRef{EntryRef::Kind::kModule, *row->entry};
-    case LogRowKind::kFile:
-      return EntryRef{EntryRef::Kind::kFile, *row->entry};
-    case LogRowKind::kOther:
-      break;
-  }
-  return std::nullopt;
-}
-
-std::optional<EntryRef> EntryOfMapRow(const RomLists& lists, int64_t index) {
-  const MapRow* row = lists.MapRowAt(index);
-  if (!row || !row->entry || row->kind != StretchKind::kFileData) return std::nullopt;
-  return EntryRef{EntryRef::Kind::kFile, *row->entry};
-}
-
 std::string EntryName(const RomImage& image, const EntryRef& entry) {
   if (entry.kind == EntryRef::Kind::kModule) {
     const auto m = ModuleEntry(image, entry.index);

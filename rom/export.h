@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "rom/analysis.h"
 #include "rom/decompressor.h"
 #include "rom/edit_result.h"
 #include "rom/rom_image.h"
@@ -22,11 +21,6 @@ struct EntryRef {
   uint32_t index = 0;
   bool operator==(const EntryRef&) const = default;
 };
-
-// The entry a list row describes: a module or file row of the log, a file data row of the
-// memory map. nullopt for every other row.
-[[nodiscard]] std::optional<EntryRef> EntryOfLogRow(const RomLists& lists, int64_t index);
-[[nodiscard]] std::optional<EntryRef> EntryOfMapRow(const RomLists& lists, int64_t index);
 
 // The entry's name as the image stores it (Windows-1252); empty when it does not exist.
 [[nodiscard]] std::string EntryName(const RomImage& image, const EntryRef& entry);

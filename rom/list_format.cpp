@@ -20,9 +20,8 @@ void AppendExtraBits(std::string& out, uint32_t attributes) {
 }
 
 void ApplyLetterMarks(std::string& line, size_t column, uint32_t attributes) {
-  constexpr uint32_t kBits[] = {kAttrCompressed, kAttrHidden, kAttrRom, kAttrSystem};
-  for (size_t i = 0; i < 4; ++i) {
-    if ((attributes & kBits[i]) == 0) line[column + i] = '-';
+  for (size_t i = 0; i < kNamedAttributes.size(); ++i) {
+    if ((attributes & kNamedAttributes[i]) == 0) line[column + i] = '-';
   }
 }
 

@@ -24,6 +24,7 @@
 #include "rom/entry_edit.h"
 #include "rom/export.h"
 #include "rom/rom_image.h"
+#include "rom/row_actions.h"
 #include "tests/rom/edit_property.h"
 #include "ui/presenter/hex_view.h"
 

@@ -285,18 +285,6 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
   EXPECT_TRUE(lists_.MemoryMap.empty());
 }
 
-TEST(FixedBlockFollows, LooksFromTheIndexToTheEnd) {
-  auto row = [](StretchKind kind) { return MapRow{{0, 0, kind, std::nullopt}, ""}; };
-  const std::vector<MapRow> map = {row(StretchKind::kFileData), row(StretchKind::kFixedBlock),
-                                   row(StretchKind::kFileName), row(StretchKind::kFileData)};
-  EXPECT_TRUE(FixedBlockFollows(map, 0));
-  EXPECT_TRUE(FixedBlockFollows(map, 1));
-  EXPECT_FALSE(FixedBlockFollows(map, 2));
-  EXPECT_FALSE(FixedBlockFollows(map, 4));
-  EXPECT_FALSE(FixedBlockFollows(map, 100));
-  EXPECT_TRUE(FixedBlockFollows(map, -1));
-}
-
 }  // namespace
 }  // namespace rom
 

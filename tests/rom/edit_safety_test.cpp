@@ -12,6 +12,7 @@
 #include "rom/entry_edit.h"
 #include "rom/image_save.h"
 #include "rom/rom_header.h"
+#include "rom/row_actions.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
 #include "tests/rom/edit_property.h"

@@ -16,13 +16,12 @@
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/cp1252.h"
-#include "rom/delete.h"
 #include "rom/entry_edit.h"
-#include "rom/export.h"
 #include "rom/export_all.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_image.h"
+#include "rom/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -394,16 +393,10 @@ class Session {
       return k == rom::StretchKind::kFileData || k == rom::StretchKind::kFixedBlock;
     });
     if (index < 0) return NoLine(op.pick, "file or fixed-block");
-    const rom::MapRow& row = lists_.MemoryMap[static_cast<size_t>(index)];
-    rom::Result<rom::Removal> removal = rom::Removal{};
-    if (const auto entry = rom::EntryOfMapRow(lists_, index)) {
-      if (rom::FixedBlockFollows(lists_.MemoryMap, index)) {
-        return Fail("the file at " + rom::H8(op.pick.start) +
-                    " has a fixed block behind it and cannot be deleted");
-      }
-      removal = rom::DeleteFile(image_, entry->index, preset_);
-    } else {
-      removal = rom::DeleteBlock(image_, row.first, row.last, preset_);
+    const auto removal = rom::DeleteStretch(image_, lists_, index, preset_);
+    if (!removal && removal.error().kind == rom::Refusal::kFixedBlockBehind) {
+      return Fail("the file at " + rom::H8(op.pick.start) +
+                  " has a fixed block behind it and cannot be deleted");
     }
     if (!removal) return Refuse(removal.error().Message());
     Reanalyse();

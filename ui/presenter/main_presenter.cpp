@@ -5,13 +5,13 @@
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
 #include "rom/cp1252.h"
-#include "rom/delete.h"
 #include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
-#include "rom/export.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_header.h"
+#include "rom/rom_layout.h"
+#include "rom/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -231,9 +231,11 @@ void MainPresenter::DeleteSelected() {
     state_.delete_warning_visible = true;
     return;
   }
-  const auto entry = rom::EntryOfMapRow(lists_, state_.map_selection);
-  if (!entry) return;
-  const auto removal = rom::DeleteFile(image_, entry->index, Fill());
+  DeleteSelectedStretch();
+}
+
+void MainPresenter::DeleteSelectedStretch() {
+  const auto removal = rom::DeleteStretch(image_, lists_, state_.map_selection, Fill());
   if (!removal) return Refused(removal.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
   ListsChanged(-1);
@@ -244,11 +246,7 @@ void MainPresenter::ConfirmBlockDeletion() {
   state_.delete_warning_visible = false;
   const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
   if (!row || row->kind != rom::StretchKind::kFixedBlock) return;
-  const auto removal = rom::DeleteBlock(image_, row->first, row->last, Fill());
-  if (!removal) return Refused(removal.error().Message(), kNoWay);
-  rom::AnalyseImage(image_, lists_);
-  ListsChanged(-1);
-  state_.status2 = rom::Describe(removal.value());
+  DeleteSelectedStretch();
 }
 
 void MainPresenter::CancelBlockDeletion() { state_.delete_warning_visible = false; }
@@ -312,7 +310,7 @@ void MainPresenter::OpenEntryEdit() {
   EditBoxState& box = state_.edit_box;
   box.real_enabled = true;
   box.att_text = "$" + rom::H8(attributes);
-  for (size_t k = 0; k < 4; ++k) box.checks[k] = (attributes & rom::kNamedAttributeBits[k]) != 0;
+  for (size_t k = 0; k < 4; ++k) box.checks[k] = (attributes & rom::kNamedAttributes[k]) != 0;
   box.real_text = std::to_string(e->Get(rom::filesentry::nRealFileSize));
   box.visible = true;
   ++box.revision;
@@ -326,8 +324,7 @@ void MainPresenter::ToggleAttribute(const std::string& att_text,
     return;
   }
   for (size_t k = 0; k < 4; ++k) {
-    *word =
-        checks[k] ? (*word | rom::kNamedAttributeBits[k]) : (*word & ~rom::kNamedAttributeBits[k]);
+    *word = checks[k] ? (*word | rom::kNamedAttributes[k]) : (*word & ~rom::kNamedAttributes[k]);
   }
   EditBoxState& box = state_.edit_box;
   box.att_text = "$" + rom::H8(*word);

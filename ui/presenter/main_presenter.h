@@ -119,6 +119,8 @@ class MainPresenter {
   // What status panel 2 shows for the selected line of the list that is shown.
   [[nodiscard]] std::string SelectionText() const;
   void ListsChanged(int64_t map_selection);
+  // Deletes the file or block of the selected map row.
+  void DeleteSelectedStretch();
   void UpdateControls();
   void Refused(const std::string& text, const std::string& caption);
   [[nodiscard]] uint8_t Fill() const { return state_.preset_ff ? 0xFF : 0x00; }
