@@ -23,7 +23,8 @@ struct Loaded {
   int32_t length = 0;
 
   Loaded() {
-    if (!rom::LoadImage(image, benchutil::BenchImagePath(), rom::FlashChoice::k64MB, 0).ok) return;
+    if (!rom::LoadImage(image, benchutil::BenchImagePath(), rom::FlashChoice::k64MB, 0).ok())
+      return;
     pristine.reset(new uint8_t[static_cast<size_t>(image.BufferSize())]);
     std::memcpy(pristine.get(), image.Buffer().data(), static_cast<size_t>(image.BufferSize()));
     length = image.ImageLength();

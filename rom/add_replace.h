@@ -9,7 +9,7 @@
 #include <span>
 #include <string>
 
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {

@@ -16,12 +16,12 @@ namespace {
 // The stretch [first, last]; refused when it reaches to or past ImageLength or its last
 // offset lies more than one byte before its first (an empty file's stretch ends one byte
 // before it starts).
-std::optional<EditError> CheckStretch(const RomImage& image, uint32_t first, uint32_t last) {
+std::optional<Error> CheckStretch(const RomImage& image, uint32_t first, uint32_t last) {
   if (uint64_t{last} >= static_cast<uint64_t>(image.ImageLength()) || uint64_t{last} + 1 < first) {
-    return EditError{.kind = Refusal::kOutsideImage,
-                     .first = first,
-                     .last = last,
-                     .size = static_cast<uint32_t>(image.ImageLength())};
+    return Error{.kind = ErrorKind::kOutsideImage,
+                 .first = first,
+                 .last = last,
+                 .size = static_cast<uint32_t>(image.ImageLength())};
   }
   return std::nullopt;
 }
@@ -82,7 +82,7 @@ std::string Describe(const Removal& removal) {
 }
 
 Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
-  if (entry >= image.FileCount()) return EditError{.kind = Refusal::kNoEntry, .first = entry};
+  if (entry >= image.FileCount()) return Error{.kind = ErrorKind::kNoEntry, .first = entry};
   const FileStretch st = FileStretchOf(image, entry);
   const uint32_t first = st.data_offset;
   const uint32_t last = st.data_offset + st.data_length - 1;

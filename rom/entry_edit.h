@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {

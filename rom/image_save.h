@@ -2,9 +2,9 @@
 #ifndef TARNWICK_ROM_IMAGE_SAVE_H_
 #define TARNWICK_ROM_IMAGE_SAVE_H_
 
-#include <optional>
 #include <string>
 
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -17,9 +17,9 @@ namespace rom {
 // record file. An image read from records and not edited since keeps its records exactly
 // (the same file again); otherwise the records cover the image's stretches (bin_cuts.h) and
 // every byte up to ImageLength, with the image's own start and launch address (for an image
-// read flat: RomBase for both). A wrapper the load dropped is not written. The error text on
-// failure; nothing loaded is an error, and no file is written then.
-[[nodiscard]] std::optional<std::string> SaveImage(RomImage& image, const std::string& path);
+// read flat: RomBase for both). A wrapper the load dropped is not written. Nothing loaded is
+// an error, and no file is written then.
+[[nodiscard]] Result<Done> SaveImage(RomImage& image, const std::string& path);
 
 }  // namespace rom
 

@@ -112,10 +112,8 @@ std::string NameByFlags(uint32_t flags) {
   return ".rdata";
 }
 
-PeBuildResult Problem(PeProblemKind kind, std::optional<uint32_t> section, std::string message) {
-  PeBuildResult r;
-  r.problem = PeProblem{kind, section, std::move(message)};
-  return r;
+Error Problem(ErrorKind kind, std::optional<uint32_t> section, std::string message) {
+  return Error{.kind = kind, .reason = std::move(message), .section = section};
 }
 
 void Put16(std::vector<uint8_t>& b, uint64_t at, uint16_t v) { bytes::StoreLe16(b.data() + at, v); }
@@ -129,12 +127,12 @@ std::optional<uint16_t> RomCpuType(const RomImage& image) {
   return bytes::LoadLe16(header->data() + romhdr::usCPUType);
 }
 
-PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,
-                          const Decompressor& decompress) {
+Result<PeFile> BuildPeFile(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,
+                           const Decompressor& decompress) {
   const std::string head = "module " + std::to_string(module.index) + " " + module.name;
   const E32Fields& e = module.e32;
   if (module.sections.empty()) {
-    return Problem(PeProblemKind::kNoSections, std::nullopt,
+    return Problem(ErrorKind::kNoSections, std::nullopt,
                    head + ": e32_objcnt is 0, the module has no sections to rebuild");
   }
 
@@ -148,7 +146,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
       p.content = s.compressed() ? s.o32_vsize : std::max(s.o32_psize, s.o32_vsize);
     }
     if (p.content > kMaxPeFileSize) {
-      return Problem(PeProblemKind::kTooLarge, s.index,
+      return Problem(ErrorKind::kPeTooLarge, s.index,
                      head + ": section " + std::to_string(s.index) + " would take " +
                          std::to_string(p.content) + " bytes, more than the " +
                          std::to_string(kMaxPeFileSize >> 20) + " MiB a rebuilt module may have");
@@ -198,7 +196,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
     next = AlignUp(next + span(p), section_alignment);
   }
   if (next > 0xFFFFFFFFull) {
-    return Problem(PeProblemKind::kNoRoom, std::nullopt,
+    return Problem(ErrorKind::kNoRoom, std::nullopt,
                    head + ": its sections and e32_vsize reach past the 32-bit address space (" +
                        std::to_string(next) + " bytes from e32_vbase)");
   }
@@ -262,7 +260,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
     if (p->content == 0) continue;
     const uint64_t raw = AlignUp(p->content, file_alignment);
     if (raw > kMaxPeFileSize - std::min(file_size, kMaxPeFileSize)) {
-      return Problem(PeProblemKind::kTooLarge, std::nullopt,
+      return Problem(ErrorKind::kPeTooLarge, std::nullopt,
                      head + ": the rebuilt file would exceed " +
                          std::to_string(kMaxPeFileSize >> 20) + " MiB");
     }
@@ -275,7 +273,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
   try {
     out.bytes.assign(static_cast<size_t>(file_size), 0);
   } catch (const std::bad_alloc&) {
-    return Problem(PeProblemKind::kTooLarge, std::nullopt,
+    return Problem(ErrorKind::kPeTooLarge, std::nullopt,
                    head + ": out of memory for " + std::to_string(file_size) + " bytes");
   }
   std::vector<uint8_t>& b = out.bytes;
@@ -287,7 +285,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
     const std::string sec = head + ": section " + std::to_string(s.index) + " (" + p->name + ")";
     const auto in_image = image.Bytes(s.data_offset, s.o32_psize);
     if (!in_image) {
-      return Problem(PeProblemKind::kSectionOutside, s.index,
+      return Problem(ErrorKind::kStoredBytesGone, s.index,
                      sec + ": its stored bytes (" + H8(s.data_offset) + ", " +
                          std::to_string(s.o32_psize) + " bytes) lie outside the buffer");
     }
@@ -297,13 +295,13 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
       continue;
     }
     if (!decompress) {
-      return Problem(PeProblemKind::kNoDecompressor, s.index,
+      return Problem(ErrorKind::kNoDecompressor, s.index,
                      sec + " is compressed and no decompression is available");
     }
     const std::span<uint8_t> target(b.data() + p->raw_offset, s.o32_vsize);
     const auto written = decompress(stored, target);
     if (!written || *written > target.size()) {
-      return Problem(PeProblemKind::kCorruptSection, s.index,
+      return Problem(ErrorKind::kCorruptSection, s.index,
                      sec + ": its compressed stream (" + std::to_string(s.o32_psize) +
                          " bytes at " + H8(s.data_offset) +
                          ") is corrupt or decodes to more than o32_vsize (" +
@@ -411,9 +409,7 @@ PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint1
   }
   for (std::string& n : notes) out.log.push_back(std::move(n));
 
-  PeBuildResult r;
-  r.pe = std::move(out);
-  return r;
+  return out;
 }
 
 }  // namespace rom

@@ -49,10 +49,10 @@ Result<Removal> DeleteStretch(RomImage& image, const RomLists& lists, int64_t in
     return DeleteBlock(image, row->first, row->last, fill);
   }
   if (!row || row->kind != StretchKind::kFileData || !row->entry) {
-    return EditError{.kind = Refusal::kNotAFile};
+    return Error{.kind = ErrorKind::kNotAFile};
   }
   if (FixedBlockFollows(lists.MemoryMap, index)) {
-    return EditError{.kind = Refusal::kFixedBlockBehind, .first = row->first};
+    return Error{.kind = ErrorKind::kFixedBlockBehind, .first = row->first};
   }
   return DeleteFile(image, *row->entry, fill);
 }

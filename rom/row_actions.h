@@ -13,8 +13,8 @@
 #include "rom/add_replace.h"
 #include "rom/analysis.h"
 #include "rom/delete.h"
-#include "rom/edit_result.h"
 #include "rom/export.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {

@@ -59,10 +59,9 @@ class BinSaveTest : public testimg::RomFixture {
         image_.RomBase(), 0x88001000, cuts);
     ASSERT_FALSE(e.error) << e.error->Message();
     testimg::WriteFile(dir_.File("saved.bin"), e.bytes);
-    const BinLoadResult r =
-        LoadBinImage(reloaded, dir_.File("saved.bin"), FlashChoice::k32MB, fill);
-    ASSERT_TRUE(r.load.ok) << r.load.error;
-    EXPECT_EQ(r.layout.records.size(), cuts.size());
+    const auto r = LoadBinImage(reloaded, dir_.File("saved.bin"), FlashChoice::k32MB, fill);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
+    EXPECT_EQ(r->records->records.size(), cuts.size());
     AnalyseImage(reloaded, lists);
   }
   [[nodiscard]] Bytes Meaningful(const RomImage& image) const {

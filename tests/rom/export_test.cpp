@@ -65,7 +65,7 @@ class ExportTest : public testimg::EditFixture {
   Result<Exported> FromMap(const std::string& start, bool raw) {
     const auto entry = EntryOfMapRow(lists_, MapIndex(start));
     EXPECT_TRUE(entry) << start;
-    if (!entry) return EditError{.kind = Refusal::kNotAFile};
+    if (!entry) return Error{.kind = ErrorKind::kNotAFile};
     return ExportEntry(image_, *entry, raw, Doubling);
   }
   int LogIndex(const std::string& prefix) {
@@ -100,6 +100,26 @@ TEST_F(ExportTest, WrongDecompressedLengthIsAnError) {
   const auto o = FromMap("00002028", false);
   ASSERT_FALSE(o.ok());
   EXPECT_EQ(o.error().Message(), "Error decompressing badsize");
+}
+
+TEST(DecompressFile, OneCapAndExactlyTheRealSize) {
+  // A real size the stream framing cannot describe is refused before memory is taken for it.
+  const auto big = DecompressFile(Pattern(8, 1), 0x20000000, Doubling, "big");
+  ASSERT_FALSE(big.ok());
+  EXPECT_EQ(big.error().kind, ErrorKind::kDecompression);
+  EXPECT_EQ(big.error().reason,
+            "nRealFileSize 536870912 is above the 64 MiB a compressed file can hold");
+  EXPECT_EQ(big.error().Message(), "Error decompressing big");
+  // A stream that gives more than the real size is refused, not cut; one that gives less too.
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 15, Doubling, "x").error().reason,
+            "the stream is not valid or holds more than nRealFileSize (15 bytes)");
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 17, Doubling, "x").error().reason,
+            "it decodes to 16 bytes, nRealFileSize is 17");
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 16, nullptr, "x").error().reason,
+            "no decompression available");
+  const auto exact = DecompressFile(Pattern(8, 1), 16, Doubling, "x");
+  ASSERT_TRUE(exact.ok());
+  EXPECT_EQ(exact->size(), 16u);
 }
 
 TEST_F(ExportTest, CompressedZeroLengthFileIsAnEmptyFile) {

@@ -25,13 +25,13 @@ class ImageOpenTest : public testimg::EditFixture {
   // Opens the file `bytes` as the tools do and analyses it.
   void Open(const Bytes& bytes, const std::string& name) {
     testimg::WriteFile(dir_.File(name), bytes);
-    const LoadResult r = OpenImage(image_, dir_.File(name), FlashChoice::k32MB, 0);
-    ASSERT_TRUE(r.ok) << r.error;
+    const auto r = OpenImage(image_, dir_.File(name), FlashChoice::k32MB, 0);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
     AnalyseImage(image_, lists_);
   }
   Bytes Saved(const std::string& name) {
     const auto e = SaveImage(image_, dir_.File(name));
-    EXPECT_FALSE(e) << *e;
+    EXPECT_TRUE(e.ok()) << e.error().Message();
     return testimg::ReadFile(dir_.File(name));
   }
   // The demo image as records cut unevenly, out of order, with the signature block alone.
@@ -154,9 +154,9 @@ TEST_F(ImageOpenTest, ADamagedRecordFileLoadsNothing) {
   Bytes records = DemoRecords(testimg::DemoImage(nullptr));
   records[15 + 12 + 3] ^= 1;  // a byte of the first record's data: its checksum fails
   testimg::WriteFile(dir_.File("bad.bin"), records);
-  const LoadResult r = OpenImage(image_, dir_.File("bad.bin"), FlashChoice::k32MB, 0);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("checksum"), std::string::npos) << r.error;
+  const auto r = OpenImage(image_, dir_.File("bad.bin"), FlashChoice::k32MB, 0);
+  ASSERT_FALSE(r.ok());
+  EXPECT_NE(r.error().Message().find("checksum"), std::string::npos) << r.error().Message();
   EXPECT_FALSE(image_.HasData());
 }
 

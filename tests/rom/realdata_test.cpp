@@ -33,7 +33,7 @@ TEST(RealImages, LogAndMapOfTheBootloaders) {
     if (path.empty()) GTEST_SKIP() << "real images not present";
     RomImage image;
     RomLists lists;
-    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok);
+    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok());
     AnalyseImage(image, lists);
     const testimg::Lines log = testimg::TextsOf(lists.AnalysisLog);
     ASSERT_EQ(log.size(), 34u) << c.file;
@@ -55,7 +55,7 @@ TEST(RealImages, SteploaderHasNoSignature) {
   if (path.empty()) GTEST_SKIP() << "real images not present";
   RomImage image;
   RomLists lists;
-  ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok);
+  ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok());
   AnalyseImage(image, lists);
   EXPECT_EQ(testimg::TextsOf(lists.AnalysisLog),
             (testimg::Lines{"; File: " + path, "; Size   = 00002000 (8192)"}));

@@ -18,8 +18,8 @@ class RomFixture : public ::testing::Test {
   void Load(const Bytes& bytes, rom::FlashChoice flash = rom::FlashChoice::k32MB,
             uint8_t fill = 0) {
     WriteFile(dir_.File("t.nb0"), bytes);
-    const rom::LoadResult r = rom::LoadImage(image_, dir_.File("t.nb0"), flash, fill);
-    ASSERT_TRUE(r.ok) << r.error;
+    const auto r = rom::LoadImage(image_, dir_.File("t.nb0"), flash, fill);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
     rom::AnalyseImage(image_, lists_);
   }
   // The first `n` bytes of the buffer.

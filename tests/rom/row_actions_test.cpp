@@ -38,7 +38,7 @@ TEST_F(DeleteStretchTest, RemovesTheFileOrTheBlockOfTheRow) {
   // A file with a fixed block behind it stays; nothing changes.
   const auto refused = DeleteStretch(image_, lists_, MapIndex("00002000"), 0);
   ASSERT_FALSE(refused.ok());
-  EXPECT_EQ(refused.error().kind, Refusal::kFixedBlockBehind);
+  EXPECT_EQ(refused.error().kind, ErrorKind::kFixedBlockBehind);
   EXPECT_EQ(refused.error().first, 0x2000u);
   EXPECT_EQ(Head(0x3000), before);
   // Rows of no file and no fixed block delete nothing.
@@ -46,7 +46,7 @@ TEST_F(DeleteStretchTest, RemovesTheFileOrTheBlockOfTheRow) {
                               int64_t{-1}, static_cast<int64_t>(lists_.MemoryMap.size())}) {
     const auto r = DeleteStretch(image_, lists_, index, 0);
     ASSERT_FALSE(r.ok()) << index;
-    EXPECT_EQ(r.error().kind, Refusal::kNotAFile);
+    EXPECT_EQ(r.error().kind, ErrorKind::kNotAFile);
   }
   EXPECT_EQ(Head(0x3000), before);
 

@@ -43,7 +43,7 @@ TEST(ConsoleFrontend, WritesLogThenMapExactlyAsTheListsHoldThem) {
 
   rom::RomImage image;
   rom::RomLists lists;
-  ASSERT_TRUE(rom::LoadImage(image, path, rom::FlashChoice::k64MB, 0xFF).ok);
+  ASSERT_TRUE(rom::LoadImage(image, path, rom::FlashChoice::k64MB, 0xFF).ok());
   rom::AnalyseImage(image, lists);
   ASSERT_GT(lists.MemoryMap.size(), 30u);
 
@@ -132,7 +132,7 @@ TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
 
   rom::RomImage image;
   rom::RomLists lists;
-  ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok);
+  ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok());
   rom::AnalyseImage(image, lists);
   EXPECT_EQ(image.ImageLength(), 0x112C - 0x18 + 28 + 8 + 8);
   std::string map;

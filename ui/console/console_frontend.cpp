@@ -274,8 +274,7 @@ class Session {
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        if (auto e = rom::SaveImage(image_, op.values[0])) return Refuse(*e);
-        return true;
+        return Save(op.values[0]);
       case OpKind::kExportModule:
         return ExportModule(op);
       case OpKind::kExportAll:
@@ -337,6 +336,12 @@ class Session {
     return std::move(r.bytes);
   }
 
+  bool Save(const std::string& path) {
+    const auto saved = rom::SaveImage(image_, path);
+    if (!saved) return Refuse(saved.error().Message());
+    return true;
+  }
+
   bool Export(const Operation& op, bool raw) {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
@@ -394,7 +399,7 @@ class Session {
     });
     if (index < 0) return NoLine(op.pick, "file or fixed-block");
     const auto removal = rom::DeleteStretch(image_, lists_, index, preset_);
-    if (!removal && removal.error().kind == rom::Refusal::kFixedBlockBehind) {
+    if (!removal && removal.error().kind == rom::ErrorKind::kFixedBlockBehind) {
       return Fail("the file at " + rom::H8(op.pick.start) +
                   " has a fixed block behind it and cannot be deleted");
     }
@@ -482,16 +487,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
       path.is_absolute() ? path : std::filesystem::absolute(path, ec);
   rom::RomImage image;
   rom::RomLists lists;
-  const rom::LoadResult load = rom::OpenImage(image, ec ? options->image : absolute.string(),
-                                              options->flash, options->preset);
-  if (!load.ok) {
-    err << "Tarnwick: " << load.error << "\n";
+  const auto load = rom::OpenImage(image, ec ? options->image : absolute.string(), options->flash,
+                                   options->preset);
+  if (!load) {
+    err << "Tarnwick: " << load.error().Message() << "\n";
     return 1;
   }
   rom::AnalyseImage(image, lists);
   // The lists are still valid without a header; the window says the same in its status bar.
   if (image.SignatureOffset() < 0) {
-    err << "Tarnwick: " << rom::EditError{.kind = rom::Refusal::kNoHeader}.Message() << "\n";
+    err << "Tarnwick: " << rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message() << "\n";
   }
 
   Session session{image, lists, options->preset, decompress, err};

@@ -71,20 +71,23 @@ void MainPresenter::LoadPath(const std::string& path) {
   state_.delete_warning_visible = false;
   if (before_release_) before_release_();
   lists_ = {};
-  const rom::LoadResult load = rom::OpenImage(image_, path, state_.flash, Fill());
-  if (!load.status_text.empty()) state_.status1 = load.status_text;
+  const rom::Result<rom::LoadedImage> load = rom::OpenImage(image_, path, state_.flash, Fill());
+  // Panel 1 shows the buffer's size once the load has decided it, even when it failed later.
+  const std::optional<int32_t> buffer_size =
+      load ? std::optional(load->buffer_size) : load.error().buffer_size;
+  if (buffer_size) state_.status1 = rom::FlashSizeText(*buffer_size);
   state_.status2.clear();
-  if (load.ok) {
+  if (load) {
     rom::AnalyseImage(image_, lists_);
     state_.title = path;
     if (image_.SignatureOffset() < 0) {
-      state_.status2 = rom::EditError{.kind = rom::Refusal::kNoHeader}.Message();
+      state_.status2 = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
     }
   }
   state_.log_selection = -1;
   map_armed_ = false;
   ListsChanged(-1);
-  if (!load.ok) prompts_.Message(load.error, kProgram, Severity::kError);
+  if (!load) prompts_.Message(load.error().Message(), kProgram, Severity::kError);
 }
 
 namespace {
@@ -382,7 +385,8 @@ void MainPresenter::SaveImage() {
                          .confirm_overwrite = true,
                          .confirm_create = true});
   if (!path) return;
-  if (auto e = rom::SaveImage(image_, *path)) prompts_.Message(*e, kProgram, Severity::kError);
+  const auto saved = rom::SaveImage(image_, *path);
+  if (!saved) prompts_.Message(saved.error().Message(), kProgram, Severity::kError);
 }
 
 std::optional<HexRequest> MainPresenter::HexRange() {
