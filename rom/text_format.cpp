@@ -61,8 +61,8 @@ std::optional<uint32_t> ParseHex32(std::string_view s) {
 
 namespace {
 
-// Parses sign and digits after leading blanks; the magnitude must fit in 64 unsigned bits.
-// Gives the value as a signed 128-bit-free pair: negative flag and magnitude.
+// A number as typed: its sign, whether its digits are hexadecimal, and its magnitude, which
+// must fit 64 unsigned bits (the sign is applied by the caller, in the field's width).
 struct Parsed {
   bool negative = false;
   bool hex = false;

@@ -1,4 +1,4 @@
-// The main window: controls, geometry and the handlers that forward to rom/.
+// The main window: its controls and their geometry, bound to the MainPresenter.
 #include "ui/main_form.h"
 
 #include <QApplication>
@@ -539,8 +539,8 @@ void TMainForm::Sync() {
   real_edit_->setEnabled(box.real_enabled);
   edit_box_->setVisible(box.visible);
   if (box.visible) edit_box_->raise();
-  status_[0]->setText(QString::fromStdString(s.status1));
-  status_[1]->setText(QString::fromStdString(s.status2));
+  status_[0]->setText(QString::fromStdString(s.status_subject));
+  status_[1]->setText(QString::fromStdString(s.status_detail));
   syncing_ = false;
   KeepMinimumSize();
 }

@@ -304,7 +304,9 @@ class Session {
     return FindLine(pick, [](rom::StretchKind k) { return k == rom::StretchKind::kFileData; });
   }
 
-  bool Fail(const std::string& reason) {
+  // The operation cannot be carried out as asked (no such line or module, a value that is no
+  // number): the console's own words, and the run stops.
+  bool RejectRequest(const std::string& reason) {
     err_ << "Tarnwick: " << reason << "\n";
     return false;
   }
@@ -312,15 +314,15 @@ class Session {
   bool NoLine(const LinePick& pick, const char* kind) {
     std::string where = rom::H8(pick.start);
     if (pick.name) where += " for " + rom::Cp1252ToUtf8(*pick.name);
-    return Fail("no " + std::string(kind) + " line starts at " + where);
+    return RejectRequest("no " + std::string(kind) + " line starts at " + where);
   }
 
   // Says what the window would show in its status bar or a message box.
-  void Say(const std::string& text) { err_ << text << "\n"; }
+  void ShowStatus(const std::string& text) { err_ << text << "\n"; }
 
   // An operation refused or a file failed: the window's message, and the run stops.
-  bool Refuse(const std::string& text) {
-    Say(text);
+  bool StopWith(const std::string& text) {
+    ShowStatus(text);
     return false;
   }
 
@@ -330,7 +332,7 @@ class Session {
   std::optional<std::vector<uint8_t>> ReadInput(const std::string& path) {
     fileio::ReadResult r = fileio::ReadWholeFile(path, static_cast<uint64_t>(image_.BufferSize()));
     if (r.error) {
-      Refuse(r.error->Message());
+      StopWith(r.error->Message());
       return std::nullopt;
     }
     return std::move(r.bytes);
@@ -338,7 +340,7 @@ class Session {
 
   bool Save(const std::string& path) {
     const auto saved = rom::SaveImage(image_, path);
-    if (!saved) return Refuse(saved.error().Message());
+    if (!saved) return StopWith(saved.error().Message());
     return true;
   }
 
@@ -347,12 +349,13 @@ class Session {
     if (index < 0) return NoLine(op.pick, "file");
     const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto exported = rom::ExportEntry(image_, *entry, raw, decompress_);
-    if (!exported) return Refuse(exported.error().Message());
+    if (!exported) return StopWith(exported.error().Message());
     if (auto e = fileio::WriteFileAtomically(op.values[0], exported->bytes)) {
-      return Refuse(e->Message());
+      return StopWith(e->Message());
     }
     if (exported->decompressed) {
-      Say("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) + " decompressed & written");
+      ShowStatus("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) +
+                 " decompressed & written");
     }
     return true;
   }
@@ -364,14 +367,14 @@ class Session {
       const rom::EntryRef ref{rom::EntryRef::Kind::kModule, i};
       if (rom::EntryName(image_, ref) == name) module = ref;
     }
-    if (!module) return Fail("no module is named " + op.values[0]);
+    if (!module) return RejectRequest("no module is named " + op.values[0]);
     const auto exported = rom::ExportEntry(image_, *module, false, decompress_);
-    if (!exported) return Refuse(exported.error().Message());
-    for (const std::string& line : exported->details) Say(rom::Cp1252ToUtf8(line));
+    if (!exported) return StopWith(exported.error().Message());
+    for (const std::string& line : exported->details) ShowStatus(rom::Cp1252ToUtf8(line));
     if (auto e = fileio::WriteFileAtomically(op.values[1], exported->bytes)) {
-      return Refuse(e->Message());
+      return StopWith(e->Message());
     }
-    Say("Module " + op.values[0] + " rebuilt & written");
+    ShowStatus("Module " + op.values[0] + " rebuilt & written");
     return true;
   }
 
@@ -385,11 +388,11 @@ class Session {
         },
         [&](uint64_t done, uint64_t total) { progress.Show(done, total); });
     progress.Clear();
-    if (r.error) return Refuse(*r.error);
-    Say(r.layout_line);
-    Say(std::to_string(r.written) + " written, " + std::to_string(r.written_raw) +
-        " written as stored, " + std::to_string(r.refused) + " refused, " +
-        std::to_string(r.file_errors) + " file errors");
+    if (r.error) return StopWith(*r.error);
+    ShowStatus(r.layout_line);
+    ShowStatus(std::to_string(r.written) + " written, " + std::to_string(r.written_raw) +
+               " written as stored, " + std::to_string(r.refused) + " refused, " +
+               std::to_string(r.file_errors) + " file errors");
     return r.refused == 0 && r.file_errors == 0;
   }
 
@@ -400,25 +403,25 @@ class Session {
     if (index < 0) return NoLine(op.pick, "file or fixed-block");
     const auto removal = rom::DeleteStretch(image_, lists_, index, preset_);
     if (!removal && removal.error().kind == rom::ErrorKind::kFixedBlockBehind) {
-      return Fail("the file at " + rom::H8(op.pick.start) +
-                  " has a fixed block behind it and cannot be deleted");
+      return RejectRequest("the file at " + rom::H8(op.pick.start) +
+                           " has a fixed block behind it and cannot be deleted");
     }
-    if (!removal) return Refuse(removal.error().Message());
+    if (!removal) return StopWith(removal.error().Message());
     Reanalyse();
-    Say(rom::Describe(removal.value()));
+    ShowStatus(rom::Describe(removal.value()));
     return true;
   }
 
   bool Add(const Operation& op) {
     const std::string& path = op.values[0];
-    if (const auto warning = rom::CheckTableEnd(image_)) Say(rom::Describe(*warning));
+    if (const auto warning = rom::CheckTableEnd(image_)) ShowStatus(rom::Describe(*warning));
     const auto name = rom::EntryNameFromPath(path);
-    if (!name) return Refuse(name.error().Message());
+    if (!name) return StopWith(name.error().Message());
     const auto bytes = ReadInput(path);
     if (!bytes) return false;
     const auto added =
         rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(path).value_or(0));
-    if (!added) return Refuse(added.error().Message());
+    if (!added) return StopWith(added.error().Message());
     Reanalyse();
     return true;
   }
@@ -427,15 +430,17 @@ class Session {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
     const auto plan = rom::PlanReplace(lists_, index);
-    if (!plan) return Fail("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
+    if (!plan)
+      return RejectRequest("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
     const auto bytes = ReadInput(op.values[0]);
     if (!bytes) return false;
     const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
-    if (!replaced) return Refuse(replaced.error().Message());
+    if (!replaced) return StopWith(replaced.error().Message());
     Reanalyse();
-    Say("ACHTUNG! Real-FileSize ggf. korrigieren!");
+    ShowStatus("ACHTUNG! Real-FileSize ggf. korrigieren!");
     if (replaced->gap_left) {
-      Say("Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
+      ShowStatus(
+          "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
           "übrig.");
     }
     return true;
@@ -445,12 +450,12 @@ class Session {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
     const auto real = rom::ParseFieldNumber(op.values[1], 32);
-    if (!real) return Fail("RealSize is not a number: " + op.values[1]);
+    if (!real) return RejectRequest("RealSize is not a number: " + op.values[1]);
     const auto word = rom::ParseFieldWordLow32(WithDollar(op.values[0]));
-    if (!word) return Fail("Atts is not a hexadecimal number: " + op.values[0]);
+    if (!word) return RejectRequest("Atts is not a hexadecimal number: " + op.values[0]);
     const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
-    if (!set) return Refuse(set.error().Message());
+    if (!set) return StopWith(set.error().Message());
     Reanalyse();
     return true;
   }

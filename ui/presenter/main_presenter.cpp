@@ -35,7 +35,7 @@ std::string WithDollar(const std::string& text) {
 MainPresenter::MainPresenter(Prompts& prompts, rom::Decompressor decompress,
                              std::string open_folder)
     : prompts_(prompts), decompress_(std::move(decompress)), open_folder_(std::move(open_folder)) {
-  state_.status1 = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
+  state_.status_subject = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
   UpdateControls();
 }
 
@@ -54,8 +54,8 @@ void MainPresenter::SetRawExport(bool raw) { state_.raw_export = raw; }
 void MainPresenter::ShowSorted(bool shown) {
   state_.sorted_shown = shown;
   // Switching the view takes back what a click on a map line enabled.
-  map_armed_ = false;
-  state_.status2.clear();
+  map_row_clicked_ = false;
+  state_.status_detail.clear();
   UpdateControls();
 }
 
@@ -75,17 +75,17 @@ void MainPresenter::LoadPath(const std::string& path) {
   // Panel 1 shows the buffer's size once the load has decided it, even when it failed later.
   const std::optional<int32_t> buffer_size =
       load ? std::optional(load->buffer_size) : load.error().buffer_size;
-  if (buffer_size) state_.status1 = rom::FlashSizeText(*buffer_size);
-  state_.status2.clear();
+  if (buffer_size) state_.status_subject = rom::FlashSizeText(*buffer_size);
+  state_.status_detail.clear();
   if (load) {
     rom::AnalyseImage(image_, lists_);
     state_.title = path;
     if (image_.SignatureOffset() < 0) {
-      state_.status2 = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
+      state_.status_detail = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
     }
   }
   state_.log_selection = -1;
-  map_armed_ = false;
+  map_row_clicked_ = false;
   ListsChanged(-1);
   if (!load) prompts_.Message(load.error().Message(), kProgram, Severity::kError);
 }
@@ -103,7 +103,7 @@ void MainPresenter::SelectLogLine(int64_t index) {
   const rom::LogRow* row = lists_.LogRowAt(index);
   if (!row) return;
   state_.log_selection = index;
-  state_.status2 = LogRowText(row);
+  state_.status_detail = LogRowText(row);
   UpdateControls();
 }
 
@@ -119,8 +119,8 @@ void MainPresenter::SelectMapLine(int64_t index) {
   const rom::MapRow* row = lists_.MapRowAt(index);
   if (!row) return;
   state_.map_selection = index;
-  map_armed_ = true;
-  state_.status2 = rom::Cp1252ToUtf8(row->text);
+  map_row_clicked_ = true;
+  state_.status_detail = rom::Cp1252ToUtf8(row->text);
   UpdateControls();
 }
 
@@ -137,7 +137,7 @@ void MainPresenter::UpdateControls() {
 
   const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
   const std::optional<rom::StretchKind> kind =
-      sorted && map_armed_ && row ? std::optional(row->kind) : std::nullopt;
+      sorted && map_row_clicked_ && row ? std::optional(row->kind) : std::nullopt;
   state_.replace.enabled = kind == rom::StretchKind::kFileData;
   state_.del.caption = kind == rom::StretchKind::kFixedBlock ? "Block löschen" : "Datei löschen";
   // A file with a fixed block anywhere behind it cannot be deleted.
@@ -149,7 +149,7 @@ void MainPresenter::UpdateControls() {
 void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
   state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
-  if (state_.map_selection < 0) map_armed_ = false;
+  if (state_.map_selection < 0) map_row_clicked_ = false;
   if (!lists_.LogRowAt(state_.log_selection)) state_.log_selection = -1;
   // The attribute box edits an entry by its index: it closes when the tables change.
   if (state_.edit_box.visible) CloseEntryEdit();
@@ -200,15 +200,15 @@ void MainPresenter::ExportSelected() {
   if (!entry) return;
   const std::string name = rom::EntryName(image_, *entry);
   const std::string shown = rom::Cp1252ToUtf8(name);
-  if (sorted) state_.status1 = "save " + shown;
+  if (sorted) state_.status_subject = "save " + shown;
   const auto path = prompts_.SaveFile({.title = "save Item \"" + shown + "\" to File",
                                        .file_name = shown,
                                        .confirm_overwrite = true});
-  state_.status1.clear();
+  state_.status_subject.clear();
   if (!path) return;
   const auto exported = rom::ExportEntry(image_, *entry, state_.raw_export, decompress_);
   if (!exported) {
-    state_.status2 = exported.error().Message();
+    state_.status_detail = exported.error().Message();
     prompts_.Beep();
     return;
   }
@@ -217,13 +217,13 @@ void MainPresenter::ExportSelected() {
     return;
   }
   if (entry->kind == rom::EntryRef::Kind::kModule) {
-    state_.status2 = "Module " + shown + " rebuilt & written";
+    state_.status_detail = "Module " + shown + " rebuilt & written";
   } else if (exported->decompressed) {
-    state_.status2 = "File " + shown + " decompressed & written";
+    state_.status_detail = "File " + shown + " decompressed & written";
   } else {
     // A copy of the stored bytes has no message of its own; an earlier export's would claim a
     // decompression that did not happen.
-    state_.status2 = SelectionText();
+    state_.status_detail = SelectionText();
   }
 }
 
@@ -242,7 +242,7 @@ void MainPresenter::DeleteSelectedStretch() {
   if (!removal) return Refused(removal.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
   ListsChanged(-1);
-  state_.status2 = rom::Describe(removal.value());
+  state_.status_detail = rom::Describe(removal.value());
 }
 
 void MainPresenter::ConfirmBlockDeletion() {
@@ -261,10 +261,10 @@ void MainPresenter::AddFile() {
   }
   const auto path = prompts_.OpenFile({.title = kPickFile});
   if (!path) return;
-  state_.status2.clear();  // the result of an earlier action no longer applies
+  state_.status_detail.clear();  // the result of an earlier action no longer applies
   if (const auto warning = rom::CheckTableEnd(image_)) {
     prompts_.Beep();
-    state_.status2 = rom::Describe(*warning);
+    state_.status_detail = rom::Describe(*warning);
   }
   const auto name = rom::EntryNameFromPath(*path);
   if (!name) return Refused(name.error().Message(), kNoWay);
@@ -295,20 +295,17 @@ void MainPresenter::ReplaceSelected() {
         "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest übrig.",
         "Das gibt eine Lücke", Severity::kInformation);
   }
-  state_.status2 = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+  state_.status_detail = "ACHTUNG! Real-FileSize ggf. korrigieren!";
 }
 
 void MainPresenter::OpenEntryEdit() {
-  edit_pending_ = false;
-  if (!lists_.MapRowAt(state_.map_selection)) return;
-  edit_entry_.reset();
+  edit_target_.reset();
   const auto entry = rom::EntryOfMapRow(lists_, state_.map_selection);
   if (!entry) return;
-  edit_pending_ = true;
   const auto e = rom::FileEntry(image_, entry->index);
   if (!e) return;
-  edit_entry_ = entry->index;
-  state_.status1 = "edit " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry));
+  edit_target_ = entry->index;
+  state_.status_subject = "edit " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry));
   const uint32_t attributes = e->Get(rom::filesentry::dwFileAttributes);
   EditBoxState& box = state_.edit_box;
   box.real_enabled = true;
@@ -342,34 +339,32 @@ void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::str
     return;
   }
   state_.edit_box.visible = false;
-  state_.status1.clear();
+  state_.status_subject.clear();
   const auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
   if (!word) {
     prompts_.Beep();
-    edit_entry_.reset();
+    edit_target_.reset();
     return;
   }
   bool refused = false;
-  if (edit_pending_ && edit_entry_) {
-    const auto set = rom::SetEntry(image_, *edit_entry_, *word, static_cast<uint32_t>(*real));
+  if (edit_target_) {
+    const auto set = rom::SetEntry(image_, *edit_target_, *word, static_cast<uint32_t>(*real));
     prompts_.Beep();  // the beep confirms the change, or marks the refusal
     refused = !set;
-    if (refused) state_.status2 = set.error().Message();
+    if (refused) state_.status_detail = set.error().Message();
   }
-  edit_pending_ = false;
-  edit_entry_.reset();
+  edit_target_.reset();
   rom::AnalyseImage(image_, lists_);
   ListsChanged(state_.map_selection);
   // The selected line now reads as the entry was left; a refusal's message stays instead.
   const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
-  if (row && !refused) state_.status2 = rom::Cp1252ToUtf8(row->text);
+  if (row && !refused) state_.status_detail = rom::Cp1252ToUtf8(row->text);
 }
 
 void MainPresenter::CloseEntryEdit() {
   state_.edit_box.visible = false;
-  state_.status1.clear();
-  edit_entry_.reset();
-  edit_pending_ = false;
+  state_.status_subject.clear();
+  edit_target_.reset();
 }
 
 void MainPresenter::SaveImage() {
