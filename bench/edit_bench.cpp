@@ -8,10 +8,10 @@
 #include "bench/ratio_reporter.h"
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/delete.h"
 #include "rom/rom_image.h"
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 
 namespace {
 

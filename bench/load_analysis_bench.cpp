@@ -6,7 +6,7 @@
 
 #include "bench/bench_image.h"
 #include "bench/ratio_reporter.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/image_open.h"
 #include "rom/rom_image.h"
 

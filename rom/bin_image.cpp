@@ -9,7 +9,6 @@
 
 #include "fileio/file_io.h"
 #include "rom/bin_layout.h"
-#include "rom/text_format.h"
 
 namespace rom {
 
@@ -101,11 +100,6 @@ class FileBinSource final : public BinSource {
 };
 
 }  // namespace
-
-std::string BinLogLine(const BinLayout& layout) {
-  return "; B000FF records: " + std::to_string(layout.records.size()) + ", start " +
-         H8(layout.start) + ", launch " + H8(layout.launch);
-}
 
 bool BeginsWithBinSync(const std::string& path) {
   fileio::OpenResult opened = fileio::OpenForReading(path);

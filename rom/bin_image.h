@@ -16,10 +16,6 @@
 
 namespace rom {
 
-// "; B000FF records: N, start XXXXXXXX, launch XXXXXXXX": N data records (the end record is
-// not counted), the image's start and launch addresses.
-[[nodiscard]] std::string BinLogLine(const BinLayout& layout);
-
 // True when the regular file at `path` begins with the "B000FF" sync line. False when it does
 // not, or cannot be read (the flat loader then reports why).
 [[nodiscard]] bool BeginsWithBinSync(const std::string& path);

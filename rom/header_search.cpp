@@ -5,7 +5,6 @@
 
 #include "bytes/byte_order.h"
 #include "rom/rom_layout.h"
-#include "rom/text_format.h"
 
 namespace rom {
 
@@ -86,11 +85,6 @@ std::optional<FoundHeader> SearchWrappedHeader(std::span<const uint8_t> buffer,
     if (budget == 0) return std::nullopt;
   }
   return std::nullopt;
-}
-
-std::string FoundHeaderLogLine(const FoundHeader& found) {
-  return "; RomHdr gesucht: Image ab " + H8(found.image_start) + ", RomHdr (in Img) @ " +
-         H8(found.header_offset) + ", RomBase " + H8(found.rom_base);
 }
 
 }  // namespace rom

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 namespace ui {
 

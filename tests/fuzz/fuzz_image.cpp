@@ -16,7 +16,7 @@
 
 #include "compress/rom_codec.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/bin_cuts.h"
 #include "rom/bin_records.h"
 #include "rom/delete.h"
@@ -24,7 +24,7 @@
 #include "rom/entry_edit.h"
 #include "rom/export.h"
 #include "rom/rom_image.h"
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 #include "tests/rom/edit_property.h"
 #include "ui/presenter/hex_view.h"
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {

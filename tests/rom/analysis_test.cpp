@@ -1,9 +1,9 @@
 // Tests of the analysis log and the memory map, compared line by line.
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 #include <gtest/gtest.h>
 
-#include "rom/list_format.h"
+#include "rom/listing/list_format.h"
 #include "rom/rom_header.h"
 #include "tests/rom/rom_fixture.h"
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "rom/bin_layout.h"
+#include "rom/listing/list_format.h"
 #include "tests/image_builder/bin_file.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/test_files.h"

@@ -1,6 +1,6 @@
 // Tests of the saved lists as a file format: every kind of line the lists write, saved as the
 // program saves them and read back by their columns alone, as a script reads them.
-#include "rom/list_format.h"
+#include "rom/listing/list_format.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/text_format.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/rom_fixture.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
 #include "rom/text_format.h"
 #include "tests/rom/list_texts.h"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
 #include "tests/image_builder/image_builder.h"
 #include "tests/rom/list_texts.h"

@@ -1,6 +1,6 @@
 // Tests of the actions on selected list rows: which stretch a deletion removes, and when it
 // must refuse.
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"

@@ -14,14 +14,14 @@
 #include "fileio/creation_time.h"
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/cp1252.h"
 #include "rom/entry_edit.h"
 #include "rom/export_all.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_image.h"
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION

@@ -11,7 +11,7 @@
 #include "rom/image_save.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION

@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/decompressor.h"
 #include "rom/rom_image.h"
 #include "ui/presenter/prompts.h"

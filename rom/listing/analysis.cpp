@@ -1,13 +1,12 @@
 // AnalyseImage: the analysis log and the memory map with its gap pass.
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "rom/bin_image.h"
 #include "rom/file_time.h"
 #include "rom/header_search.h"
-#include "rom/list_format.h"
+#include "rom/listing/list_format.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"

@@ -5,8 +5,8 @@
 // text is what the lists show and save, and the memory map's sort key; every decision about a
 // row reads its fields. The entry is kept per row, so that an action on a selected row works on
 // exactly that entry, even where two entries share a start offset or a name.
-#ifndef TARNWICK_ROM_ANALYSIS_H_
-#define TARNWICK_ROM_ANALYSIS_H_
+#ifndef TARNWICK_ROM_LISTING_ANALYSIS_H_
+#define TARNWICK_ROM_LISTING_ANALYSIS_H_
 
 #include <cstdint>
 #include <optional>
@@ -59,4 +59,4 @@ void WriteMemoryMap(const RomImage& image, RomLists& lists);
 
 }  // namespace rom
 
-#endif  // TARNWICK_ROM_ANALYSIS_H_
+#endif  // TARNWICK_ROM_LISTING_ANALYSIS_H_

@@ -3,17 +3,17 @@
 //
 // Both front ends (the window's presenter and the console) pick a row and call these; each
 // decision reads the row's fields (analysis.h), never its text.
-#ifndef TARNWICK_ROM_ROW_ACTIONS_H_
-#define TARNWICK_ROM_ROW_ACTIONS_H_
+#ifndef TARNWICK_ROM_LISTING_ROW_ACTIONS_H_
+#define TARNWICK_ROM_LISTING_ROW_ACTIONS_H_
 
 #include <cstdint>
 #include <optional>
 #include <span>
 
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
 #include "rom/delete.h"
 #include "rom/export.h"
+#include "rom/listing/analysis.h"
 #include "rom/result.h"
 #include "rom/rom_image.h"
 
@@ -41,4 +41,4 @@ namespace rom {
 
 }  // namespace rom
 
-#endif  // TARNWICK_ROM_ROW_ACTIONS_H_
+#endif  // TARNWICK_ROM_LISTING_ROW_ACTIONS_H_

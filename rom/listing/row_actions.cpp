@@ -1,5 +1,5 @@
 // Entries, replacement plans and deletions of selected list rows.
-#include "rom/row_actions.h"
+#include "rom/listing/row_actions.h"
 
 namespace rom {
 

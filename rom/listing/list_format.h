@@ -12,12 +12,15 @@
 //     ".  "       small gap        "-------- ROM Header"       "-------- unallocated"
 // Analysis log: columns 0-1 are "M[" on a module line and "F[" on a file line; the attribute
 //   letters C, H, R, S stand in columns 2-5 (23-26 on a memory-map file line).
-#ifndef TARNWICK_ROM_LIST_FORMAT_H_
-#define TARNWICK_ROM_LIST_FORMAT_H_
+#ifndef TARNWICK_ROM_LISTING_LIST_FORMAT_H_
+#define TARNWICK_ROM_LISTING_LIST_FORMAT_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "rom/bin_records.h"
+#include "rom/header_search.h"
 
 namespace rom {
 
@@ -40,9 +43,17 @@ void ApplyLetterMarks(std::string& line, size_t column, uint32_t attributes);
 [[nodiscard]] std::string LeadingGapLine(uint32_t size);
 [[nodiscard]] std::string UnallocatedLine(uint32_t first, uint32_t last);
 
+// Lines of the analysis log about where the image came from.
+// "; B000FF records: N, start XXXXXXXX, launch XXXXXXXX": N data records (the end record is
+// not counted), the image's start and launch addresses.
+[[nodiscard]] std::string BinLogLine(const BinLayout& layout);
+// "; RomHdr gesucht: Image ab XXXXXXXX, RomHdr (in Img) @ XXXXXXXX, RomBase XXXXXXXX", for a
+// header found by the search.
+[[nodiscard]] std::string FoundHeaderLogLine(const FoundHeader& found);
+
 // Order of the memory map: byte by byte after mapping A-Z to a-z.
 [[nodiscard]] bool MapLineLess(std::string_view a, std::string_view b);
 
 }  // namespace rom
 
-#endif  // TARNWICK_ROM_LIST_FORMAT_H_
+#endif  // TARNWICK_ROM_LISTING_LIST_FORMAT_H_

@@ -1,5 +1,5 @@
 // Writing the columns of list lines.
-#include "rom/list_format.h"
+#include "rom/listing/list_format.h"
 
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
@@ -68,6 +68,16 @@ std::string UnallocatedLine(uint32_t first, uint32_t last) {
   AppendMapRange(line, first, last);
   line.append(" -------- unallocated");
   return line;
+}
+
+std::string BinLogLine(const BinLayout& layout) {
+  return "; B000FF records: " + std::to_string(layout.records.size()) + ", start " +
+         H8(layout.start) + ", launch " + H8(layout.launch);
+}
+
+std::string FoundHeaderLogLine(const FoundHeader& found) {
+  return "; RomHdr gesucht: Image ab " + H8(found.image_start) + ", RomHdr (in Img) @ " +
+         H8(found.header_offset) + ", RomBase " + H8(found.rom_base);
 }
 
 bool MapLineLess(std::string_view a, std::string_view b) {
