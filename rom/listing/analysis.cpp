@@ -2,6 +2,7 @@
 #include "rom/listing/analysis.h"
 
 #include <algorithm>
+#include <numeric>
 #include <utility>
 
 #include "rom/file_time.h"
@@ -202,13 +203,21 @@ void WriteMemoryMap(const RomImage& image, RomLists& lists) {
   map.clear();
   const std::optional<ImageStretches> stretches = StretchesOf(image);
   if (!stretches) return;
-  map.reserve(stretches->listed.size() + 2);
-  for (const Stretch& s : stretches->listed) map.push_back({s, MapText(image, s)});
-  if (const auto& gap = stretches->leading_gap)
-    map.push_back({*gap, LeadingGapLine(gap->last + 1)});
-  map.push_back({stretches->unallocated, MapText(image, stretches->unallocated)});
-  // Rows of equal text keep the order of the stretches: the file table's order.
-  std::stable_sort(map.begin(), map.end(), MapRowLess);
+  std::vector<MapRow> rows;
+  rows.reserve(stretches->listed.size() + 2);
+  for (const Stretch& s : stretches->listed) rows.push_back({s, MapText(image, s)});
+  if (const auto& gap = stretches->leading_gap) {
+    rows.push_back({*gap, LeadingGapLine(gap->last + 1)});
+  }
+  rows.push_back({stretches->unallocated, MapText(image, stretches->unallocated)});
+  // Rows of equal text keep the order of the stretches: the file table's order. The order is
+  // found on indices, so that the sort moves no text.
+  std::vector<uint32_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(),
+                   [&rows](uint32_t a, uint32_t b) { return MapRowLess(rows[a], rows[b]); });
+  map.reserve(rows.size());
+  for (const uint32_t i : order) map.push_back(std::move(rows[i]));
 }
 
 void AnalyseImage(RomImage& image, RomLists& lists) {
