@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "fileio/file_io.h"
+#include "tools/hivelore/byte_block.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
@@ -77,14 +78,14 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     out << kUsage;
     return 0;
   }
-  fileio::ReadResult input = fileio::ReadWholeFile(args[0], kMaxRegistryFileSize);
+  InputRead input = ReadInputFile(args[0], kMaxRegistryFileSize);
   if (input.error) return InputError(args[0], *input.error, out, err);
 
   fileio::AtomicWriter file;
   if (auto e = file.Open(kOutputFileName)) return Fail(err, e->Message() + kNothingWritten);
 
   RegistryImage image;
-  image.LoadBytes(std::move(input.bytes));
+  image.LoadBlock(std::move(input.block));
   const bool precompiled = image.CheckSignature();
   if (!precompiled && !IsHive(image.bytes())) {
     if (auto e = file.Write(std::string_view("die Datei hat eine falsche Signatur.\r\n"))) {
