@@ -19,19 +19,26 @@ constexpr size_t kLargePage = size_t{2} << 20;
 
 }  // namespace
 
-void ByteBlock::Release::operator()(uint8_t* p) const { std::free(p); }
-
-std::optional<ByteBlock> ByteBlock::Allocate(size_t size) {
+void* AllocateLarge(size_t size) {
   void* p = nullptr;
 #if defined(__linux__)
   if (size >= kLargePage) {
     // Whole large pages: a 16 MiB block then costs 8 page faults instead of 4096.
     const size_t rounded = (size + kLargePage - 1) & ~(kLargePage - 1);
-    if (rounded < size || posix_memalign(&p, kLargePage, rounded) != 0) return std::nullopt;
+    if (rounded < size || posix_memalign(&p, kLargePage, rounded) != 0) return nullptr;
     madvise(p, rounded, MADV_HUGEPAGE);  // advice only: without it the block works the same
+    return p;
   }
 #endif
-  if (p == nullptr) p = std::malloc(size == 0 ? 1 : size);
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void ReleaseLarge(void* p) { std::free(p); }
+
+void ByteBlock::Release::operator()(uint8_t* p) const { ReleaseLarge(p); }
+
+std::optional<ByteBlock> ByteBlock::Allocate(size_t size) {
+  void* p = AllocateLarge(size);
   if (p == nullptr) return std::nullopt;
   ByteBlock block;
   block.data_.reset(static_cast<uint8_t*>(p));

@@ -7,6 +7,7 @@
 
 #include "fileio/file_io.h"
 #include "tools/hivelore/byte_block.h"
+#include "tools/hivelore/compile_command.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
@@ -74,6 +75,7 @@ int InputError(const std::string& name, const fileio::Error& error, std::ostream
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const Options& options) {
+  if (!args.empty() && args[0] == kCompileSwitch) return RunCompile(args, out, err, options);
   if (args.size() != 1) {
     out << kUsage;
     return 0;
