@@ -67,6 +67,7 @@ std::optional<std::string> FormOf(const std::string& like, Form& form) {
            ": neither a precompiled registry file (B2 74 83 1D at offset 0) nor a hive (\"EKIM\" "
            "at offset 8), so it gives no form to the output";
   }
+  image.ReadU32();  // the header word
   form.layout = image.FirstKeyHasOlderLayout() ? KeyLayout::kOlder : KeyLayout::kCurrent;
   form.description = form.layout == KeyLayout::kOlder ? "precompiled, older key layout"
                                                       : "precompiled, current key layout";

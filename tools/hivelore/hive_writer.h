@@ -97,11 +97,11 @@ class HiveWriter final : public EntrySink {
   LargeVector<Node> nodes_;  // handle h is nodes_[h - 1]
   LargeVector<char> names_;
   LargeVector<uint8_t> data_;
-  size_t replaced_data_ = 0;   // bytes of data_ that no value uses any more
-  uint64_t node_cells_ = 0;    // bytes of the key and value cells, headers included
-  uint32_t key_ = 0;           // the key that values go to; 0 before the first key
+  size_t replaced_data_ = 0;  // bytes of data_ that no value uses any more
+  uint64_t node_cells_ = 0;   // bytes of the key and value cells, headers included
+  uint32_t key_ = 0;          // the key that values go to; 0 before the first key
   std::array<List, hive::rootcell::kRoots> roots_;  // the keys at the top of each root slot
-  NameIndex index_;            // the entries of the lists longer than kScannedList
+  NameIndex index_;  // the entries of the lists longer than kScannedList
   std::vector<std::string_view> path_names_;
   std::optional<ByteBlock> file_;
 };
