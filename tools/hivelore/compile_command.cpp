@@ -133,6 +133,7 @@ int RunCompile(const std::vector<std::string>& args, std::ostream& out, std::ost
       if (!fault) file = hive->Finish();
     } else {
       precompiled.emplace(form.layout, options.max_compiled_size);
+      precompiled->ReserveForText(text.block.size());
       fault = Compile(in, text.block.bytes(), *precompiled, counts);
       if (!fault) file = precompiled->Finish();
     }

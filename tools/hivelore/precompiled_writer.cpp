@@ -2,6 +2,7 @@
 // them out.
 #include "tools/hivelore/precompiled_writer.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -18,22 +19,44 @@ bool HasZeroByte(std::string_view text) { return text.find('\0') != std::string_
 }  // namespace
 
 PrecompiledWriter::PrecompiledWriter(KeyLayout layout, size_t limit)
-    : layout_(layout), limit_(limit), block_(ByteBlock::Allocate(limit)) {
+    : layout_(layout), limit_(limit) {
   if (uint8_t* header = Grow(kHeaderSize)) {
     bytes::StoreLe32(header, kRegistrySignature);
     bytes::StoreLe32(header + 4, 0);  // the file's length, set by Finish
   }
 }
 
+void PrecompiledWriter::ReserveForText(size_t size) {
+  // The text of a precompiled file is a little longer than the file.
+  Reserve(std::min(size, limit_));
+}
+
+bool PrecompiledWriter::Reserve(size_t capacity) {
+  if (capacity <= capacity_) return true;
+  std::optional<ByteBlock> bigger = ByteBlock::Allocate(capacity);
+  if (!bigger) {
+    out_of_memory_ = true;
+    return false;
+  }
+  if (size_ > 0) std::memcpy(bigger->data(), block_.data(), size_);
+  block_ = std::move(*bigger);
+  capacity_ = capacity;
+  return true;
+}
+
 uint8_t* PrecompiledWriter::Grow(size_t n) {
-  if (!block_ || n > limit_ - size_) return nullptr;
-  uint8_t* p = block_->data() + size_;
+  if (out_of_memory_ || n > limit_ - size_) return nullptr;
+  if (n > capacity_ - size_ &&
+      !Reserve(std::max(size_ + n, std::min(limit_, std::max<size_t>(2 * capacity_, 4096))))) {
+    return nullptr;
+  }
+  uint8_t* p = block_.data() + size_;
   size_ += n;
   return p;
 }
 
 Refusal PrecompiledWriter::TooLarge() const {
-  if (!block_) return "there is not enough memory for the file";
+  if (out_of_memory_) return "there is not enough memory for the file";
   return "the file would pass " + std::to_string(limit_) + " bytes, the most that Hivelore reads";
 }
 
@@ -93,9 +116,9 @@ Refusal PrecompiledWriter::AddValue(const ValueEntry& value) {
 }
 
 std::span<const uint8_t> PrecompiledWriter::Finish() {
-  if (!block_ || size_ < kHeaderSize) return {};
-  bytes::StoreLe32(block_->data() + 4, static_cast<uint32_t>(size_));
-  return {block_->data(), size_};
+  if (out_of_memory_ || size_ < kHeaderSize) return {};
+  bytes::StoreLe32(block_.data() + 4, static_cast<uint32_t>(size_));
+  return {block_.data(), size_};
 }
 
 }  // namespace hivelore

@@ -33,6 +33,8 @@ class PrecompiledWriter final : public EntrySink {
   [[nodiscard]] Refusal AddKey(const KeyEntry& key) override;
   // Refused: a name with a zero byte, or name and data too long for a record.
   [[nodiscard]] Refusal AddValue(const ValueEntry& value) override;
+  // Makes room at once for what text of `size` bytes usually holds.
+  void ReserveForText(size_t size);
 
   // The whole file, valid while the writer lives; empty when there was no memory for it.
   [[nodiscard]] std::span<const uint8_t> Finish();
@@ -40,12 +42,16 @@ class PrecompiledWriter final : public EntrySink {
  private:
   // Room for `n` more bytes; nullptr when the file would pass the limit or memory is short.
   uint8_t* Grow(size_t n);
+  // A block of `capacity` bytes that holds what was written; false when memory is short.
+  bool Reserve(size_t capacity);
   [[nodiscard]] Refusal TooLarge() const;
 
   KeyLayout layout_;
   size_t limit_;
-  std::optional<ByteBlock> block_;
+  ByteBlock block_;
+  size_t capacity_ = 0;
   size_t size_ = 0;
+  bool out_of_memory_ = false;
 };
 
 }  // namespace hivelore

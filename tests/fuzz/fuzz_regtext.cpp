@@ -1,0 +1,86 @@
+// Fuzz target: any bytes as REGEDIT4 text, compiled into a precompiled file and into a hive.
+//
+// Besides the sanitizers' checks, whatever compiles must come back: the text Hivelore writes
+// for the precompiled file compiles to the same bytes, and the hive passes every check of the
+// hive reader, its text compiles to a hive of the same text. A difference aborts.
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tests/hivelore/hive_builder.h"
+#include "tools/hivelore/hive_reader.h"
+#include "tools/hivelore/hive_writer.h"
+#include "tools/hivelore/precompiled_writer.h"
+#include "tools/hivelore/reg_text_reader.h"
+#include "tools/hivelore/regedit4_writer.h"
+#include "tools/hivelore/registry_image.h"
+#include "tools/hivelore/text_output.h"
+
+namespace {
+
+using namespace hivelore;
+
+// Registries of fuzz inputs stay small; this keeps each run quick.
+constexpr size_t kLimit = 1 << 20;
+// Far above the text of such a registry.
+constexpr uint64_t kTextLimit = uint64_t{64} << 20;
+
+std::span<const uint8_t> Bytes(const std::string& text) {
+  return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+std::string PrecompiledText(std::span<const uint8_t> file) {
+  std::string text;
+  StringSink sink(text);
+  TextOutput output(sink, kTextLimit);
+  Regedit4Writer writer(output);
+  writer.WriteHeader();
+  RegistryImage image;
+  image.LoadBytes(std::vector<uint8_t>(file.begin(), file.end()));
+  if (!image.CheckSignature()) std::abort();
+  image.ReadU32();
+  image.WalkRecords(writer);
+  if (!output.Finish()) std::abort();
+  return text;
+}
+
+std::string HiveText(std::span<const uint8_t> file) {
+  std::string text;
+  StringSink sink(text);
+  TextOutput output(sink, kTextLimit);
+  Regedit4Writer writer(output);
+  writer.WriteHeader();
+  if (WalkHive(file, writer) || !output.Finish()) std::abort();  // a hive the reader refuses
+  return text;
+}
+
+void CheckPrecompiled(std::span<const uint8_t> text, KeyLayout layout) {
+  PrecompiledWriter first(layout, kLimit);
+  if (ReadRegText(text, first).fault) return;
+  const std::span<const uint8_t> file = first.Finish();
+  PrecompiledWriter second(layout, kLimit);
+  if (ReadRegText(Bytes(PrecompiledText(file)), second).fault) std::abort();
+  const std::span<const uint8_t> again = second.Finish();
+  if (!std::equal(file.begin(), file.end(), again.begin(), again.end())) std::abort();
+}
+
+void CheckHive(std::span<const uint8_t> text) {
+  static const std::vector<uint8_t> like = testhive::HiveBuilder().Build();
+  HiveWriter first(like, kLimit);
+  if (ReadRegText(text, first).fault) return;
+  const std::string hive_text = HiveText(first.Finish());
+  HiveWriter second(like, kLimit);
+  if (ReadRegText(Bytes(hive_text), second).fault) std::abort();
+  if (HiveText(second.Finish()) != hive_text) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::span<const uint8_t> text(data, size);
+  CheckPrecompiled(text, size % 2 == 0 ? KeyLayout::kCurrent : KeyLayout::kOlder);
+  CheckHive(text);
+  return 0;
+}
