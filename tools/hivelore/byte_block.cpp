@@ -20,10 +20,10 @@ constexpr size_t kLargePage = size_t{2} << 20;
 }  // namespace
 
 void* AllocateLarge(size_t size) {
-  void* p = nullptr;
 #if defined(__linux__)
   if (size >= kLargePage) {
     // Whole large pages: a 16 MiB block then costs 8 page faults instead of 4096.
+    void* p = nullptr;
     const size_t rounded = (size + kLargePage - 1) & ~(kLargePage - 1);
     if (rounded < size || posix_memalign(&p, kLargePage, rounded) != 0) return nullptr;
     madvise(p, rounded, MADV_HUGEPAGE);  // advice only: without it the block works the same
