@@ -369,28 +369,31 @@ TEST_F(Compile, CommandLine) {
             RegistryBuilder().Key(2, "k").Value(4, "v", {1, 0, 0, 0}).bytes());
 }
 
-TEST(HiveWriter, AKeyOrValueAgainIsTheOneThereAlready) {
-  // Later lines of a key or value name it in any case; the value keeps its place and takes
-  // the new type and data.
-  const std::string text =
-      "[HKEY_LOCAL_MACHINE\\A\\B]\r\n\"x\"=dword:1\r\n\"y\"=dword:2\r\n"
-      "[HKEY_CURRENT_USER\\A]\r\n"
-      "[hkey_local_machine\\a\\\xC4]\r\n"
-      "[HKEY_LOCAL_MACHINE\\a\\b]\r\n\"X\"=\"longer than before\"\r\n"
-      "[HKEY_LOCAL_MACHINE\\A\\\xE4]\r\n\"z\"=dword:3\r\n";
+// The text Hivelore writes for the hive that `text` compiles into (without its header).
+std::string HiveTextOf(const std::string& text) {
   testhive::HiveBuilder like;
   const Bytes header = like.Build();
   HiveWriter writer(header);
   const TextRead read = ReadRegText(testimg::BytesOf(text), writer);
-  ASSERT_FALSE(read.fault) << read.fault->Message();
+  EXPECT_FALSE(read.fault) << read.fault->Message();
   const std::span<const uint8_t> file = writer.Finish();
   std::string walked;
   StringSink sink(walked);
   TextOutput output(sink, kMaxOutputSize);
   Regedit4Writer regedit(output);
-  ASSERT_FALSE(WalkHive(file, regedit));
-  ASSERT_TRUE(output.Finish());
-  EXPECT_EQ(walked,
+  EXPECT_FALSE(WalkHive(file, regedit));
+  EXPECT_TRUE(output.Finish());
+  return walked;
+}
+
+TEST(HiveWriter, AKeyOrValueAgainIsTheOneThereAlready) {
+  // Later lines of a key or value name it in any case; the value keeps its place and takes
+  // the new type and data.
+  EXPECT_EQ(HiveTextOf("[HKEY_LOCAL_MACHINE\\A\\B]\r\n\"x\"=dword:1\r\n\"y\"=dword:2\r\n"
+                       "[HKEY_CURRENT_USER\\A]\r\n"
+                       "[hkey_local_machine\\a\\\xC4]\r\n"
+                       "[HKEY_LOCAL_MACHINE\\a\\b]\r\n\"X\"=\"longer than before\"\r\n"
+                       "[HKEY_LOCAL_MACHINE\\A\\\xE4]\r\n\"z\"=dword:3\r\n"),
             "\r\n[HKEY_CURRENT_USER\\A]\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\A]\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\A\\B]\r\n"
@@ -398,6 +401,22 @@ TEST(HiveWriter, AKeyOrValueAgainIsTheOneThereAlready) {
             "\"y\"=dword:00000002\r\n"
             "\r\n[HKEY_LOCAL_MACHINE\\A\\\xC4]\r\n"
             "\"z\"=dword:00000003\r\n");
+  // The same in lists long enough to be searched through the index.
+  std::string text = "[HKEY_LOCAL_MACHINE\\M]\r\n";
+  for (int i = 0; i < 12; ++i) text += "\"v" + std::to_string(i) + "\"=dword:1\r\n";
+  for (int i = 0; i < 12; ++i) text += "[HKEY_LOCAL_MACHINE\\M\\s" + std::to_string(i) + "]\r\n";
+  text +=
+      "[HKEY_LOCAL_MACHINE\\m]\r\n\"V5\"=dword:2\r\n[HKEY_LOCAL_MACHINE\\M\\S7]\r\n\"x\"=dword:"
+      "3\r\n";
+  std::string expected = "\r\n[HKEY_LOCAL_MACHINE\\M]\r\n";
+  for (int i = 0; i < 12; ++i) {
+    expected += "\"v" + std::to_string(i) + "\"=dword:0000000" + (i == 5 ? "2" : "1") + "\r\n";
+  }
+  for (int i = 0; i < 12; ++i) {
+    expected += "\r\n[HKEY_LOCAL_MACHINE\\M\\s" + std::to_string(i) + "]\r\n";
+    if (i == 7) expected += "\"x\"=dword:00000003\r\n";
+  }
+  EXPECT_EQ(HiveTextOf(text), expected);
 }
 
 }  // namespace
