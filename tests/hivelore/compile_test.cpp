@@ -1,9 +1,12 @@
 // Tests of Hivelore --compile: registry files through their text and back, hand-written text,
 // and every fault the compiler reports.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "bytes/byte_order.h"
@@ -308,32 +311,51 @@ TEST_F(Compile, EveryFaultNamesItsLineAndLeavesNoOutput) {
   }
 }
 
+// Runs the Hivelore program on `args` in the current folder; its exit status, and its standard
+// error in `err`. The large runs go through the program so that their memory stays out of the
+// test's own (whose peak another test's child would inherit).
+int RunProgram(const std::string& args, std::string& err) {
+  const int status =
+      std::system((std::string(HIVELORE_BINARY) + " " + args + " 2>err.txt").c_str());
+  const Bytes b = testimg::ReadFile("err.txt");
+  err.assign(b.begin(), b.end());
+  std::filesystem::remove("err.txt");
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Writes one line of `text` and then `lines` lines made by `line`, without holding them all.
+template <typename Line>
+void WriteLines(const std::string& name, const std::string& first, int lines, Line line) {
+  std::ofstream file(name, std::ios::binary);
+  file << first;
+  for (int i = 0; i < lines; ++i) file << line(i);
+}
+
 TEST_F(Compile, OutputAboveWhatHiveloreReadsIsRefused) {
   // 255 strings of 32766 characters and one of 31476 fill a precompiled file to exactly
   // 16 MiB: a header of 8 bytes, a key record of 12, value records of 14 + 2 * length bytes.
-  std::string text = "[HKEY_LOCAL_MACHINE\\k]\r\n";
-  for (int i = 0; i < 255; ++i) text += "@=\"" + std::string(32766, 'x') + "\"\r\n";
-  text += "@=\"" + std::string(31476, 'y') + "\"\r\n";
-  Write("in.reg", text);
-  ASSERT_EQ(Run({"--compile", "in.reg", "out.fdf"}), 0) << err_.str();
+  const std::string key = "[HKEY_LOCAL_MACHINE\\k]\r\n";
+  auto exact = [](int i) { return "@=\"" + std::string(i < 255 ? 32766 : 31476, 'x') + "\"\r\n"; };
+  std::string err;
+  WriteLines("in.reg", key, 256, exact);
+  ASSERT_EQ(RunProgram("--compile in.reg out.fdf", err), 0) << err;
   EXPECT_EQ(std::filesystem::file_size("out.fdf"), 16777216u);
   testimg::WriteFile("out.fdf", testimg::BytesOf("previous"));
-  Write("in.reg", text + "\"one more\"=dword:1\r\n");
-  EXPECT_EQ(Run({"--compile", "in.reg", "out.fdf"}), 1);
-  EXPECT_NE(err_.str().find("line 258: the file would pass 16777216 bytes"), std::string::npos)
-      << err_.str();
+  WriteLines("in.reg", key, 257,
+             [&](int i) { return i < 256 ? exact(i) : "\"one more\"=dword:1\r\n"; });
+  EXPECT_EQ(RunProgram("--compile in.reg out.fdf", err), 1);
+  EXPECT_NE(err.find("line 258: the file would pass 16777216 bytes"), std::string::npos) << err;
   EXPECT_EQ(Read("out.fdf"), "previous");
 
   // A hive: values of their own names, until the file passes 16 MiB.
   testhive::HiveBuilder hive;
   hive.RootKey(2, "k");
   testimg::WriteFile("like.hv", hive.Build());
-  text = "[HKEY_LOCAL_MACHINE\\k]\r\n";
-  for (int i = 0; i < 260; ++i)
-    text += "\"v" + std::to_string(i) + "\"=\"" + std::string(32766, 'x') + "\"\r\n";
-  Write("in.reg", text);
-  EXPECT_EQ(Run({"--compile", "in.reg", "out.hv", "--like", "like.hv"}), 1);
-  EXPECT_NE(err_.str().find("the hive would pass 16777216 bytes"), std::string::npos) << err_.str();
+  WriteLines("in.reg", key, 260, [](int i) {
+    return "\"v" + std::to_string(i) + "\"=\"" + std::string(32766, 'x') + "\"\r\n";
+  });
+  EXPECT_EQ(RunProgram("--compile in.reg out.hv --like like.hv", err), 1);
+  EXPECT_NE(err.find("the hive would pass 16777216 bytes"), std::string::npos) << err;
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.reg", "like.hv", "out.fdf"}));
 }
 

@@ -127,12 +127,12 @@ int RunCompile(const std::vector<std::string>& args, std::ostream& out, std::ost
   std::optional<HiveWriter> hive;
   try {
     if (form.hive) {
-      hive.emplace(form.hive_header, options.max_compiled_size);
+      hive.emplace(form.hive_header);
       hive->ReserveForText(text.block.size());
       fault = Compile(in, text.block.bytes(), *hive, counts);
       if (!fault) file = hive->Finish();
     } else {
-      precompiled.emplace(form.layout, options.max_compiled_size);
+      precompiled.emplace(form.layout);
       precompiled->ReserveForText(text.block.size());
       fault = Compile(in, text.block.bytes(), *precompiled, counts);
       if (!fault) file = precompiled->Finish();

@@ -16,8 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "tools/hivelore/registry_layout.h"
-
 namespace hivelore {
 
 inline constexpr const char* kOutputFileName = "recompiled_FDF_File.reg";
@@ -26,15 +24,13 @@ inline constexpr uint64_t kMaxOutputSize = uint64_t{1} << 30;
 
 struct Options {
   uint64_t max_output_size = kMaxOutputSize;  // of text written, and of text compiled
-  size_t max_compiled_size = static_cast<size_t>(kMaxRegistryFileSize);  // the most Hivelore reads
 };
 
 // Runs the program on `args` (without the program name); "--compile" first runs RunCompile.
-// Console texts go to `out`, reports
-// of failures and the statistics of a run to `err`. Exit status 0 for success and the usage
-// text, 1 for a missing file, a file too large, a wrong signature, a refused hive, text
-// above the output limit and a file error. Only a run with status 0 or a wrong signature
-// replaces the output file; any other leaves a previous one as it was.
+// Console texts go to `out`, reports of failures and the statistics of a run to `err`. Exit status
+// 0 for success and the usage text, 1 for a missing file, a file too large, a wrong signature, a
+// refused hive, text above the output limit and a file error. Only a run with status 0 or a wrong
+// signature replaces the output file; any other leaves a previous one as it was.
 [[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                       const Options& options = {});
 
