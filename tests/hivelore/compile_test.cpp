@@ -4,7 +4,9 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -323,26 +325,46 @@ int RunProgram(const std::string& args, std::string& err) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Writes one line of `text` and then `lines` lines made by `line`, without holding them all.
-template <typename Line>
-void WriteLines(const std::string& name, const std::string& first, int lines, Line line) {
-  std::ofstream file(name, std::ios::binary);
-  file << first;
-  for (int i = 0; i < lines; ++i) file << line(i);
-}
+// Text of one key and long string values, written as it goes: neither the text nor its lines
+// are ever held whole.
+class LongValues {
+ public:
+  explicit LongValues(const char* name) : file_(name, std::ios::binary) {
+    std::memset(run_, 'x', sizeof run_);
+    file_ << "[HKEY_LOCAL_MACHINE\\k]\r\n";
+  }
+  // A string of `length` (at most 32766) characters as the value of `head` ("@", "\"v\"").
+  void Value(const char* head, size_t length) {
+    file_ << head << "=\"";
+    file_.write(run_, static_cast<std::streamsize>(length));
+    file_ << "\"\r\n";
+  }
+  std::ofstream& file() { return file_; }
+
+ private:
+  std::ofstream file_;
+  char run_[32766];
+};
 
 TEST_F(Compile, OutputAboveWhatHiveloreReadsIsRefused) {
   // 255 strings of 32766 characters and one of 31476 fill a precompiled file to exactly
   // 16 MiB: a header of 8 bytes, a key record of 12, value records of 14 + 2 * length bytes.
-  const std::string key = "[HKEY_LOCAL_MACHINE\\k]\r\n";
-  auto exact = [](int i) { return "@=\"" + std::string(i < 255 ? 32766 : 31476, 'x') + "\"\r\n"; };
+  auto exact = [](LongValues& text) {
+    for (int i = 0; i < 256; ++i) text.Value("@", i < 255 ? 32766 : 31476);
+  };
   std::string err;
-  WriteLines("in.reg", key, 256, exact);
+  {
+    LongValues text("in.reg");
+    exact(text);
+  }
   ASSERT_EQ(RunProgram("--compile in.reg out.fdf", err), 0) << err;
   EXPECT_EQ(std::filesystem::file_size("out.fdf"), 16777216u);
   testimg::WriteFile("out.fdf", testimg::BytesOf("previous"));
-  WriteLines("in.reg", key, 257,
-             [&](int i) { return i < 256 ? exact(i) : "\"one more\"=dword:1\r\n"; });
+  {
+    LongValues text("in.reg");
+    exact(text);
+    text.file() << "\"one more\"=dword:1\r\n";
+  }
   EXPECT_EQ(RunProgram("--compile in.reg out.fdf", err), 1);
   EXPECT_NE(err.find("line 258: the file would pass 16777216 bytes"), std::string::npos) << err;
   EXPECT_EQ(Read("out.fdf"), "previous");
@@ -351,9 +373,14 @@ TEST_F(Compile, OutputAboveWhatHiveloreReadsIsRefused) {
   testhive::HiveBuilder hive;
   hive.RootKey(2, "k");
   testimg::WriteFile("like.hv", hive.Build());
-  WriteLines("in.reg", key, 260, [](int i) {
-    return "\"v" + std::to_string(i) + "\"=\"" + std::string(32766, 'x') + "\"\r\n";
-  });
+  {
+    LongValues text("in.reg");
+    char head[16];
+    for (int i = 0; i < 260; ++i) {
+      std::snprintf(head, sizeof head, "\"v%d\"", i);
+      text.Value(head, 32766);
+    }
+  }
   EXPECT_EQ(RunProgram("--compile in.reg out.hv --like like.hv", err), 1);
   EXPECT_NE(err.find("the hive would pass 16777216 bytes"), std::string::npos) << err;
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.reg", "like.hv", "out.fdf"}));
