@@ -1,10 +1,13 @@
 // The command line and the order of steps of Hivelore --compile.
 #include "tools/hivelore/compile_command.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <span>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "fileio/file_io.h"
 #include "tools/hivelore/byte_block.h"
@@ -52,29 +55,30 @@ struct Form {
 std::optional<std::string> FormOf(const std::string& like, Form& form) {
   InputRead file = ReadInputFile(like, static_cast<uint64_t>(kMaxRegistryFileSize));
   if (file.error) return file.error->Message();
+  // The precompiled signature first, as when reading the file.
   RegistryImage image;
-  const std::span<const uint8_t> bytes = file.block.bytes();
-  if (IsHive(bytes)) {
-    form.hive = true;
-    form.hive_header.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min(
-                                                               bytes.size(), kHiveLogOffset)));
-    form.description = "a hive with the header of " + like;
+  image.LoadBlock(std::move(file.block));
+  if (image.CheckSignature()) {
+    image.ReadU32();  // the header word
+    form.layout = image.FirstKeyHasOlderLayout() ? KeyLayout::kOlder : KeyLayout::kCurrent;
+    form.description = form.layout == KeyLayout::kOlder ? "precompiled, older key layout"
+                                                        : "precompiled, current key layout";
     return std::nullopt;
   }
-  image.LoadBlock(std::move(file.block));
-  if (!image.CheckSignature()) {
+  const std::span<const uint8_t> bytes = image.bytes();
+  if (!IsHive(bytes)) {
     return like +
            ": neither a precompiled registry file (B2 74 83 1D at offset 0) nor a hive (\"EKIM\" "
            "at offset 8), so it gives no form to the output";
   }
-  image.ReadU32();  // the header word
-  form.layout = image.FirstKeyHasOlderLayout() ? KeyLayout::kOlder : KeyLayout::kCurrent;
-  form.description = form.layout == KeyLayout::kOlder ? "precompiled, older key layout"
-                                                      : "precompiled, current key layout";
+  form.hive = true;
+  const size_t header = std::min(bytes.size(), kHiveLogOffset);
+  form.hive_header.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(header));
+  form.description = "a hive with the header of " + like;
   return std::nullopt;
 }
 
-// Reads the text into `writer`; the file's bytes, or why there are none.
+// Reads the text into `writer`; why it cannot, with the text's name and the line.
 std::optional<std::string> Compile(const std::string& in, std::span<const uint8_t> text,
                                    EntrySink& writer, TextCounts& counts) {
   const TextRead read = ReadRegText(text, writer);

@@ -80,8 +80,8 @@ void Regedit4Writer::WriteKeyLine(uint16_t root, std::string_view path) {
   if (root < std::size(reg::kRootNames)) {
     out_.Append(reg::kRootNames[root]);
   } else {
-    // No root key has this code: a name that a registry compiler refuses loudly, instead of
-    // attaching the values to some other key.
+    // No root key has this code: a name that other registry compilers refuse loudly, instead
+    // of attaching the values to some other key, and that --compile reads back as the code.
     out_.Append(reg::kOtherRoot);
     out_.Append(std::to_string(root));
   }
