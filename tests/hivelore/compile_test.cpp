@@ -425,12 +425,15 @@ std::string HiveTextOf(const std::string& text) {
   HiveWriter writer(header);
   const TextRead read = ReadRegText(testimg::BytesOf(text), writer);
   EXPECT_FALSE(read.fault) << read.fault->Message();
-  const std::span<const uint8_t> file = writer.Finish();
+  std::string file;
+  StringSink file_sink(file);
+  EXPECT_TRUE(writer.WriteTo(file_sink));
+  EXPECT_EQ(file.size(), writer.FileSize());
   std::string walked;
   StringSink sink(walked);
   TextOutput output(sink, kMaxOutputSize);
   Regedit4Writer regedit(output);
-  EXPECT_FALSE(WalkHive(file, regedit));
+  EXPECT_FALSE(WalkHive(testimg::BytesOf(file), regedit));
   EXPECT_TRUE(output.Finish());
   return walked;
 }

@@ -11,6 +11,7 @@
 
 #include "fileio/file_io.h"
 #include "tools/hivelore/byte_block.h"
+#include "tools/hivelore/file_sink.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/hive_writer.h"
 #include "tools/hivelore/precompiled_writer.h"
@@ -87,6 +88,21 @@ std::optional<std::string> Compile(const std::string& in, std::span<const uint8_
   return std::nullopt;
 }
 
+// Writes the hive to `target` whole or not at all; why it could not.
+std::optional<std::string> WriteHive(const HiveWriter& hive, const std::string& target,
+                                     uint64_t& size) {
+  fileio::AtomicWriter file;
+  if (auto e = file.Open(target)) return e->Message();
+  FileSink sink(file);
+  if (!hive.WriteTo(sink)) {
+    file.Abort();
+    return sink.error() ? sink.error()->Message() : "the hive could not be written";
+  }
+  if (auto e = file.Commit()) return e->Message();
+  size = hive.FileSize();
+  return std::nullopt;
+}
+
 }  // namespace
 
 int RunCompile(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -125,34 +141,33 @@ int RunCompile(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (text.error) return Fail(err, text.error->Message() + kNothingWritten);
 
   TextCounts counts;
-  std::span<const uint8_t> file;
+  uint64_t size = 0;
   std::optional<std::string> fault;
-  std::optional<PrecompiledWriter> precompiled;
-  std::optional<HiveWriter> hive;
   try {
     if (form.hive) {
-      hive.emplace(form.hive_header);
-      hive->ReserveForText(text.block.size());
-      fault = Compile(in, text.block.bytes(), *hive, counts);
-      if (!fault) file = hive->Finish();
+      HiveWriter hive(form.hive_header);
+      hive.ReserveForText(text.block.size());
+      fault = Compile(in, text.block.bytes(), hive, counts);
+      if (!fault) fault = WriteHive(hive, target, size);
     } else {
-      precompiled.emplace(form.layout);
-      precompiled->ReserveForText(text.block.size());
-      fault = Compile(in, text.block.bytes(), *precompiled, counts);
-      if (!fault) file = precompiled->Finish();
+      PrecompiledWriter precompiled(form.layout);
+      precompiled.ReserveForText(text.block.size());
+      fault = Compile(in, text.block.bytes(), precompiled, counts);
+      const std::span<const uint8_t> file = precompiled.Finish();
+      if (!fault && file.empty()) fault = "not enough memory for " + target;
+      if (!fault) {
+        if (auto e = fileio::WriteFileAtomically(target, file)) fault = e->Message();
+      }
+      size = file.size();
     }
   } catch (const std::bad_alloc&) {
     // The tables of a hive grow with the text; all else has fixed bounds.
-    file = {};
+    fault = "not enough memory for " + target;
   }
   if (fault) return Fail(err, *fault + kNothingWritten);
-  if (file.empty()) return Fail(err, "not enough memory for " + target + kNothingWritten);
-  if (auto e = fileio::WriteFileAtomically(target, file)) {
-    return Fail(err, e->Message() + kNothingWritten);
-  }
   err << "Hivelore: " << target << ": " << counts.keys << (counts.keys == 1 ? " key, " : " keys, ")
-      << counts.values << (counts.values == 1 ? " value, " : " values, ") << file.size()
-      << " bytes, " << form.description << "\n";
+      << counts.values << (counts.values == 1 ? " value, " : " values, ") << size << " bytes, "
+      << form.description << "\n";
   return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "tools/hivelore/hive_layout.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/name_index.h"
+#include "tools/hivelore/text_output.h"
 
 namespace hivelore {
 
@@ -227,90 +228,126 @@ void HiveWriter::CompactData() {
   replaced_data_ = 0;
 }
 
-void HiveWriter::WriteCell(uint8_t* cell, uint32_t handle) const {
+uint32_t HiveWriter::CellSize(uint32_t handle) const {
+  return handle == 0 ? kRootCellSize : hive::cell::kHeaderSize + PayloadSize(nodes_[handle - 1]);
+}
+
+void HiveWriter::WriteCell(TextOutput& out, uint32_t handle) const {
   const Node& node = nodes_[handle - 1];
   const uint32_t payload_size = PayloadSize(node);
+  const uint32_t fixed = node.is_key ? hive::keycell::name : hive::valuecell::name;
+  auto* const cell = reinterpret_cast<uint8_t*>(out.Claim(hive::cell::kHeaderSize + fixed));
   PutCellHeader(cell, node.is_key ? hive::kKeyCell : hive::kValueCell, payload_size, handle);
   uint8_t* const payload = cell + hive::cell::kHeaderSize;
-  std::memset(payload, 0, payload_size);
-  const std::string_view name = NameOf(node);
   if (node.is_key) {
     bytes::StoreLe32(payload + hive::keycell::nextSibling, Reference(node.next));
     bytes::StoreLe32(payload + hive::keycell::firstSubkey, Reference(node.subkeys.head));
     bytes::StoreLe32(payload + hive::keycell::firstValue, Reference(node.values.head));
     bytes::StoreLe16(payload + hive::keycell::nameLength, node.name_length);
-    PutWide(payload + hive::keycell::name, name);
-    return;
+    bytes::StoreLe16(payload + hive::keycell::flags, 0);
+  } else {
+    bytes::StoreLe32(payload + hive::valuecell::nextValue, Reference(node.next));
+    bytes::StoreLe16(payload + hive::valuecell::valueType, node.type);
+    bytes::StoreLe16(payload + hive::valuecell::dataLength, node.data_length);
+    bytes::StoreLe16(payload + hive::valuecell::nameLength, node.name_length);
   }
-  bytes::StoreLe32(payload + hive::valuecell::nextValue, Reference(node.next));
-  bytes::StoreLe16(payload + hive::valuecell::valueType, node.type);
-  bytes::StoreLe16(payload + hive::valuecell::dataLength, node.data_length);
-  bytes::StoreLe16(payload + hive::valuecell::nameLength, node.name_length);
-  uint8_t* const data = PutWide(payload + hive::valuecell::name, name);
-  if (node.data_length > 0) std::memcpy(data, data_.data() + node.data_offset, node.data_length);
+  out.Commit(hive::cell::kHeaderSize + fixed);
+  // The name in runs that fit the output's buffer, then the data and the zero padding.
+  std::string_view name = NameOf(node);
+  constexpr size_t kRun = TextOutput::kBufferSize / 2;
+  while (!name.empty()) {
+    const size_t n = std::min(name.size(), kRun);
+    PutWide(reinterpret_cast<uint8_t*>(out.Claim(2 * n)), name.substr(0, n));
+    out.Commit(2 * n);
+    name.remove_prefix(n);
+  }
+  uint32_t used = fixed + 2 * uint32_t{node.name_length};
+  if (!node.is_key && node.data_length > 0) {
+    out.Append(std::string_view(reinterpret_cast<const char*>(data_.data()) + node.data_offset,
+                                node.data_length));
+    used += node.data_length;
+  }
+  static constexpr char kZeros[8] = {};
+  out.Append(std::string_view(kZeros, payload_size - used));
 }
 
-std::span<const uint8_t> HiveWriter::Finish() {
-  const uint32_t handles = static_cast<uint32_t>(nodes_.size()) + 1;
-  const uint64_t length = FileSize();
-  file_ = ByteBlock::Allocate(static_cast<size_t>(length));
-  if (!file_) return {};
-  uint8_t* const file = file_->data();
-
-  std::memset(file, 0, hive::kCellAreaOffset);
-  std::copy(identity_.begin(), identity_.end(), file);
-  bytes::StoreLe32(file + kFileLengthOffset, static_cast<uint32_t>(length));
-  bytes::StoreLe32(file + kFileLengthOffset + 4, 0);
-
-  // The cells in handle order, table k in front of handle 1024 * k. A table's slots are filled
-  // once the cells of its handles have their places.
-  uint32_t rel = 0;
-  uint32_t table = 0;
-  for (uint32_t h = 0; h < handles; ++h) {
-    if (h % hive::table::kSlots == 0) {
-      table = rel;
-      const uint32_t k = h / hive::table::kSlots;
-      bytes::StoreLe32(file + hive::kDirectoryOffset + 4 * k, table);
-      PutCellHeader(file + hive::kCellAreaOffset + table, hive::kTableCell,
-                    hive::table::kPayloadSize, k);
-      // Full unless it is the last table, whose free slots are chained below.
-      bytes::StoreLe32(
-          file + hive::kCellAreaOffset + table + hive::cell::kHeaderSize + hive::table::firstFree,
-          0);
-      rel += kTableCellSize;
-    }
-    uint8_t* const cell = file + hive::kCellAreaOffset + rel;
-    const uint32_t slot = table + hive::cell::kHeaderSize + 4 * (h % hive::table::kSlots);
-    bytes::StoreLe32(file + hive::kCellAreaOffset + slot, rel | hive::table::kInUse);
-    if (h == 0) {
-      PutCellHeader(cell, hive::kRootCell, hive::rootcell::kPayloadSize, 0);
-      for (uint32_t s = 0; s < hive::rootcell::kRoots; ++s) {
-        bytes::StoreLe32(cell + hive::cell::kHeaderSize + hive::rootcell::lists + 4 * s,
-                         Reference(roots_[s].head));
-      }
-      rel += kRootCellSize;
-    } else {
-      WriteCell(cell, h);
-      rel += hive::cell::kHeaderSize + PayloadSize(nodes_[h - 1]);
-    }
+void HiveWriter::WriteTable(TextOutput& out, uint32_t k, uint32_t table, uint32_t handles) const {
+  // The cells of the table's handles follow it, one after the other.
+  const uint32_t first = k * hive::table::kSlots;
+  const uint32_t used = std::min(handles - first, hive::table::kSlots);
+  auto* const cell = reinterpret_cast<uint8_t*>(out.Claim(kTableCellSize));
+  PutCellHeader(cell, hive::kTableCell, hive::table::kPayloadSize, k);
+  uint8_t* const slots = cell + hive::cell::kHeaderSize;
+  uint32_t rel = table + kTableCellSize;
+  for (uint32_t s = 0; s < used; ++s) {
+    bytes::StoreLe32(slots + hive::table::slots + 4 * s, rel | hive::table::kInUse);
+    rel += CellSize(first + s);
   }
-  // The free slots of the last table, chained in order; its first free slot (0 when full).
-  uint8_t* const slots = file + hive::kCellAreaOffset + table + hive::cell::kHeaderSize;
-  const uint32_t used = (handles - 1) % hive::table::kSlots + 1;
+  // The free slots chained in order; the first free slot, 0 when the table is full.
   for (uint32_t s = used; s < hive::table::kSlots; ++s) {
     const uint32_t next_free = s + 1 < hive::table::kSlots ? s + 1 : 0;
     bytes::StoreLe32(slots + hive::table::slots + 4 * s, next_free << hive::table::kNextFreeShift);
   }
   bytes::StoreLe32(slots + hive::table::firstFree, used < hive::table::kSlots ? used : 0);
+  out.Commit(kTableCellSize);
+}
 
-  const uint64_t end = hive::kCellAreaOffset + uint64_t{rel};
-  if (end < length) {
-    uint8_t* const free = file + end;
-    const auto payload = static_cast<uint32_t>(length - end - hive::cell::kHeaderSize);
-    PutCellHeader(free, hive::kFreeCell, payload | hive::cell::kFreeFlag, 0);
-    std::memset(free + hive::cell::kHeaderSize, 0, payload);
+bool HiveWriter::WriteTo(ChunkSink& sink) const {
+  const uint32_t handles = static_cast<uint32_t>(nodes_.size()) + 1;
+  const uint64_t length = FileSize();
+  TextOutput out(sink, length);
+
+  // Where the handle tables lie, for the directory: each in front of handle 1024 * k.
+  std::vector<uint32_t> tables;
+  uint32_t end = 0;
+  for (uint32_t h = 0; h < handles; ++h) {
+    if (h % hive::table::kSlots == 0) {
+      tables.push_back(end);
+      end += kTableCellSize;
+    }
+    end += CellSize(h);
   }
-  return {file, static_cast<size_t>(length)};
+
+  auto* const header = reinterpret_cast<uint8_t*>(out.Claim(hive::kDirectoryOffset));
+  std::memset(header, 0, hive::kDirectoryOffset);
+  std::copy(identity_.begin(), identity_.end(), header);
+  bytes::StoreLe32(header + kFileLengthOffset, static_cast<uint32_t>(length));
+  bytes::StoreLe32(header + kFileLengthOffset + 4, 0);
+  out.Commit(hive::kDirectoryOffset);
+  constexpr uint32_t kDirectorySize = hive::kCellAreaOffset - hive::kDirectoryOffset;
+  auto* const directory = reinterpret_cast<uint8_t*>(out.Claim(kDirectorySize));
+  std::memset(directory, 0, kDirectorySize);
+  for (size_t k = 0; k < tables.size(); ++k) bytes::StoreLe32(directory + 4 * k, tables[k]);
+  out.Commit(kDirectorySize);
+
+  for (uint32_t h = 0; h < handles; ++h) {
+    if (h % hive::table::kSlots == 0) {
+      WriteTable(out, h / hive::table::kSlots, tables[h / hive::table::kSlots], handles);
+    }
+    if (h > 0) {
+      WriteCell(out, h);
+      continue;
+    }
+    auto* const root = reinterpret_cast<uint8_t*>(out.Claim(kRootCellSize));
+    PutCellHeader(root, hive::kRootCell, hive::rootcell::kPayloadSize, 0);
+    for (uint32_t s = 0; s < hive::rootcell::kRoots; ++s) {
+      bytes::StoreLe32(root + hive::cell::kHeaderSize + hive::rootcell::lists + 4 * s,
+                       Reference(roots_[s].head));
+    }
+    out.Commit(kRootCellSize);
+  }
+
+  // One free cell to the end of the file.
+  const uint64_t cells_end = hive::kCellAreaOffset + uint64_t{end};
+  if (cells_end < length) {
+    const auto size = static_cast<uint32_t>(length - cells_end);
+    auto* const free = reinterpret_cast<uint8_t*>(out.Claim(size));
+    std::memset(free, 0, size);
+    PutCellHeader(free, hive::kFreeCell, (size - hive::cell::kHeaderSize) | hive::cell::kFreeFlag,
+                  0);
+    out.Commit(size);
+  }
+  return out.Finish();
 }
 
 }  // namespace hivelore

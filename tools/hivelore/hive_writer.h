@@ -29,6 +29,7 @@
 #include "tools/hivelore/name_index.h"
 #include "tools/hivelore/registry_entries.h"
 #include "tools/hivelore/registry_layout.h"
+#include "tools/hivelore/text_output.h"
 
 namespace hivelore {
 
@@ -50,8 +51,11 @@ class HiveWriter final : public EntrySink {
   // Makes room at once for what text of `size` bytes usually holds.
   void ReserveForText(size_t size);
 
-  // The whole file, valid while the writer lives; empty when there was no memory for it.
-  [[nodiscard]] std::span<const uint8_t> Finish();
+  // Hands the whole file to `sink`, from its start to its end, in pieces. False when the sink
+  // failed.
+  [[nodiscard]] bool WriteTo(ChunkSink& sink) const;
+  // The length of the file that WriteTo writes.
+  [[nodiscard]] uint64_t FileSize() const;
 
  private:
   // A list of keys or values, newest first, as the hive links it.
@@ -85,12 +89,15 @@ class HiveWriter final : public EntrySink {
   [[nodiscard]] uint32_t Find(const List& list, uint32_t scope, std::string_view name) const;
   // Links `handle` at the head of `list`.
   void Link(List& list, uint32_t scope, uint32_t handle);
-  [[nodiscard]] uint64_t FileSize() const;
   [[nodiscard]] Refusal CheckSize() const;
   uint32_t NewNode(const Node& node, std::string_view name);
   // Copies the live data of all values together once replaced data takes more room than it.
   void CompactData();
-  void WriteCell(uint8_t* cell, uint32_t handle) const;
+  // The bytes of a cell, header included.
+  [[nodiscard]] uint32_t CellSize(uint32_t handle) const;
+  void WriteCell(TextOutput& out, uint32_t handle) const;
+  // Handle table `k` at relative offset `table`, of a hive of `handles` handles.
+  void WriteTable(TextOutput& out, uint32_t k, uint32_t table, uint32_t handles) const;
 
   std::array<uint8_t, kHiveLogOffset> identity_{};
   size_t limit_;
@@ -103,7 +110,6 @@ class HiveWriter final : public EntrySink {
   std::array<List, hive::rootcell::kRoots> roots_;  // the keys at the top of each root slot
   NameIndex index_;  // the entries of the lists longer than kScannedList
   std::vector<std::string_view> path_names_;
-  std::optional<ByteBlock> file_;
 };
 
 }  // namespace hivelore

@@ -8,6 +8,7 @@
 #include "fileio/file_io.h"
 #include "tools/hivelore/byte_block.h"
 #include "tools/hivelore/compile_command.h"
+#include "tools/hivelore/file_sink.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
@@ -26,21 +27,6 @@ constexpr const char* kUsage =
     " REGCOMP myfilename aPathWhereTheFileGoesTo\n";
 
 constexpr const char* kNothingWritten = "; nothing written, a previous file of that name is kept";
-
-// Hands the text to the output file's temporary file and keeps the first error.
-class FileSink : public ChunkSink {
- public:
-  explicit FileSink(fileio::AtomicWriter& file) : file_(file) {}
-  bool Write(std::string_view chunk) override {
-    error_ = file_.Write(chunk);
-    return !error_;
-  }
-  [[nodiscard]] const std::optional<fileio::Error>& error() const { return error_; }
-
- private:
-  fileio::AtomicWriter& file_;
-  std::optional<fileio::Error> error_;
-};
 
 int Fail(std::ostream& err, const std::string& message) {
   err << "Hivelore: " << message << "\n";
