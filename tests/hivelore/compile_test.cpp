@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "bytes/byte_order.h"
+#include "tests/fileio/small_file_system.h"
 #include "tests/hivelore/hive_builder.h"
 #include "tests/hivelore/registry_builder.h"
 #include "tests/image_builder/image_builder.h"
@@ -384,6 +385,25 @@ TEST_F(Compile, OutputAboveWhatHiveloreReadsIsRefused) {
   EXPECT_EQ(RunProgram("--compile in.reg out.hv --like like.hv", err), 1);
   EXPECT_NE(err.find("the hive would pass 16777216 bytes"), std::string::npos) << err;
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.reg", "like.hv", "out.fdf"}));
+}
+
+TEST_F(Compile, AFullDiskKeepsThePreviousHive) {
+  testfs::SmallFileSystem small(dir_, 64);
+  if (!small.mounted()) GTEST_SKIP() << "mounting a small tmpfs needs root";
+  testhive::HiveBuilder hive;
+  hive.RootKey(2, "k");
+  testimg::WriteFile("like.hv", hive.Build());
+  std::string data = "00";
+  for (int j = 1; j < 1000; ++j) data += ",00";
+  std::string text = "[HKEY_LOCAL_MACHINE\\k]\r\n";
+  for (int i = 0; i < 100; ++i) text += "\"v" + std::to_string(i) + "\"=hex:" + data + "\r\n";
+  Write("in.reg", text);  // some 100 KB of hive
+  const std::string out = small.File("out.hv");
+  testimg::WriteFile(out, testimg::BytesOf("previous"));
+  EXPECT_EQ(Run({"--compile", "in.reg", out, "--like", "like.hv"}), 1);
+  EXPECT_NE(err_.str().find(std::strerror(ENOSPC)), std::string::npos) << err_.str();
+  EXPECT_EQ(Read(out), "previous");
+  EXPECT_EQ(small.Entries(), 1u);
 }
 
 TEST_F(Compile, CommandLine) {
