@@ -2,7 +2,9 @@
 //
 // Besides the sanitizers' checks, whatever compiles must come back: the text Hivelore writes
 // for the precompiled file compiles to the same bytes, and the hive passes every check of the
-// hive reader, its text compiles to a hive of the same text. A difference aborts.
+// hive reader, its text compiles to a hive of the same text. A difference aborts. Values of the
+// types without a form of their own (hex(2): in the input, say) come back as marker lines,
+// which the compiler refuses by design: such a registry has no second compile to compare.
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -56,12 +58,23 @@ std::string HiveText(std::span<const uint8_t> file) {
   return text;
 }
 
+// The second compile of Hivelore's own text: false where it met a marker line; any other
+// fault aborts.
+bool CompileAgain(const std::string& text, EntrySink& sink) {
+  const TextRead read = ReadRegText(Bytes(text), sink);
+  if (!read.fault) return true;
+  if (read.fault->what.find("the data of this value is not in the text") != std::string::npos) {
+    return false;
+  }
+  std::abort();
+}
+
 void CheckPrecompiled(std::span<const uint8_t> text, KeyLayout layout) {
   PrecompiledWriter first(layout, kLimit);
   if (ReadRegText(text, first).fault) return;
   const std::span<const uint8_t> file = first.Finish();
   PrecompiledWriter second(layout, kLimit);
-  if (ReadRegText(Bytes(PrecompiledText(file)), second).fault) std::abort();
+  if (!CompileAgain(PrecompiledText(file), second)) return;
   const std::span<const uint8_t> again = second.Finish();
   if (!std::equal(file.begin(), file.end(), again.begin(), again.end())) std::abort();
 }
@@ -80,7 +93,7 @@ void CheckHive(std::span<const uint8_t> text) {
   if (ReadRegText(text, first).fault) return;
   const std::string hive_text = HiveText(Bytes(HiveFile(first)));
   HiveWriter second(like, kLimit);
-  if (ReadRegText(Bytes(hive_text), second).fault) std::abort();
+  if (!CompileAgain(hive_text, second)) return;
   if (HiveText(Bytes(HiveFile(second))) != hive_text) std::abort();
 }
 

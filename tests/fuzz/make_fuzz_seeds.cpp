@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
   hive.Key(hive.RootKey(1, "ControlPanel"), "Owner");
   Write(dir / "registry" / "hive", hive.Build());
 
-  // Registry text: what Hivelore writes (every data form, hex(N) among them) and what people
-  // write by hand (comments, @, continuations anywhere, LF line ends, no header).
+  // Registry text: what Hivelore writes (every data form, hex(N) among them; hex(2) and
+  // hex(ffff) come back as markers) and what people write by hand (comments, @, continuations anywhere, LF line ends, no header).
   Write(dir / "regtext" / "written",
         testimg::BytesOf(
             "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Demo]\r\n"

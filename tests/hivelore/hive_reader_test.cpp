@@ -93,7 +93,7 @@ TEST(WalkHive, WritesASmallHive) {
                 "\"List\"=multi_sz:\"a\",\\\r\n"
                 "  \"b\"\r\n"
                 "\"Mui\"=mui_sz:\"a.dll,#9008\"\r\n"
-                "\"Old\"=hex(2):25,00,78,00,25,00,00,00\r\n"
+                "\"Old\"=----------------------expand_sz---\r\n"
                 "\r\n"
                 "[HKEY_LOCAL_MACHINE\\Software\\Z\xE4\xAC]\r\n"
                 "\r\n"
@@ -118,7 +118,7 @@ TEST(WalkHive, ValueDataEndsAtItsLengthNotAtItsCell) {
                             "\"s\"=hex(1):61,00,62,00\r\n"
                             "\"d\"=hex(4):34,12\r\n"
                             "\"h\"=hex:\r\n"
-                            "\"u\"=hex(c):01,02,03,04\r\n");
+                            "\"u\"=--------------------- unbekannt 12\r\n");
 }
 
 TEST(WalkHive, ListsComeOutInTheReverseOfTheirStoredOrder) {

@@ -77,7 +77,7 @@ TEST(Regedit4Writer, ReproducesTheDocumentedExample) {
             "   14,15\r\n"
             "\"List\"=multi_sz:\"a\",\\\r\n"
             "  \"b\"\r\n"
-            "\"Old\"=hex(2):\r\n"
+            "\"Old\"=----------------------expand_sz---\r\n"
             "\r\n"
             "[HKEY_CLASSES_ROOT\\X]\r\n");
 }
@@ -146,21 +146,20 @@ TEST(Regedit4Writer, EscapingAndTypes) {
                          .Value(12, "u", {})
                          .Value(65535, "v", {})
                          .bytes();
-  // Names are written unchanged; the types without a form of their own as hex(N): with their
-  // type code in hexadecimal and their data bytes (none here).
+  // Names are written unchanged; the types without a form of their own get their marker.
   EXPECT_EQ(Convert(file), std::string(kHead) +
                                "\"q\\r\"=\"C:\\\\x\"\r\n"
                                "\"mui\"=mui_sz:\"C:\\x\"\r\n"
                                "\"d\"=dword:FFFFFFFF\r\n"
-                               "\"n\"=hex(0):\r\n"
-                               "\"a\"=hex(5):\r\n"
-                               "\"b\"=hex(6):\r\n"
-                               "\"c\"=hex(8):\r\n"
-                               "\"e\"=hex(9):\r\n"
-                               "\"f\"=hex(a):\r\n"
-                               "\"g\"=hex(b):\r\n"
-                               "\"u\"=hex(c):\r\n"
-                               "\"v\"=hex(ffff):\r\n");
+                               "\"n\"=-----------------------none---\r\n"
+                               "\"a\"=----dword_be---\r\n"
+                               "\"b\"=----link---\r\n"
+                               "\"c\"=---- resorcelist--\r\n"
+                               "\"e\"=---- full resorce descr--\r\n"
+                               "\"f\"=---- resorce requirements--\r\n"
+                               "\"g\"=---- Qword--\r\n"
+                               "\"u\"=--------------------- unbekannt 12\r\n"
+                               "\"v\"=--------------------- unbekannt 65535\r\n");
 }
 
 TEST(Regedit4Writer, ValuesTheUsualFormWouldChangeAreWrittenAsTypedHex) {
@@ -176,7 +175,7 @@ TEST(Regedit4Writer, ValuesTheUsualFormWouldChangeAreWrittenAsTypedHex) {
           .Value(21, "mq", StringData("a\"b"))        // a quote in the unescaped MUI string
           .Value(21, "mu", euro)                      // a unit above 0xFF
           .Value(4, "short", {1, 2})                  // a number of two bytes
-          .Value(2, "exp", StringData("%x%"))         // a type without a form of its own
+          .Value(2, "q\"", StringData("%x%"))         // a marker: the name stays as it is
           .Value(4, "q\"\\", {1, 0, 0, 0})            // a quote and a closing backslash
           .Value(4, "a\\\\b", {1, 0, 0, 0})           // two backslashes read back as one
           .Value(4, "a\\b", {1, 0, 0, 0})             // a backslash reads back as itself
@@ -192,7 +191,7 @@ TEST(Regedit4Writer, ValuesTheUsualFormWouldChangeAreWrittenAsTypedHex) {
                                "\"mq\"=hex(15):61,00,22,00,62,00,00,00\r\n"
                                "\"mu\"=hex(15):31,00,AC,20,00,00\r\n"
                                "\"short\"=hex(4):01,02\r\n"
-                               "\"exp\"=hex(2):25,00,78,00,25,00,00,00\r\n"
+                               "\"q\"\"=----------------------expand_sz---\r\n"
                                "\"q\\\"\\\\\"=hex(4):01,00,00,00\r\n"
                                "\"a\\\\\\\\b\"=hex(4):01,00,00,00\r\n"
                                "\"a\\b\"=dword:00000001\r\n"
@@ -247,7 +246,7 @@ TEST(RegistryImage, TrailingBytesAreAHeadPaddedWithZeros) {
   EXPECT_EQ(Convert(RegistryBuilder().Raw({5, 0, 1}).bytes()),
             std::string(kHead) + "\r\n[HKEY_CLASSES_ROOT\\]\r\n");
   EXPECT_EQ(Convert(RegistryBuilder().Raw({5, 0, 2}).bytes()),
-            std::string(kHead) + "\"\"=hex(0):\r\n");
+            std::string(kHead) + "\"\"=-----------------------none---\r\n");
   // A value before any key is written directly after the header's empty line.
   EXPECT_EQ(Convert(RegistryBuilder().Value(4, "v", {1, 0, 0, 0}).bytes()),
             std::string(kHead) + "\"v\"=dword:00000001\r\n");
@@ -282,7 +281,7 @@ TEST(RegistryImage, ReadsKeysInTheOlderLayout) {
             "\"List\"=multi_sz:\"a\",\\\r\n"
             "  \"\xE9\"\r\n"
             "\"Mui\"=mui_sz:\"a.dll,#1\"\r\n"
-            "\"Exp\"=hex(2):\r\n"
+            "\"Exp\"=----------------------expand_sz---\r\n"
             "\r\n"
             "[HKEY_CURRENT_USER\\ControlPanel\\Owner]\r\n"
             "\r\n"

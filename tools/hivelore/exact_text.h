@@ -3,7 +3,8 @@
 // The compiler reads a value line back into a type, a name and data bytes. The usual form of a
 // value (a quoted string, dword:, hex:, multi_sz:, mui_sz:) gives the same bytes back only when
 // the data is laid out the way the compiler lays it out and every character survives the 8-bit
-// text. Every other value is written as hex(N): with its exact bytes, and its name escaped.
+// text. Every other value of these types is written as hex(N): with its exact bytes, and its
+// name escaped.
 #ifndef TARNWICK_TOOLS_HIVELORE_EXACT_TEXT_H_
 #define TARNWICK_TOOLS_HIVELORE_EXACT_TEXT_H_
 
@@ -28,7 +29,7 @@ namespace hivelore {
 // - a byte string (3): always;
 // - a string list (7): an even length, strings of such units each ended by a zero unit, then a
 //   final zero unit (an empty list is the final zero unit alone);
-// - any other type: never, its usual form is a marker without the data.
+// - any other type: never (its line is a marker without the data).
 [[nodiscard]] bool DataReadsBackExactly(uint16_t type, uint16_t data_length, const ValueData& data);
 
 }  // namespace hivelore

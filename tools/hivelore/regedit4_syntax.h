@@ -28,8 +28,8 @@ inline constexpr uint16_t kDwordType = 4;
 inline constexpr uint16_t kMultiString = 7;
 inline constexpr uint16_t kMuiString = 21;
 
-// The texts that earlier versions wrote in place of the data of the other types; they carry no
-// data, so the compiler refuses them. kUnknownMarker is followed by the type code in decimal.
+// The texts written in place of the data of the types without a form of their own; they carry
+// no data, so the compiler refuses them. kUnknownMarker is followed by the type code in decimal.
 inline constexpr std::string_view kMarkers[] = {"-----------------------none---",
                                                 "----------------------expand_sz---",
                                                 "----dword_be---",
@@ -39,6 +39,28 @@ inline constexpr std::string_view kMarkers[] = {"-----------------------none---"
                                                 "---- resorce requirements--",
                                                 "---- Qword--"};
 inline constexpr std::string_view kUnknownMarker = "--------------------- unbekannt ";
+
+// True for the five types whose data the text carries: string, byte string, number, string
+// list and MUI string.
+inline constexpr bool HasDataForm(uint16_t type) {
+  return type == kString || type == kBinary || type == kDwordType || type == kMultiString ||
+         type == kMuiString;
+}
+
+// The marker of a type without a form of its own; empty for an unknown code.
+inline constexpr std::string_view MarkerOf(uint16_t type) {
+  switch (type) {
+    case 0: return kMarkers[0];
+    case 2: return kMarkers[1];
+    case 5: return kMarkers[2];
+    case 6: return kMarkers[3];
+    case 8: return kMarkers[4];
+    case 9: return kMarkers[5];
+    case 10: return kMarkers[6];
+    case 11: return kMarkers[7];
+    default: return {};
+  }
+}
 
 }  // namespace hivelore::reg
 

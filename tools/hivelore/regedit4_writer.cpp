@@ -94,6 +94,10 @@ void Regedit4Writer::WriteKeyLine(uint16_t root, std::string_view path) {
 void Regedit4Writer::WriteValueLine(uint16_t value_type, uint16_t data_length,
                                     std::string_view name, ValueData data) {
   statistics_.CountValue(value_type);
+  if (!reg::HasDataForm(value_type)) {
+    WriteMarkerLine(value_type, name);
+    return;
+  }
   if (!NameReadsBackUnchanged(name) || !DataReadsBackExactly(value_type, data_length, data)) {
     WriteExactValueLine(value_type, data_length, name, data);
     return;
@@ -128,7 +132,21 @@ void Regedit4Writer::WriteValueLine(uint16_t value_type, uint16_t data_length,
       out_.Put('"');
       break;
     default:
-      break;  // every other type is written exactly
+      break;  // the other types were written as markers above
+  }
+  out_.Append(kLineEnd);
+}
+
+void Regedit4Writer::WriteMarkerLine(uint16_t value_type, std::string_view name) {
+  out_.Put('"');
+  out_.Append(name);
+  out_.Append("\"=");
+  const std::string_view marker = reg::MarkerOf(value_type);
+  if (!marker.empty()) {
+    out_.Append(marker);
+  } else {
+    out_.Append(reg::kUnknownMarker);
+    out_.Append(std::to_string(value_type));
   }
   out_.Append(kLineEnd);
 }

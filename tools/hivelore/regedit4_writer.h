@@ -49,8 +49,10 @@ class Regedit4Writer : public RecordSink {
   void WriteKeyLine(uint16_t root, std::string_view path) override;
   // The quoted name unchanged, "=", and the data text of the type. String data (type 1) and
   // list items (type 7) are escaped; type 3 takes `data_length` bytes as hexadecimal pairs,
-  // type 7 reads its list from the next `data_length` bytes. A value that this form does not
-  // carry exactly (exact_text.h) gets the escaped name and hex(N): with `data_length` bytes.
+  // type 7 reads its list from the next `data_length` bytes. A value of these five types that
+  // this form does not carry exactly (exact_text.h) gets the escaped name and hex(N): with
+  // `data_length` bytes. The other types get a marker that names the type in the data's place
+  // (no data is read); the compiler refuses such a line.
   void WriteValueLine(uint16_t value_type, uint16_t data_length, std::string_view name,
                       ValueData data) override;
   [[nodiscard]] bool stopped() const override { return out_.stopped(); }
@@ -58,6 +60,8 @@ class Regedit4Writer : public RecordSink {
   [[nodiscard]] const Statistics& statistics() const { return statistics_; }
 
  private:
+  // The name unchanged, "=" and the marker of the type.
+  void WriteMarkerLine(uint16_t value_type, std::string_view name);
   // The escaped name, "=hex(N):" and `data_length` bytes as hexadecimal pairs.
   void WriteExactValueLine(uint16_t value_type, uint16_t data_length, std::string_view name,
                            const ValueData& data);
