@@ -17,6 +17,16 @@ packages=(
   cabextract
 )
 
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+
+# A package run that was cut off (a killed apt-get, a machine stopped mid-install) leaves dpkg
+# half-configured, and every later apt-get refuses to start until it is finished.
+if [ -n "$(dpkg --audit 2>/dev/null)" ] || [ -n "$(ls -A /var/lib/dpkg/updates 2>/dev/null)" ]; then
+  echo "Finishing an interrupted package run (dpkg --configure -a)"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" dpkg --configure -a
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
@@ -26,8 +36,6 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 "${sudo_cmd[@]}" apt-get update -qq
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
   "${missing[@]}"
