@@ -52,7 +52,7 @@ inline void Adopt(rom::RomImage& image, const Bytes& bytes) {
 // stream ends before o32_vsize, 3 stored writable data with psize < vsize, 4 the exception
 // table, 5 the resources, 6 uninitialised data (nothing stored). Units: exports and imports in
 // section 1, resources, exceptions, debug in section 0, and fixups in no section.
-inline ModuleSpec AppModule(bool with_timestamp = true) {
+inline ModuleSpec AppModule(E32Form form = E32Form::kWithTimestamp) {
   ModuleSpec m;
   m.name = "app.exe";
   m.name_offset = 0x1800;
@@ -60,7 +60,7 @@ inline ModuleSpec AppModule(bool with_timestamp = true) {
   m.o32_offset = 0x1980;
   m.load_address = 0x80003000;
   E32Spec e;
-  e.with_timestamp = with_timestamp;
+  e.form = form;
   e.entryrva = 0x1234;
   e.vbase = 0x80003000;
   e.vsize = 0xA000;
