@@ -95,6 +95,18 @@ inline ModuleSpec AppModule(E32Form form = E32Form::kWithTimestamp) {
   return m;
 }
 
+// app.exe and a second module like it ("b.dll", headers at 0x1A40 and 0x1AC0, sections 0x4000
+// further on) in `form`.
+inline std::vector<ModuleSpec> TwoModules(E32Form form) {
+  ModuleSpec second = AppModule(form);
+  second.name = "b.dll";
+  second.name_offset = 0x1810;
+  second.e32_offset = 0x1A40;
+  second.o32_offset = 0x1AC0;
+  for (auto& s : second.sections) s.data_offset = s.data_offset ? s.data_offset + 0x4000 : 0;
+  return {AppModule(form), second};
+}
+
 // An image of 0x10000 bytes, ROM header at 0x1000, usCPUType x86, holding `modules`.
 inline Bytes ModuleImage(const std::vector<ModuleSpec>& modules, uint16_t cpu = 0x014C) {
   ImageBuilder b(0x10000);
@@ -180,6 +192,14 @@ inline ParsedPe ParsePe(const Bytes& f) {
     pe.sections.push_back(s);
   }
   if (previous_end > pe.size_of_image) return pe.error = "SizeOfImage too small", pe;
+  // A loader refuses an unknown subsystem and a directory past the image (the security
+  // directory 4 is a file position, not an rva).
+  if (pe.subsystem == 0 || pe.subsystem > 16) return pe.error = "no PE subsystem", pe;
+  for (size_t d = 0; d < 16; ++d) {
+    if (d != 4 && uint64_t{pe.dirs[d][0]} + pe.dirs[d][1] > pe.size_of_image) {
+      return pe.error = "directory " + std::to_string(d) + " outside the image", pe;
+    }
+  }
   return pe;
 }
 

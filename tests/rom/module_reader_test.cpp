@@ -13,18 +13,7 @@ using testimg::AppModule;
 using testimg::ModuleImage;
 
 using testimg::E32Form;
-
-// app.exe and a second module like it ("b.dll", headers at 0x1A40 and 0x1AC0, sections 0x4000
-// further on) in `form`.
-std::vector<testimg::ModuleSpec> TwoModules(E32Form form) {
-  testimg::ModuleSpec second = AppModule(form);
-  second.name = "b.dll";
-  second.name_offset = 0x1810;
-  second.e32_offset = 0x1A40;
-  second.o32_offset = 0x1AC0;
-  for (auto& s : second.sections) s.data_offset = s.data_offset ? s.data_offset + 0x4000 : 0;
-  return {AppModule(form), second};
-}
+using testimg::TwoModules;
 
 TEST(DetectE32Layout, DecidesEachLayoutFromTheUnits) {
   struct Case {
