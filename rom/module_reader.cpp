@@ -47,28 +47,28 @@ LayoutPlaces Places(E32Layout layout) {
   using namespace e32rom;
   switch (layout) {
     case E32Layout::kWithTimestamp:
-      return {with_timestamp::kSize,
-              with_timestamp::kRecordSize,
-              with_timestamp::e32_unit,
-              with_timestamp::e32_subsys,
-              true,
-              true};
+      return {.size = with_timestamp::kSize,
+              .record = with_timestamp::kRecordSize,
+              .unit = with_timestamp::e32_unit,
+              .subsys = with_timestamp::e32_subsys,
+              .sect14 = true,
+              .timestamp = true};
     case E32Layout::kWithoutTimestamp:
-      return {without_timestamp::kSize,
-              without_timestamp::kRecordSize,
-              without_timestamp::e32_unit,
-              without_timestamp::e32_subsys,
-              true,
-              false};
+      return {.size = without_timestamp::kSize,
+              .record = without_timestamp::kRecordSize,
+              .unit = without_timestamp::e32_unit,
+              .subsys = without_timestamp::e32_subsys,
+              .sect14 = true,
+              .timestamp = false};
     case E32Layout::kWithoutSect14:
       break;
   }
-  return {without_sect14::kSize,
-          without_sect14::kRecordSize,
-          without_sect14::e32_unit,
-          without_sect14::e32_subsys,
-          false,
-          false};
+  return {.size = without_sect14::kSize,
+          .record = without_sect14::kRecordSize,
+          .unit = without_sect14::e32_unit,
+          .subsys = without_sect14::e32_subsys,
+          .sect14 = false,
+          .timestamp = false};
 }
 
 // The e32_rom fields at `p`, which has E32Size(layout) readable bytes.
