@@ -17,6 +17,7 @@
 #include <cstring>
 #include <new>
 
+#include "bytes/byte_order.h"
 #include "compress/e8_translation.h"
 #include "compress/huffman_builder.h"
 #include "compress/lzx_bit_writer.h"
@@ -367,14 +368,11 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
 
   const size_t size = front + w.written();
   uint8_t* p = out.data();
-  auto store32 = [](uint8_t* q, uint32_t v) {
-    for (int i = 0; i < 4; ++i) q[i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  store32(p, kLzxRecordHeaderSize);
-  store32(p + 4, n);
-  store32(p + 8, static_cast<uint32_t>(size - kLzxRecordHeaderSize));
-  store32(p + 12, n);
-  store32(p + 16, kLzxSignature);
+  bytes::StoreLe32(p, kLzxRecordHeaderSize);
+  bytes::StoreLe32(p + 4, n);
+  bytes::StoreLe32(p + 8, static_cast<uint32_t>(size - kLzxRecordHeaderSize));
+  bytes::StoreLe32(p + 12, n);
+  bytes::StoreLe32(p + 16, kLzxSignature);
   return size;
 }
 
