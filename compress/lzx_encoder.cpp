@@ -184,37 +184,19 @@ void WriteTreePart(const TreePart& part, LzxBitWriter& out) {
   }
 }
 
-}  // namespace
-
-struct LzxPageEncoder::Tables {
-  std::array<uint8_t, kPageSize> page;
-  std::array<Item, kPageSize> items;
-  std::array<Token, kPageSize> tokens;
-  std::array<Token, kPageSize> best_tokens;
-  std::array<TreePart, 3> parts;
+// Symbol counts of one parse.
+struct Counts {
+  std::array<uint32_t, kMainSymbols> main;
+  std::array<uint32_t, kLengthSymbols> length;
+  std::array<uint32_t, kAlignedSymbols> aligned;
 };
 
-std::unique_ptr<LzxPageEncoder> LzxPageEncoder::Create() {
-  std::unique_ptr<LzxPageEncoder> e(new (std::nothrow) LzxPageEncoder());
-  if (!e) return nullptr;
-  e->parser_ = LzxParser::Create();
-  e->t_.reset(new (std::nothrow) Tables());
-  if (!e->parser_ || !e->t_) return nullptr;
-  return e;
-}
-
-LzxPageEncoder::~LzxPageEncoder() = default;
-
-namespace {
-
 // The symbols of the items, with the repeat offsets tracked exactly as the decoder does.
-uint32_t MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Token* tokens,
-                    std::array<uint32_t, kMainSymbols>& main,
-                    std::array<uint32_t, kLengthSymbols>& length,
-                    std::array<uint32_t, kAlignedSymbols>& aligned) {
-  main.fill(0);
-  length.fill(0);
-  aligned.fill(0);
+void MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Token* tokens,
+                Counts& counts) {
+  counts.main.fill(0);
+  counts.length.fill(0);
+  counts.aligned.fill(0);
   uint32_t r0 = 1, r1 = 1, r2 = 1;
   uint32_t pos = 0;
   for (uint32_t k = 0; k < count; ++k) {
@@ -222,7 +204,7 @@ uint32_t MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Toke
     Token& t = tokens[k];
     if (item.length == 0) {
       t = {page[pos], kNoLengthSymbol, 0, 0};
-      ++main[t.main];
+      ++counts.main[t.main];
       ++pos;
       continue;
     }
@@ -248,15 +230,93 @@ uint32_t MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Toke
     t.length = code == 7 ? static_cast<uint16_t>(item.length - 9) : kNoLengthSymbol;
     t.footer = static_cast<uint16_t>(footer);
     t.extra = kExtraBits[slot];
-    ++main[t.main];
-    if (code == 7) ++length[t.length];
-    if (t.extra >= 3) ++aligned[footer & 7];
+    ++counts.main[t.main];
+    if (code == 7) ++counts.length[t.length];
+    if (t.extra >= 3) ++counts.aligned[footer & 7];
     pos += item.length;
   }
-  return count;
+}
+
+// The Huffman code of the counts.
+void BuildCode(const Counts& counts, Code& code) {
+  BuildHuffmanLengths(counts.main.data(), kMainSymbols, kMaxCodeLength, code.main.data());
+  BuildHuffmanLengths(counts.length.data(), kLengthSymbols, kMaxCodeLength, code.length.data());
+  BuildHuffmanLengths(counts.aligned.data(), kAlignedSymbols, kAlignedMaxLength,
+                      code.aligned.data());
+}
+
+struct BlockSize {
+  uint32_t bits;
+  bool aligned;  // an aligned-offset block is the smaller
+};
+
+// The exact size of the tokens as a verbatim and as an aligned-offset block under `code`; the
+// trees' size is estimated with a single choice of run codes (in `parts`).
+BlockSize MeasureBlock(const Token* tokens, uint32_t count, const Counts& counts, const Code& code,
+                       std::array<TreePart, 3>& parts) {
+  uint32_t token_bits = 0, verbatim_footers = 0, aligned_footers = 0;
+  for (uint32_t k = 0; k < count; ++k) {
+    const Token& tok = tokens[k];
+    token_bits += code.main[tok.main];
+    if (tok.length != kNoLengthSymbol) token_bits += code.length[tok.length];
+    verbatim_footers += tok.extra;
+    aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
+  }
+  PrepareTreePart(code.main.data(), 0, kNumChars, parts[0], 0);
+  PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, parts[1], 0);
+  PrepareTreePart(code.length.data(), 0, kLengthSymbols, parts[2], 0);
+  const uint32_t trees = parts[0].bits + parts[1].bits + parts[2].bits;
+  const bool any_aligned =
+      std::any_of(counts.aligned.begin(), counts.aligned.end(), [](uint32_t c) { return c != 0; });
+  const uint32_t verbatim = kBlockHeaderBits + trees + token_bits + verbatim_footers;
+  const uint32_t with_aligned = kBlockHeaderBits + trees + token_bits + aligned_footers +
+                                kAlignedSymbols * kAlignedLengthBits;
+  const bool use_aligned = any_aligned && with_aligned < verbatim;
+  return {use_aligned ? with_aligned : verbatim, use_aligned};
+}
+
+// Prices every symbol with `code` for the next parse; an unused symbol costs as much as the
+// longest code in use plus one bit.
+void PriceCode(const Code& code, bool aligned_block, CostModel& costs) {
+  auto price = [](const uint8_t* lengths, uint32_t n_symbols, uint32_t* out_costs) {
+    uint32_t deepest = 1;
+    for (uint32_t s = 0; s < n_symbols; ++s) deepest = std::max<uint32_t>(deepest, lengths[s]);
+    for (uint32_t s = 0; s < n_symbols; ++s) {
+      out_costs[s] = (lengths[s] ? lengths[s] : std::min(deepest + 1, kMaxCodeLength)) * kCostScale;
+    }
+  };
+  price(code.main.data(), kMainSymbols, costs.main.data());
+  price(code.length.data(), kLengthSymbols, costs.length.data());
+  price(code.aligned.data(), kAlignedSymbols, costs.aligned.data());
+  costs.aligned_block = aligned_block;
 }
 
 }  // namespace
+
+struct LzxPageEncoder::Tables {
+  std::array<uint8_t, kPageSize> page;
+  std::array<Item, kPageSize> items;
+  std::array<Token, kPageSize> tokens;
+  std::array<TreePart, 3> parts;
+  Counts counts;
+  Code code;
+  // The smallest block found so far.
+  std::array<Token, kPageSize> best_tokens;
+  Code best_code;
+  uint32_t best_count;
+  bool best_aligned;
+};
+
+std::unique_ptr<LzxPageEncoder> LzxPageEncoder::Create() {
+  std::unique_ptr<LzxPageEncoder> e(new (std::nothrow) LzxPageEncoder());
+  if (!e) return nullptr;
+  e->parser_ = LzxParser::Create();
+  e->t_.reset(new (std::nothrow) Tables());
+  if (!e->parser_ || !e->t_) return nullptr;
+  return e;
+}
+
+LzxPageEncoder::~LzxPageEncoder() = default;
 
 std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
                                              std::span<uint8_t> out) {
@@ -266,99 +326,62 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
   std::memcpy(t.page.data(), page.data(), n);
   ApplyE8Translation(std::span(t.page.data(), n));
   parser_->FindMatches(std::span<const uint8_t>(t.page.data(), n));
+  ChooseBlock();
+  return WriteRecord(n, out);
+}
 
-  std::array<uint32_t, kMainSymbols> main_counts;
-  std::array<uint32_t, kLengthSymbols> length_counts;
-  std::array<uint32_t, kAlignedSymbols> aligned_counts;
+void LzxPageEncoder::ChooseBlock() {
+  Tables& t = *t_;
   CostModel costs{};  // set from the greedy pass before any minimum-cost pass reads it
-  Code code{}, best_code{};
-  uint32_t best_bits = UINT32_MAX, best_count = 0;
-  bool best_aligned = false;
+  uint32_t best_bits = UINT32_MAX;
   for (uint32_t pass = 0; pass < kPasses; ++pass) {
     const uint32_t count =
         pass == 0 ? parser_->GreedyParse(t.items.data()) : parser_->Parse(costs, t.items.data());
-    MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), main_counts, length_counts,
-               aligned_counts);
-    BuildHuffmanLengths(main_counts.data(), kMainSymbols, kMaxCodeLength, code.main.data());
-    BuildHuffmanLengths(length_counts.data(), kLengthSymbols, kMaxCodeLength, code.length.data());
-    BuildHuffmanLengths(aligned_counts.data(), kAlignedSymbols, kAlignedMaxLength,
-                        code.aligned.data());
-
-    // Exact sizes of both block types.
-    uint32_t token_bits = 0, verbatim_footers = 0, aligned_footers = 0;
-    for (uint32_t k = 0; k < count; ++k) {
-      const Token& tok = t.tokens[k];
-      token_bits += code.main[tok.main];
-      if (tok.length != kNoLengthSymbol) token_bits += code.length[tok.length];
-      verbatim_footers += tok.extra;
-      aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
-    }
-    // The trees' size, estimated with a single choice of run codes, decides between passes.
-    PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0], 0);
-    PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1], 0);
-    PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2], 0);
-    const uint32_t trees = t.parts[0].bits + t.parts[1].bits + t.parts[2].bits;
-    const bool any_aligned = std::any_of(aligned_counts.begin(), aligned_counts.end(),
-                                         [](uint32_t c) { return c != 0; });
-    const uint32_t verbatim = kBlockHeaderBits + trees + token_bits + verbatim_footers;
-    const uint32_t with_aligned = kBlockHeaderBits + trees + token_bits + aligned_footers +
-                                  kAlignedSymbols * kAlignedLengthBits;
-    const bool use_aligned = any_aligned && with_aligned < verbatim;
-    const uint32_t bits = use_aligned ? with_aligned : verbatim;
-    if (bits < best_bits) {
-      best_bits = bits;
-      best_count = count;
-      best_aligned = use_aligned;
-      best_code = code;
+    MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), t.counts);
+    BuildCode(t.counts, t.code);
+    const BlockSize size = MeasureBlock(t.tokens.data(), count, t.counts, t.code, t.parts);
+    if (size.bits < best_bits) {
+      best_bits = size.bits;
+      t.best_count = count;
+      t.best_aligned = size.aligned;
+      t.best_code = t.code;
       std::copy(t.tokens.begin(), t.tokens.begin() + count, t.best_tokens.begin());
     }
-    if (pass + 1 == kPasses) break;
-
-    // The next parse prices every symbol with this code; an unused symbol costs as much as
-    // the longest code in use plus one bit.
-    auto price = [](const uint8_t* lengths, uint32_t n_symbols, uint32_t* out_costs) {
-      uint32_t deepest = 1;
-      for (uint32_t s = 0; s < n_symbols; ++s) deepest = std::max<uint32_t>(deepest, lengths[s]);
-      for (uint32_t s = 0; s < n_symbols; ++s) {
-        out_costs[s] =
-            (lengths[s] ? lengths[s] : std::min(deepest + 1, kMaxCodeLength)) * kCostScale;
-      }
-    };
-    price(code.main.data(), kMainSymbols, costs.main.data());
-    price(code.length.data(), kLengthSymbols, costs.length.data());
-    price(code.aligned.data(), kAlignedSymbols, costs.aligned.data());
-    costs.aligned_block = use_aligned;
+    if (pass + 1 < kPasses) PriceCode(t.code, size.aligned, costs);
   }
+}
 
-  // The record: header and signature in front of the bit stream.
+std::optional<size_t> LzxPageEncoder::WriteRecord(uint32_t n, std::span<uint8_t> out) {
+  Tables& t = *t_;
+  const Code& code = t.best_code;
   const size_t front = kLzxRecordHeaderSize + kLzxSignatureSize;
   if (out.size() < front) return std::nullopt;
-  PrepareTreePart(best_code.main.data(), 0, kNumChars, t.parts[0]);
-  PrepareTreePart(best_code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
-  PrepareTreePart(best_code.length.data(), 0, kLengthSymbols, t.parts[2]);
+  PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0]);
+  PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
+  PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2]);
   std::array<uint16_t, kMainSymbols> main_codes;
   std::array<uint16_t, kLengthSymbols> length_codes;
   std::array<uint16_t, kAlignedSymbols> aligned_codes;
-  CanonicalCodes(best_code.main.data(), kMainSymbols, main_codes.data());
-  CanonicalCodes(best_code.length.data(), kLengthSymbols, length_codes.data());
-  CanonicalCodes(best_code.aligned.data(), kAlignedSymbols, aligned_codes.data());
+  CanonicalCodes(code.main.data(), kMainSymbols, main_codes.data());
+  CanonicalCodes(code.length.data(), kLengthSymbols, length_codes.data());
+  CanonicalCodes(code.aligned.data(), kAlignedSymbols, aligned_codes.data());
 
+  // The bit stream behind the header and signature.
   LzxBitWriter w(out.subspan(front));
   w.Put(0, 1);  // E8 header bit
-  w.Put(best_aligned ? kBlockAligned : kBlockVerbatim, 3);
+  w.Put(t.best_aligned ? kBlockAligned : kBlockVerbatim, 3);
   w.Put(n, 24);
-  if (best_aligned) {
-    for (uint8_t l : best_code.aligned) w.Put(l, kAlignedLengthBits);
+  if (t.best_aligned) {
+    for (uint8_t l : code.aligned) w.Put(l, kAlignedLengthBits);
   }
   for (const TreePart& part : t.parts) WriteTreePart(part, w);
-  for (uint32_t k = 0; k < best_count; ++k) {
+  for (uint32_t k = 0; k < t.best_count; ++k) {
     const Token& tok = t.best_tokens[k];
-    w.Put(main_codes[tok.main], best_code.main[tok.main]);
-    if (tok.length != kNoLengthSymbol)
-      w.Put(length_codes[tok.length], best_code.length[tok.length]);
-    if (best_aligned && tok.extra >= 3) {
+    w.Put(main_codes[tok.main], code.main[tok.main]);
+    if (tok.length != kNoLengthSymbol) w.Put(length_codes[tok.length], code.length[tok.length]);
+    if (t.best_aligned && tok.extra >= 3) {
       w.Put(tok.footer >> 3, tok.extra - 3u);
-      w.Put(aligned_codes[tok.footer & 7], best_code.aligned[tok.footer & 7]);
+      w.Put(aligned_codes[tok.footer & 7], code.aligned[tok.footer & 7]);
     } else {
       w.Put(tok.footer, tok.extra);
     }
