@@ -1,19 +1,20 @@
 // Encoder of LZX page records (the coding is described at the top of lzx_decoder.cpp).
 //
-// Per page: the forward E8 translation, a greedy parse for first statistics, then a
-// near-optimal parse (lzx_parser.cpp) run twice, each time priced with the Huffman code that
-// the previous parse gets, the smallest of the three kept, and one block covering the page,
-// verbatim or aligned offset, whichever comes out smaller. The code lengths are sent with
-// the cheapest run codes under the pretree they lead to (a search per run of equal lengths,
-// repeated with the pretree found). The
-// encoder writes only what the platform's own streams contain: E8 header bit 0, one block per
-// page, complete codes (a second symbol of length 1 where only one is used; an all-zero
-// length tree where no match is longer than 8), main and length codes of at most 16 bits,
-// pretree codes of at most 15, aligned codes of at most 7, and no uncompressed blocks.
+// Per page: the forward E8 translation, a greedy parse for first prices, then two
+// near-optimal parses (lzx_parser.cpp), a quick one and a full one, each priced with what the
+// symbols of the parse before cost (-log2 of their share), the smaller of the two kept as one
+// block covering the page, verbatim or aligned offset, whichever comes out smaller. The code
+// lengths are sent with the cheapest run codes under the pretree they lead to (a search per
+// run of equal lengths, repeated with the pretree found). The encoder writes only what the
+// platform's own streams contain: E8 header bit 0, one block per page, complete codes (a
+// second symbol of length 1 where only one is used; an all-zero length tree where no match is
+// longer than 8), main and length codes of at most 16 bits, pretree codes of at most 15,
+// aligned codes of at most 7, and no uncompressed blocks.
 #include "compress/lzx_encoder.h"
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -32,9 +33,11 @@ namespace {
 
 using namespace lzx;
 
-// Parses per page: a greedy one for first statistics, then minimum-cost ones, each priced with
-// the code the one before produced.
-constexpr uint32_t kPasses = 3;
+// Minimum-cost parses per page, each priced with the symbols the parse before used (the first
+// with those of a greedy parse): a quick one, then a full one.
+constexpr uint32_t kParses = 2;
+// Choices of the run codes of the trees written, each under the pretree of the one before.
+constexpr uint32_t kRefineRounds = 2;
 constexpr uint16_t kNoLengthSymbol = 0xFFFF;
 constexpr uint32_t kPretreeLengthBits = 4;
 constexpr uint32_t kAlignedLengthBits = 3;
@@ -70,42 +73,92 @@ struct Code {
   std::array<uint8_t, kAlignedSymbols> aligned;
 };
 
+// Cheapest coding of z equal lengths, for z = 0 .. n: best[z], with step[z] the number of
+// lengths the last code covers (1: a single symbol at `single`). Runs of 4 or 5 cost c19
+// each; for zeros (c17 != 0) also runs of 4 to 19 at c17 and of 20 to 51 at c18. Among equal
+// costs the fewest lengths in the last code win.
+void SolveRuns(uint32_t n, uint32_t single, uint32_t c19, uint32_t c17, uint32_t c18,
+               uint32_t* best, uint8_t* step) {
+  // The minima over the windows best[z - 19 .. z - 4] and best[z - 51 .. z - 20], kept as
+  // queues of indices with increasing costs (the later index first among equal costs).
+  struct Window {
+    std::array<uint8_t, 64> index;
+    uint32_t head = 0, tail = 0;
+    void Add(const uint32_t* best, uint32_t j) {
+      while (tail > head && best[index[tail - 1]] >= best[j]) --tail;
+      index[tail++] = static_cast<uint8_t>(j);
+    }
+    void DropBelow(uint32_t j) {
+      while (head < tail && index[head] < j) ++head;
+    }
+  };
+  Window w17, w18;
+  best[0] = 0;
+  for (uint32_t z = 1; z <= n; ++z) {
+    uint32_t b = best[z - 1] + single;
+    uint32_t k_best = 1;
+    for (uint32_t k = 4; k <= 5 && k <= z; ++k) {
+      if (best[z - k] + c19 < b) {
+        b = best[z - k] + c19;
+        k_best = k;
+      }
+    }
+    if (c17 != 0 && z >= 4) {
+      w17.Add(best, z - 4);
+      if (z >= 19) w17.DropBelow(z - 19);
+      if (const uint32_t j = w17.index[w17.head]; best[j] + c17 < b) {
+        b = best[j] + c17;
+        k_best = z - j;
+      }
+      if (z >= 20) {
+        w18.Add(best, z - 20);
+        if (z >= 51) w18.DropBelow(z - 51);
+        if (const uint32_t j = w18.index[w18.head]; best[j] + c18 < b) {
+          b = best[j] + c18;
+          k_best = z - j;
+        }
+      }
+    }
+    best[z] = b;
+    step[z] = static_cast<uint8_t>(k_best);
+  }
+}
+
+// The cheapest coding of runs of zeros up to kLongest, for one set of pretree costs: the same
+// costs come back for every part of every page (the first, flat pricing), so the table is
+// kept.
+struct ZeroRuns {
+  static constexpr uint32_t kLongest = 51 + 19 + 5;  // longer runs first give up 18-codes of 51
+  std::array<uint32_t, 4> key{};                     // the costs of 0, 17, 18, 19
+  uint32_t solved = 0;                               // best and step hold 0 .. solved
+  std::array<uint32_t, kLongest + 1> best;
+  std::array<uint8_t, kLongest + 1> step;
+};
+
 // The pretree symbols for lengths [start, end), against previous lengths of 0 (one block per
 // page). Each run of equal lengths is cut into single symbols and run codes (17, 18 for
 // zeros, 19 for any value) at the least cost under `cost` (bits of each pretree symbol, extra
-// bits included by the caller's choice below), found by a small shortest-path search per run.
+// bits included by the caller's choice below).
 void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
-                const std::array<uint32_t, kPretreeSymbols>& cost, TreePart& part) {
+                const std::array<uint32_t, kPretreeSymbols>& cost, ZeroRuns& zeros,
+                TreePart& part) {
   part.count = 0;
-  // Cheapest coding of z equal lengths: best[z], with step[z] the number the last code covers.
-  // Zero runs all share one table (computed once, up to kZeroTable); longer ones first give
-  // up whole 18-codes of 51.
-  constexpr uint32_t kZeroTable = 51 + 19 + 5;
-  std::array<uint32_t, kZeroTable + 1> zero_best;
-  std::array<uint8_t, kZeroTable + 1> zero_step;
   const uint32_t c17 = cost[17] + 4, c18 = cost[18] + 5;
-  auto solve = [&](uint32_t n, uint32_t single, uint32_t c19, bool zero, uint32_t* best,
-                   uint8_t* step) {
-    best[0] = 0;
-    for (uint32_t z = 1; z <= n; ++z) {
-      best[z] = best[z - 1] + single;
-      step[z] = 1;
-      auto consider = [&](uint32_t from, uint32_t to, uint32_t c) {
-        for (uint32_t k = from; k <= to && k <= z; ++k) {
-          if (best[z - k] + c < best[z]) {
-            best[z] = best[z - k] + c;
-            step[z] = static_cast<uint8_t>(k);
-          }
-        }
-      };
-      consider(4, 5, c19);
-      if (zero) {
-        consider(4, 19, c17);
-        consider(20, 51, c18);
-      }
-    }
-  };
-  solve(kZeroTable, cost[0], cost[19] + 1 + cost[0], true, zero_best.data(), zero_step.data());
+  const std::array<uint32_t, 4> key = {cost[0], cost[17], cost[18], cost[19]};
+  uint32_t longest_zeros = 0;
+  for (uint32_t i = start; i < end; ++i) {
+    uint32_t run = 0;
+    while (i + run < end && lengths[i + run] == 0) ++run;
+    longest_zeros = std::max(longest_zeros, run);
+    i += run;
+  }
+  longest_zeros = std::min(longest_zeros, ZeroRuns::kLongest);
+  if (key != zeros.key || longest_zeros > zeros.solved) {
+    zeros.key = key;
+    zeros.solved = longest_zeros;
+    SolveRuns(longest_zeros, cost[0], cost[19] + 1 + cost[0], c17, c18, zeros.best.data(),
+              zeros.step.data());
+  }
 
   std::array<uint32_t, kMainSymbols + 1> best;
   std::array<uint8_t, kMainSymbols + 1> step;
@@ -117,11 +170,11 @@ void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
     i += run;
     const uint32_t delta = (17 - v) % 17;  // (previous 0 - length) mod 17
     const uint32_t c19 = cost[19] + 1 + cost[delta];
-    const uint8_t* steps = zero_step.data();
+    const uint8_t* steps = zeros.step.data();
     if (v == 0) {
-      for (; run > kZeroTable; run -= 51) part.symbols[part.count++] = {18, 5, 51 - 20};
+      for (; run > ZeroRuns::kLongest; run -= 51) part.symbols[part.count++] = {18, 5, 51 - 20};
     } else {
-      solve(run, cost[delta], c19, false, best.data(), step.data());
+      SolveRuns(run, cost[delta], c19, 0, 0, best.data(), step.data());
       steps = step.data();
     }
     // The chosen codes, last first; written in order.
@@ -155,21 +208,27 @@ void FinishTreePart(TreePart& part) {
   }
 }
 
-// The pretree-coded part of lengths [start, end): first priced with flat costs, then
-// `rounds` more times with the pretree the previous choice gave; the cheapest is kept.
-void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, TreePart& part,
-                     int rounds = 2) {
+// The pretree-coded part of lengths [start, end), its run codes chosen under flat costs.
+void FirstTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
+                   TreePart& part) {
   std::array<uint32_t, kPretreeSymbols> cost;
   cost.fill(5);
-  ChooseRuns(lengths, start, end, cost, part);
+  ChooseRuns(lengths, start, end, cost, zeros, part);
   FinishTreePart(part);
+}
+
+// Chooses the run codes of `part` again, kRefineRounds times, each under the pretree the
+// choice before led to; the cheapest is kept.
+void RefineTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
+                    TreePart& part) {
+  std::array<uint32_t, kPretreeSymbols> cost;
   TreePart trial;
-  for (int round = 0; round < rounds; ++round) {
+  for (uint32_t round = 0; round < kRefineRounds; ++round) {
     const TreePart& from = round == 0 ? part : trial;
     for (uint32_t sym = 0; sym < kPretreeSymbols; ++sym) {
       cost[sym] = from.lengths[sym] ? from.lengths[sym] : 8;  // unused: what a rare one costs
     }
-    ChooseRuns(lengths, start, end, cost, trial);
+    ChooseRuns(lengths, start, end, cost, zeros, trial);
     FinishTreePart(trial);
     if (trial.bits < part.bits) part = trial;
   }
@@ -245,49 +304,100 @@ void BuildCode(const Counts& counts, Code& code) {
                       code.aligned.data());
 }
 
+// The bits of the tokens under `code`, apart from the trees.
+struct TokenBits {
+  uint32_t symbols = 0;           // main and length symbols
+  uint32_t verbatim_footers = 0;  // footers as raw bits
+  uint32_t aligned_footers = 0;   // footers of 3 or more bits ending in an aligned symbol
+  // An aligned-offset block codes the footers in fewer bits, its aligned tree included.
+  [[nodiscard]] bool AlignedSmaller() const {
+    return aligned_footers + kAlignedSymbols * kAlignedLengthBits < verbatim_footers;
+  }
+};
+
+TokenBits CountTokenBits(const Token* tokens, uint32_t count, const Code& code) {
+  TokenBits b;
+  for (uint32_t k = 0; k < count; ++k) {
+    const Token& tok = tokens[k];
+    b.symbols += code.main[tok.main];
+    if (tok.length != kNoLengthSymbol) b.symbols += code.length[tok.length];
+    b.verbatim_footers += tok.extra;
+    b.aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
+  }
+  return b;
+}
+
 struct BlockSize {
   uint32_t bits;
   bool aligned;  // an aligned-offset block is the smaller
 };
 
-// The exact size of the tokens as a verbatim and as an aligned-offset block under `code`; the
-// trees' size is estimated with a single choice of run codes (in `parts`).
-BlockSize MeasureBlock(const Token* tokens, uint32_t count, const Counts& counts, const Code& code,
+// The exact size of the tokens as a verbatim or an aligned-offset block under `code`,
+// whichever is smaller; the trees' size is estimated with a single choice of run codes (in
+// `parts`).
+BlockSize MeasureBlock(const Token* tokens, uint32_t count, const Code& code, ZeroRuns& zeros,
                        std::array<TreePart, 3>& parts) {
-  uint32_t token_bits = 0, verbatim_footers = 0, aligned_footers = 0;
-  for (uint32_t k = 0; k < count; ++k) {
-    const Token& tok = tokens[k];
-    token_bits += code.main[tok.main];
-    if (tok.length != kNoLengthSymbol) token_bits += code.length[tok.length];
-    verbatim_footers += tok.extra;
-    aligned_footers += tok.extra >= 3 ? tok.extra - 3 + code.aligned[tok.footer & 7] : tok.extra;
+  const TokenBits b = CountTokenBits(tokens, count, code);
+  FirstTreePart(code.main.data(), 0, kNumChars, zeros, parts[0]);
+  FirstTreePart(code.main.data(), kNumChars, kMainSymbols, zeros, parts[1]);
+  FirstTreePart(code.length.data(), 0, kLengthSymbols, zeros, parts[2]);
+  const uint32_t bits =
+      kBlockHeaderBits + parts[0].bits + parts[1].bits + parts[2].bits + b.symbols;
+  if (b.AlignedSmaller()) {
+    return {bits + b.aligned_footers + kAlignedSymbols * kAlignedLengthBits, true};
   }
-  PrepareTreePart(code.main.data(), 0, kNumChars, parts[0], 0);
-  PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, parts[1], 0);
-  PrepareTreePart(code.length.data(), 0, kLengthSymbols, parts[2], 0);
-  const uint32_t trees = parts[0].bits + parts[1].bits + parts[2].bits;
-  const bool any_aligned =
-      std::any_of(counts.aligned.begin(), counts.aligned.end(), [](uint32_t c) { return c != 0; });
-  const uint32_t verbatim = kBlockHeaderBits + trees + token_bits + verbatim_footers;
-  const uint32_t with_aligned = kBlockHeaderBits + trees + token_bits + aligned_footers +
-                                kAlignedSymbols * kAlignedLengthBits;
-  const bool use_aligned = any_aligned && with_aligned < verbatim;
-  return {use_aligned ? with_aligned : verbatim, use_aligned};
+  return {bits + b.verbatim_footers, false};
 }
 
-// Prices every symbol with `code` for the next parse; an unused symbol costs as much as the
-// longest code in use plus one bit.
-void PriceCode(const Code& code, bool aligned_block, CostModel& costs) {
-  auto price = [](const uint8_t* lengths, uint32_t n_symbols, uint32_t* out_costs) {
-    uint32_t deepest = 1;
-    for (uint32_t s = 0; s < n_symbols; ++s) deepest = std::max<uint32_t>(deepest, lengths[s]);
-    for (uint32_t s = 0; s < n_symbols; ++s) {
-      out_costs[s] = (lengths[s] ? lengths[s] : std::min(deepest + 1, kMaxCodeLength)) * kCostScale;
+// log2(x) in units of 2^-12, rounded down, for x >= 1 (by repeated squaring, so the same on
+// every machine).
+constexpr uint32_t Log2Fixed(uint32_t x) {
+  const auto e = static_cast<uint32_t>(31 - std::countl_zero(x));
+  uint64_t m = uint64_t{x} << (31 - e);  // x / 2^e in [1, 2), 31 fraction bits
+  uint32_t fraction = 0;
+  for (int bit = 11; bit >= 0; --bit) {
+    m = m * m >> 31;
+    if (m >= uint64_t{1} << 32) {
+      m >>= 1;
+      fraction |= 1u << bit;
     }
-  };
-  price(code.main.data(), kMainSymbols, costs.main.data());
-  price(code.length.data(), kLengthSymbols, costs.length.data());
-  price(code.aligned.data(), kAlignedSymbols, costs.aligned.data());
+  }
+  return e << 12 | fraction;
+}
+static_assert(kCostScale == 16);           // costs below convert from 2^-12 bits by a shift of 8
+constexpr uint32_t kMaxCount = kPageSize;  // no symbol occurs more often than a page has bytes
+constexpr std::array<uint32_t, kMaxCount + 1> kLog2 = [] {
+  std::array<uint32_t, kMaxCount + 1> t{};
+  for (uint32_t x = 1; x <= kMaxCount; ++x) t[x] = Log2Fixed(x);
+  return t;
+}();
+static_assert(kLog2[1] == 0 && kLog2[2] == 4096 && kLog2[4096] == 12 * 4096);
+
+// Prices the symbols for the next parse by what they cost in the parse that was counted:
+// -log2 of each one's share (at least half a bit); an unused symbol costs as much as the
+// longest code in use plus one bit.
+void PriceSymbols(const uint32_t* counts, const uint8_t* lengths, uint32_t n_symbols,
+                  uint32_t* costs) {
+  uint32_t total = 0, deepest = 1;
+  for (uint32_t s = 0; s < n_symbols; ++s) {
+    total += counts[s];
+    deepest = std::max<uint32_t>(deepest, lengths[s]);
+  }
+  const uint32_t unused = std::min(deepest + 1, kMaxCodeLength) * kCostScale;
+  for (uint32_t s = 0; s < n_symbols; ++s) {
+    if (counts[s] == 0) {
+      costs[s] = unused;
+      continue;
+    }
+    const uint32_t c = (kLog2[total] - kLog2[counts[s]] + 128) >> 8;  // 2^-12 to 2^-4 bits
+    costs[s] = std::max(c, kCostScale / 2);
+  }
+}
+
+void PriceCode(const Counts& counts, const Code& code, bool aligned_block, CostModel& costs) {
+  PriceSymbols(counts.main.data(), code.main.data(), kMainSymbols, costs.main.data());
+  PriceSymbols(counts.length.data(), code.length.data(), kLengthSymbols, costs.length.data());
+  PriceSymbols(counts.aligned.data(), code.aligned.data(), kAlignedSymbols, costs.aligned.data());
   costs.aligned_block = aligned_block;
 }
 
@@ -298,11 +408,13 @@ struct LzxPageEncoder::Tables {
   std::array<Item, kPageSize> items;
   std::array<Token, kPageSize> tokens;
   std::array<TreePart, 3> parts;
+  ZeroRuns zeros;
   Counts counts;
   Code code;
   // The smallest block found so far.
   std::array<Token, kPageSize> best_tokens;
   Code best_code;
+  std::array<TreePart, 3> best_parts;
   uint32_t best_count;
   bool best_aligned;
 };
@@ -332,22 +444,30 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
 
 void LzxPageEncoder::ChooseBlock() {
   Tables& t = *t_;
-  CostModel costs{};  // set from the greedy pass before any minimum-cost pass reads it
+  // First prices: the symbols of a greedy parse.
+  uint32_t count = parser_->GreedyParse(t.items.data());
+  MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), t.counts);
+  BuildCode(t.counts, t.code);
+  CostModel costs;
+  PriceCode(t.counts, t.code, CountTokenBits(t.tokens.data(), count, t.code).AlignedSmaller(),
+            costs);
+
   uint32_t best_bits = UINT32_MAX;
-  for (uint32_t pass = 0; pass < kPasses; ++pass) {
-    const uint32_t count =
-        pass == 0 ? parser_->GreedyParse(t.items.data()) : parser_->Parse(costs, t.items.data());
+  for (uint32_t pass = 0; pass < kParses; ++pass) {
+    count =
+        parser_->Parse(costs, pass == 0 ? ParseEffort::kQuick : ParseEffort::kFull, t.items.data());
     MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), t.counts);
     BuildCode(t.counts, t.code);
-    const BlockSize size = MeasureBlock(t.tokens.data(), count, t.counts, t.code, t.parts);
+    const BlockSize size = MeasureBlock(t.tokens.data(), count, t.code, t.zeros, t.parts);
     if (size.bits < best_bits) {
       best_bits = size.bits;
       t.best_count = count;
       t.best_aligned = size.aligned;
       t.best_code = t.code;
+      t.best_parts = t.parts;
       std::copy(t.tokens.begin(), t.tokens.begin() + count, t.best_tokens.begin());
     }
-    if (pass + 1 < kPasses) PriceCode(t.code, size.aligned, costs);
+    if (pass + 1 < kParses) PriceCode(t.counts, t.code, size.aligned, costs);
   }
 }
 
@@ -356,9 +476,9 @@ std::optional<size_t> LzxPageEncoder::WriteRecord(uint32_t n, std::span<uint8_t>
   const Code& code = t.best_code;
   const size_t front = kLzxRecordHeaderSize + kLzxSignatureSize;
   if (out.size() < front) return std::nullopt;
-  PrepareTreePart(code.main.data(), 0, kNumChars, t.parts[0]);
-  PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.parts[1]);
-  PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.parts[2]);
+  RefineTreePart(code.main.data(), 0, kNumChars, t.zeros, t.best_parts[0]);
+  RefineTreePart(code.main.data(), kNumChars, kMainSymbols, t.zeros, t.best_parts[1]);
+  RefineTreePart(code.length.data(), 0, kLengthSymbols, t.zeros, t.best_parts[2]);
   std::array<uint16_t, kMainSymbols> main_codes;
   std::array<uint16_t, kLengthSymbols> length_codes;
   std::array<uint16_t, kAlignedSymbols> aligned_codes;
@@ -374,7 +494,7 @@ std::optional<size_t> LzxPageEncoder::WriteRecord(uint32_t n, std::span<uint8_t>
   if (t.best_aligned) {
     for (uint8_t l : code.aligned) w.Put(l, kAlignedLengthBits);
   }
-  for (const TreePart& part : t.parts) WriteTreePart(part, w);
+  for (const TreePart& part : t.best_parts) WriteTreePart(part, w);
   for (uint32_t k = 0; k < t.best_count; ++k) {
     const Token& tok = t.best_tokens[k];
     w.Put(main_codes[tok.main], code.main[tok.main]);

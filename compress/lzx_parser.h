@@ -28,6 +28,13 @@ struct CostModel {
 };
 inline constexpr uint32_t kCostScale = 16;
 
+enum class ParseEffort {
+  // At each position only the longest match (with the repeat and two-byte matches), and
+  // matches of 16 bytes or more taken whole: about half the work, for first prices.
+  kQuick,
+  kFull,
+};
+
 class LzxParser {
  public:
   // nullptr when the tables cannot be allocated.
@@ -44,7 +51,7 @@ class LzxParser {
 
   // The cheapest items for the page found by FindMatches under `costs`, in page order; they
   // cover the page exactly. Returns their number; `items` must hold a page's size of them.
-  [[nodiscard]] uint32_t Parse(const CostModel& costs, Item* items);
+  [[nodiscard]] uint32_t Parse(const CostModel& costs, ParseEffort effort, Item* items);
 
  private:
   struct Tables;
