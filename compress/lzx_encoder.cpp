@@ -1,15 +1,15 @@
 // Encoder of LZX page records (the coding is described at the top of lzx_decoder.cpp).
 //
-// Per page: the forward E8 translation, a greedy parse for first prices, then two
-// near-optimal parses (lzx_parser.cpp), a quick one and a full one, each priced with what the
-// symbols of the parse before cost (-log2 of their share), the smaller of the two kept as one
-// block covering the page, verbatim or aligned offset, whichever comes out smaller. The code
-// lengths are sent with the cheapest run codes under the pretree they lead to (a search per
-// run of equal lengths, repeated with the pretree found). The encoder writes only what the
-// platform's own streams contain: E8 header bit 0, one block per page, complete codes (a
-// second symbol of length 1 where only one is used; an all-zero length tree where no match is
-// longer than 8), main and length codes of at most 16 bits, pretree codes of at most 15,
-// aligned codes of at most 7, and no uncompressed blocks.
+// Per page: the forward E8 translation; a greedy parse, then two lazy parses, each priced with
+// what the symbols of the parse before cost (-log2 of their share), which price the
+// near-optimal parse (lzx_parser.cpp) that is written; one block covering the page, verbatim or
+// aligned offset, whichever comes out smaller. The code lengths are sent with the cheapest run
+// codes under the pretree they lead to (a search per run of equal lengths, repeated with the
+// pretree found). The encoder writes only what the platform's own streams contain: E8 header
+// bit 0, one block per page, complete codes (a second symbol of length 1 where only one is
+// used; an all-zero length tree where no match is longer than 8), main and length codes of at
+// most 16 bits, pretree codes of at most 15, aligned codes of at most 7, and no uncompressed
+// blocks.
 #include "compress/lzx_encoder.h"
 
 #include <algorithm>
@@ -33,9 +33,9 @@ namespace {
 
 using namespace lzx;
 
-// Minimum-cost parses per page, each priced with the symbols the parse before used (the first
-// with those of a greedy parse): a quick one, then a full one.
-constexpr uint32_t kParses = 2;
+// Lazy parses per page that price the minimum-cost one, each priced with the symbols of the
+// parse before (the first with those of a greedy parse).
+constexpr uint32_t kLazyParses = 2;
 // Choices of the run codes of the trees written, each under the pretree of the one before.
 constexpr uint32_t kRefineRounds = 2;
 constexpr uint16_t kNoLengthSymbol = 0xFFFF;
@@ -208,20 +208,14 @@ void FinishTreePart(TreePart& part) {
   }
 }
 
-// The pretree-coded part of lengths [start, end), its run codes chosen under flat costs.
-void FirstTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
-                   TreePart& part) {
+// The pretree-coded part of lengths [start, end): its run codes chosen under flat costs, then
+// kRefineRounds times more under the pretree the choice before led to; the cheapest is kept.
+void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
+                     TreePart& part) {
   std::array<uint32_t, kPretreeSymbols> cost;
   cost.fill(5);
   ChooseRuns(lengths, start, end, cost, zeros, part);
   FinishTreePart(part);
-}
-
-// Chooses the run codes of `part` again, kRefineRounds times, each under the pretree the
-// choice before led to; the cheapest is kept.
-void RefineTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
-                    TreePart& part) {
-  std::array<uint32_t, kPretreeSymbols> cost;
   TreePart trial;
   for (uint32_t round = 0; round < kRefineRounds; ++round) {
     const TreePart& from = round == 0 ? part : trial;
@@ -248,6 +242,7 @@ struct Counts {
   std::array<uint32_t, kMainSymbols> main;
   std::array<uint32_t, kLengthSymbols> length;
   std::array<uint32_t, kAlignedSymbols> aligned;
+  uint32_t footer_bits;  // all footers as raw bits
 };
 
 // The symbols of the items, with the repeat offsets tracked exactly as the decoder does.
@@ -256,14 +251,14 @@ void MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Token* t
   counts.main.fill(0);
   counts.length.fill(0);
   counts.aligned.fill(0);
+  counts.footer_bits = 0;
   uint32_t r0 = 1, r1 = 1, r2 = 1;
   uint32_t pos = 0;
   for (uint32_t k = 0; k < count; ++k) {
     const Item& item = items[k];
-    Token& t = tokens[k];
     if (item.length == 0) {
-      t = {page[pos], kNoLengthSymbol, 0, 0};
-      ++counts.main[t.main];
+      if (tokens) tokens[k] = {page[pos], kNoLengthSymbol, 0, 0};
+      ++counts.main[page[pos]];
       ++pos;
       continue;
     }
@@ -285,13 +280,14 @@ void MakeTokens(const Item* items, uint32_t count, const uint8_t* page, Token* t
       r0 = d;
     }
     const uint32_t code = std::min<uint32_t>(item.length - kMinMatch, 7);
-    t.main = static_cast<uint16_t>(kNumChars + slot * 8 + code);
-    t.length = code == 7 ? static_cast<uint16_t>(item.length - 9) : kNoLengthSymbol;
-    t.footer = static_cast<uint16_t>(footer);
-    t.extra = kExtraBits[slot];
+    const Token t = {static_cast<uint16_t>(kNumChars + slot * 8 + code),
+                     code == 7 ? static_cast<uint16_t>(item.length - 9) : kNoLengthSymbol,
+                     static_cast<uint16_t>(footer), kExtraBits[slot]};
+    if (tokens) tokens[k] = t;
     ++counts.main[t.main];
     if (code == 7) ++counts.length[t.length];
     if (t.extra >= 3) ++counts.aligned[footer & 7];
+    counts.footer_bits += t.extra;
     pos += item.length;
   }
 }
@@ -327,28 +323,6 @@ TokenBits CountTokenBits(const Token* tokens, uint32_t count, const Code& code) 
   return b;
 }
 
-struct BlockSize {
-  uint32_t bits;
-  bool aligned;  // an aligned-offset block is the smaller
-};
-
-// The exact size of the tokens as a verbatim or an aligned-offset block under `code`,
-// whichever is smaller; the trees' size is estimated with a single choice of run codes (in
-// `parts`).
-BlockSize MeasureBlock(const Token* tokens, uint32_t count, const Code& code, ZeroRuns& zeros,
-                       std::array<TreePart, 3>& parts) {
-  const TokenBits b = CountTokenBits(tokens, count, code);
-  FirstTreePart(code.main.data(), 0, kNumChars, zeros, parts[0]);
-  FirstTreePart(code.main.data(), kNumChars, kMainSymbols, zeros, parts[1]);
-  FirstTreePart(code.length.data(), 0, kLengthSymbols, zeros, parts[2]);
-  const uint32_t bits =
-      kBlockHeaderBits + parts[0].bits + parts[1].bits + parts[2].bits + b.symbols;
-  if (b.AlignedSmaller()) {
-    return {bits + b.aligned_footers + kAlignedSymbols * kAlignedLengthBits, true};
-  }
-  return {bits + b.verbatim_footers, false};
-}
-
 // log2(x) in units of 2^-12, rounded down, for x >= 1 (by repeated squaring, so the same on
 // every machine).
 constexpr uint32_t Log2Fixed(uint32_t x) {
@@ -376,29 +350,44 @@ static_assert(kLog2[1] == 0 && kLog2[2] == 4096 && kLog2[4096] == 12 * 4096);
 // Prices the symbols for the next parse by what they cost in the parse that was counted:
 // -log2 of each one's share (at least half a bit); an unused symbol costs as much as the
 // longest code in use plus one bit.
-void PriceSymbols(const uint32_t* counts, const uint8_t* lengths, uint32_t n_symbols,
-                  uint32_t* costs) {
-  uint32_t total = 0, deepest = 1;
+// -log2 of the share of a symbol that occurs `count` times in `total`, in 2^-12 bits.
+uint32_t ShareBits(uint32_t count, uint32_t total) { return kLog2[total] - kLog2[count]; }
+
+// Prices the symbols for the next parse by what they cost in the parse that was counted:
+// -log2 of each one's share (at least half a bit); an unused symbol costs one bit more than
+// the rarest used one, as the longest code would.
+void PriceSymbols(const uint32_t* counts, uint32_t n_symbols, uint32_t* costs) {
+  uint32_t total = 0, rarest = UINT32_MAX;
   for (uint32_t s = 0; s < n_symbols; ++s) {
     total += counts[s];
-    deepest = std::max<uint32_t>(deepest, lengths[s]);
+    if (counts[s] != 0) rarest = std::min(rarest, counts[s]);
   }
+  const uint32_t deepest = total == 0 ? 1 : (ShareBits(rarest, total) + 4095) >> 12;
   const uint32_t unused = std::min(deepest + 1, kMaxCodeLength) * kCostScale;
   for (uint32_t s = 0; s < n_symbols; ++s) {
     if (counts[s] == 0) {
       costs[s] = unused;
       continue;
     }
-    const uint32_t c = (kLog2[total] - kLog2[counts[s]] + 128) >> 8;  // 2^-12 to 2^-4 bits
+    const uint32_t c = (ShareBits(counts[s], total) + 128) >> 8;  // 2^-12 to 2^-4 bits
     costs[s] = std::max(c, kCostScale / 2);
   }
 }
 
-void PriceCode(const Counts& counts, const Code& code, bool aligned_block, CostModel& costs) {
-  PriceSymbols(counts.main.data(), code.main.data(), kMainSymbols, costs.main.data());
-  PriceSymbols(counts.length.data(), code.length.data(), kLengthSymbols, costs.length.data());
-  PriceSymbols(counts.aligned.data(), code.aligned.data(), kAlignedSymbols, costs.aligned.data());
-  costs.aligned_block = aligned_block;
+// Prices for the next parse from the symbols counted in the last one; footers of 3 bits or
+// more end in an aligned symbol where that coding comes out smaller.
+void PriceCounts(const Counts& counts, CostModel& costs) {
+  PriceSymbols(counts.main.data(), kMainSymbols, costs.main.data());
+  PriceSymbols(counts.length.data(), kLengthSymbols, costs.length.data());
+  PriceSymbols(counts.aligned.data(), kAlignedSymbols, costs.aligned.data());
+  uint32_t aligned_total = 0;
+  uint64_t aligned_bits = 0;  // of the aligned symbols, in 2^-12 bits
+  for (uint32_t c : counts.aligned) aligned_total += c;
+  for (uint32_t c : counts.aligned) {
+    if (c != 0) aligned_bits += uint64_t{c} * ShareBits(c, aligned_total);
+  }
+  costs.aligned_block =
+      (aligned_bits >> 12) + kAlignedSymbols * kAlignedLengthBits < uint64_t{3} * aligned_total;
 }
 
 }  // namespace
@@ -406,17 +395,14 @@ void PriceCode(const Counts& counts, const Code& code, bool aligned_block, CostM
 struct LzxPageEncoder::Tables {
   std::array<uint8_t, kPageSize> page;
   std::array<Item, kPageSize> items;
+  Counts counts;
+  // The block: its tokens, code, block type and the trees' run codes.
   std::array<Token, kPageSize> tokens;
+  uint32_t count;
+  Code code;
+  bool aligned;
   std::array<TreePart, 3> parts;
   ZeroRuns zeros;
-  Counts counts;
-  Code code;
-  // The smallest block found so far.
-  std::array<Token, kPageSize> best_tokens;
-  Code best_code;
-  std::array<TreePart, 3> best_parts;
-  uint32_t best_count;
-  bool best_aligned;
 };
 
 std::unique_ptr<LzxPageEncoder> LzxPageEncoder::Create() {
@@ -444,41 +430,32 @@ std::optional<size_t> LzxPageEncoder::Encode(std::span<const uint8_t> page,
 
 void LzxPageEncoder::ChooseBlock() {
   Tables& t = *t_;
-  // First prices: the symbols of a greedy parse.
-  uint32_t count = parser_->GreedyParse(t.items.data());
-  MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), t.counts);
-  BuildCode(t.counts, t.code);
+  // Prices: the symbols of a greedy parse, then of lazy parses each priced with the symbols of
+  // the parse before.
   CostModel costs;
-  PriceCode(t.counts, t.code, CountTokenBits(t.tokens.data(), count, t.code).AlignedSmaller(),
-            costs);
-
-  uint32_t best_bits = UINT32_MAX;
-  for (uint32_t pass = 0; pass < kParses; ++pass) {
-    count =
-        parser_->Parse(costs, pass == 0 ? ParseEffort::kQuick : ParseEffort::kFull, t.items.data());
-    MakeTokens(t.items.data(), count, t.page.data(), t.tokens.data(), t.counts);
-    BuildCode(t.counts, t.code);
-    const BlockSize size = MeasureBlock(t.tokens.data(), count, t.code, t.zeros, t.parts);
-    if (size.bits < best_bits) {
-      best_bits = size.bits;
-      t.best_count = count;
-      t.best_aligned = size.aligned;
-      t.best_code = t.code;
-      t.best_parts = t.parts;
-      std::copy(t.tokens.begin(), t.tokens.begin() + count, t.best_tokens.begin());
-    }
-    if (pass + 1 < kParses) PriceCode(t.counts, t.code, size.aligned, costs);
+  uint32_t count = parser_->GreedyParse(t.items.data());
+  MakeTokens(t.items.data(), count, t.page.data(), nullptr, t.counts);
+  PriceCounts(t.counts, costs);
+  for (uint32_t round = 0; round < kLazyParses; ++round) {
+    count = parser_->LazyParse(costs, t.items.data());
+    MakeTokens(t.items.data(), count, t.page.data(), nullptr, t.counts);
+    PriceCounts(t.counts, costs);
   }
+
+  t.count = parser_->Parse(costs, t.items.data());
+  MakeTokens(t.items.data(), t.count, t.page.data(), t.tokens.data(), t.counts);
+  BuildCode(t.counts, t.code);
+  t.aligned = CountTokenBits(t.tokens.data(), t.count, t.code).AlignedSmaller();
 }
 
 std::optional<size_t> LzxPageEncoder::WriteRecord(uint32_t n, std::span<uint8_t> out) {
   Tables& t = *t_;
-  const Code& code = t.best_code;
+  const Code& code = t.code;
   const size_t front = kLzxRecordHeaderSize + kLzxSignatureSize;
   if (out.size() < front) return std::nullopt;
-  RefineTreePart(code.main.data(), 0, kNumChars, t.zeros, t.best_parts[0]);
-  RefineTreePart(code.main.data(), kNumChars, kMainSymbols, t.zeros, t.best_parts[1]);
-  RefineTreePart(code.length.data(), 0, kLengthSymbols, t.zeros, t.best_parts[2]);
+  PrepareTreePart(code.main.data(), 0, kNumChars, t.zeros, t.parts[0]);
+  PrepareTreePart(code.main.data(), kNumChars, kMainSymbols, t.zeros, t.parts[1]);
+  PrepareTreePart(code.length.data(), 0, kLengthSymbols, t.zeros, t.parts[2]);
   std::array<uint16_t, kMainSymbols> main_codes;
   std::array<uint16_t, kLengthSymbols> length_codes;
   std::array<uint16_t, kAlignedSymbols> aligned_codes;
@@ -489,17 +466,17 @@ std::optional<size_t> LzxPageEncoder::WriteRecord(uint32_t n, std::span<uint8_t>
   // The bit stream behind the header and signature.
   LzxBitWriter w(out.subspan(front));
   w.Put(0, 1);  // E8 header bit
-  w.Put(t.best_aligned ? kBlockAligned : kBlockVerbatim, 3);
+  w.Put(t.aligned ? kBlockAligned : kBlockVerbatim, 3);
   w.Put(n, 24);
-  if (t.best_aligned) {
+  if (t.aligned) {
     for (uint8_t l : code.aligned) w.Put(l, kAlignedLengthBits);
   }
-  for (const TreePart& part : t.best_parts) WriteTreePart(part, w);
-  for (uint32_t k = 0; k < t.best_count; ++k) {
-    const Token& tok = t.best_tokens[k];
+  for (const TreePart& part : t.parts) WriteTreePart(part, w);
+  for (uint32_t k = 0; k < t.count; ++k) {
+    const Token& tok = t.tokens[k];
     w.Put(main_codes[tok.main], code.main[tok.main]);
     if (tok.length != kNoLengthSymbol) w.Put(length_codes[tok.length], code.length[tok.length]);
-    if (t.best_aligned && tok.extra >= 3) {
+    if (t.aligned && tok.extra >= 3) {
       w.Put(tok.footer >> 3, tok.extra - 3u);
       w.Put(aligned_codes[tok.footer & 7], code.aligned[tok.footer & 7]);
     } else {

@@ -12,11 +12,14 @@
 // way in, and the repeat offsets that way leaves behind are worked out when the node is
 // expanded, so repeat matches are priced as the decoder will see them. A node keeps only one
 // way in, so a match that costs more than literals now but sets the distance that later
-// repeat matches reuse would be lost; therefore each new distance is also tried as a chain:
-// the match, up to kChainLiterals literals, and a repeat match at the same distance (records
-// of a fixed size whose fields repeat at that size, a few bytes apart). A match of
+// repeat matches reuse would be lost; therefore the two-byte match and the longest match are
+// also tried as a chain: the match, up to kChainLiterals literals, and a repeat match at the
+// same distance (records of a fixed size whose fields repeat at that size). A match of
 // kNiceLength bytes or more is taken whole and the nodes inside it are not expanded, which
 // bounds the work on long repeats.
+//
+// The greedy and lazy parses that price the path walk the page once, keeping one set of
+// repeat offsets.
 #include "compress/lzx_parser.h"
 
 #include <algorithm>
@@ -35,7 +38,6 @@ namespace {
 constexpr uint32_t kHashBits = 12;
 constexpr uint32_t kMaxCandidates = 24;
 constexpr uint32_t kNiceLength = 64;
-constexpr uint32_t kQuickNiceLength = 16;
 constexpr uint32_t kMaxMatchesPerPosition = 16;
 constexpr uint32_t kMaxPairDistance = 64;
 constexpr uint32_t kChainLiterals = 2;
@@ -73,18 +75,19 @@ struct Node {
   uint32_t step;
 };
 
-using Repeats = std::array<uint16_t, kNumRepeats>;
+// The three repeat offsets R0, R1, R2 in one word (16 bits each, R0 lowest), so that a node's
+// are stored and loaded whole.
+using Repeats = uint64_t;
+constexpr Repeats kFirstRepeats = 1 | 1u << 16 | uint64_t{1} << 32;
+constexpr uint32_t Repeat(Repeats r, uint32_t k) { return r >> (16 * k) & 0xFFFF; }
 
 // The repeat offsets after a match at distance d, as the decoder keeps them.
-void Apply(Repeats& r, uint32_t d) {
-  if (d == r[0]) return;
-  if (d == r[1]) {
-    std::swap(r[0], r[1]);
-  } else if (d == r[2]) {
-    std::swap(r[0], r[2]);
-  } else {
-    r = {static_cast<uint16_t>(d), r[0], r[1]};
-  }
+constexpr Repeats Apply(Repeats r, uint32_t d) {
+  const uint32_t r0 = Repeat(r, 0), r1 = Repeat(r, 1), r2 = Repeat(r, 2);
+  if (d == r0) return r;
+  if (d == r1) return r1 | r0 << 16 | uint64_t{r2} << 32;
+  if (d == r2) return r2 | r1 << 16 | uint64_t{r0} << 32;
+  return d | r0 << 16 | uint64_t{r1} << 32;
 }
 
 }  // namespace
@@ -99,10 +102,11 @@ struct LzxParser::Tables {
   // Last position of each pair of bytes. Never cleared: an entry is used only where it lies
   // before the position and holds the same two bytes, which makes it the last copy in this
   // page whatever earlier pages left behind.
-  std::array<uint16_t, 1u << 16> pair_last;
+  std::array<uint16_t, 1u << 12> pair_last;
   std::array<Node, kPageSize + 1> nodes;
   std::array<Repeats, kPageSize + 1> repeats;  // of each expanded node
-  std::array<uint8_t, kPageSize + 2> slot;     // position slot of each formatted offset
+  std::array<uint32_t, kPageSize + 1> literal_costs;
+  std::array<uint8_t, kPageSize + 2> slot;  // position slot of each formatted offset
 };
 
 std::unique_ptr<LzxParser> LzxParser::Create() {
@@ -132,11 +136,12 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
     t.pair_distance[i] = 0;
     if (i + 2 <= n_) {
       const uint32_t pair = bytes::LoadLe16(data + i);
-      const uint32_t last = t.pair_last[pair];
+      const uint32_t slot = (pair * 2654435761u) >> (32 - 12);
+      const uint32_t last = t.pair_last[slot];
       if (last < i && i - last <= kMaxPairDistance && bytes::LoadLe16(data + last) == pair) {
         t.pair_distance[i] = static_cast<uint16_t>(i - last);
       }
-      t.pair_last[pair] = static_cast<uint16_t>(i);
+      t.pair_last[slot] = static_cast<uint16_t>(i);
     }
     if (i + 3 > n_) {
       t.prev[i] = kNone;
@@ -199,15 +204,97 @@ uint32_t LzxParser::GreedyParse(Item* items) const {
   return count;
 }
 
-uint32_t LzxParser::Parse(const CostModel& costs, ParseEffort effort, Item* items) {
+uint32_t LzxParser::LazyParse(const CostModel& costs, Item* items) {
   Tables& t = *t_;
   const uint8_t* data = data_;
   const uint32_t n = n_;
-  const bool quick = effort == ParseEffort::kQuick;
-  const uint32_t nice = quick ? kQuickNiceLength : kNiceLength;
+  // What the bytes before each position cost as literals.
+  uint32_t* const literals = t.literal_costs.data();
+  literals[0] = 0;
+  for (uint32_t i = 0; i < n; ++i) literals[i + 1] = literals[i] + costs.main[data[i]];
+  const uint32_t* header = costs.main.data() + kNumChars;
+  auto match_cost = [&](uint32_t slot, uint32_t len) {
+    return len < 9 ? header[slot * 8 + len - 2] : header[slot * 8 + 7] + costs.length[len - 9];
+  };
+  auto new_distance_cost = [&](uint32_t d) {
+    const uint32_t slot = t.slot[d + 2];
+    const uint32_t extra = kExtraBits[slot];
+    if (!costs.aligned_block || extra < 3) return extra * kCostScale;
+    return (extra - 3) * kCostScale + costs.aligned[(d + 2 - kSlotBase[slot]) & 7];
+  };
+  // The match at i that saves most against literals, under the repeat offsets `r`.
+  struct Choice {
+    uint32_t saving;  // against literals
+    uint32_t length, distance;
+  };
+  auto best_at = [&](uint32_t i, Repeats r) {
+    Choice best = {0, 0, 0};
+    auto consider = [&](uint32_t len, uint32_t d, uint32_t cost) {
+      const uint32_t as_literals = literals[i + len] - literals[i];
+      if (as_literals > cost && as_literals - cost > best.saving) {
+        best = {as_literals - cost, len, d};
+      }
+    };
+    const uint32_t max_length = std::min(kMaxMatch, n - i);
+    if (max_length < kMinMatch) return best;
+    for (uint32_t k = 0; k < kNumRepeats; ++k) {
+      const uint32_t d = Repeat(r, k);
+      if ((k >= 1 && d == Repeat(r, 0)) || (k == 2 && d == Repeat(r, 1)) || d > i ||
+          bytes::LoadLe16(data + i - d) != bytes::LoadLe16(data + i)) {
+        continue;
+      }
+      const uint32_t len = CommonPrefix(data + i - d + 2, data + i + 2, max_length - 2) + 2;
+      consider(len, d, match_cost(k, len));
+    }
+    // The longest match only: the shorter ones rarely save more.
+    if (const uint32_t first = t.first_match[i], last = t.first_match[i + 1]; first != last) {
+      const Match& m = t.matches[last - 1];
+      const uint32_t len = std::min<uint32_t>(m.length, max_length);
+      consider(len, m.distance,
+               new_distance_cost(m.distance) + match_cost(t.slot[m.distance + 2], len));
+    }
+    if (const uint32_t d = t.pair_distance[i];
+        d != 0 && d != Repeat(r, 0) && d != Repeat(r, 1) && d != Repeat(r, 2)) {
+      consider(2, d, new_distance_cost(d) + header[t.slot[d + 2] * 8]);
+    }
+    return best;
+  };
+
+  Repeats r = kFirstRepeats;
+  uint32_t count = 0;
+  Choice next = {0, 0, 0};
+  bool next_known = false;  // `next` holds the choice at i
+  for (uint32_t i = 0; i < n;) {
+    const Choice here = next_known ? next : best_at(i, r);
+    next_known = false;
+    if (here.length == 0) {
+      items[count++] = {0, 0};
+      ++i;
+      continue;
+    }
+    // A literal first where the match one byte later saves more.
+    if (i + 1 < n) {
+      next = best_at(i + 1, r);
+      if (next.saving > here.saving) {
+        items[count++] = {0, 0};
+        ++i;
+        next_known = true;
+        continue;
+      }
+    }
+    items[count++] = {static_cast<uint16_t>(here.length), static_cast<uint16_t>(here.distance)};
+    r = Apply(r, here.distance);
+    i += here.length;
+  }
+  return count;
+}
+
+uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
+  Tables& t = *t_;
+  const uint8_t* data = data_;
+  const uint32_t n = n_;
   Node* nodes = t.nodes.data();
   nodes[0] = {0, 0};
-  t.repeats[0] = {1, 1, 1};
   std::memset(nodes + 1, 0xFF, n * sizeof(Node));  // cost kInfinite
   static_assert(kInfinite == 0xFFFFFFFF);
 
@@ -271,19 +358,21 @@ uint32_t LzxParser::Parse(const CostModel& costs, ParseEffort effort, Item* item
     const uint32_t base = nodes[i].cost;
     // The repeat offsets that the way into this node leaves behind.
     const uint32_t step = nodes[i].step;
-    Repeats r;
+    Repeats packed;
     if (i == 0) {
-      r = t.repeats[0];
+      packed = kFirstRepeats;
     } else if (StepLength(step) == 0) {
-      r = t.repeats[i - 1];
+      packed = t.repeats[i - 1];
     } else {
       const uint32_t d = StepDistance(step);
       const uint32_t first = StepFirst(step);
-      r = t.repeats[i - StepLength(step) - StepLiterals(step) - first];
-      if (first != 0) Apply(r, d);
-      Apply(r, d);
+      packed = t.repeats[i - StepLength(step) - StepLiterals(step) - first];
+      if (first != 0) packed = Apply(packed, d);
+      packed = Apply(packed, d);
     }
-    t.repeats[i] = r;
+    t.repeats[i] = packed;
+    const std::array<uint32_t, kNumRepeats> r = {Repeat(packed, 0), Repeat(packed, 1),
+                                                 Repeat(packed, 2)};
 
     if (const uint32_t c = base + costs.main[data[i]]; c < nodes[i + 1].cost) {
       nodes[i + 1] = {c, Step(0, 0)};
@@ -312,16 +401,18 @@ uint32_t LzxParser::Parse(const CostModel& costs, ParseEffort effort, Item* item
     }
     const Match* m = t.matches.data() + t.first_match[i];
     const Match* const m_end = t.matches.data() + t.first_match[i + 1];
-    // A match of `nice` bytes or more is taken whole (a repeat match where it is as long) and
-    // the nodes inside are not expanded: the next one is at the match's end.
-    if (std::max(longest, m != m_end ? uint32_t{m_end[-1].length} : 0u) >= nice) {
+    // A match of kNiceLength bytes or more is taken whole (a repeat match where it is as
+    // long) and the nodes inside are not expanded: the next one is at the match's end.
+    const uint32_t longest_match =
+        m != m_end ? std::min<uint32_t>(m_end[-1].length, max_length) : 0;
+    if (std::max(longest, longest_match) >= kNiceLength) {
       uint32_t cost = 0, len = 0, d = 0;
-      if (m == m_end || longest >= m_end[-1].length) {
+      if (m == m_end || longest >= longest_match) {
         len = longest;
         d = r[longest_k];
         cost = base + match_cost(longest_k, len);
       } else {
-        len = m_end[-1].length;
+        len = longest_match;
         d = m_end[-1].distance;
         const uint32_t slot = t.slot[d + 2];
         cost = base + footer_cost(slot, d + 2 - kSlotBase[slot]) + match_cost(slot, len);
@@ -343,11 +434,10 @@ uint32_t LzxParser::Parse(const CostModel& costs, ParseEffort effort, Item* item
       relax_chain(i + 2, 2, d, cost);
     }
 
-    if (quick && m != m_end) m = m_end - 1;
     uint32_t l = 3;
     for (; m != m_end; ++m) {
       const uint32_t d = m->distance;
-      const uint32_t len = m->length;
+      const uint32_t len = std::min<uint32_t>(m->length, max_length);
       if (d == r[0] || d == r[1] || d == r[2]) {
         l = len + 1;  // the repeat match above covers it
         continue;
