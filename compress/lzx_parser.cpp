@@ -35,11 +35,18 @@ namespace codec::lzx {
 
 namespace {
 
+// A `kBits`-bit hash of a pair of bytes.
+template <uint32_t kBits>
+uint32_t Hash2(uint32_t pair) {
+  return (pair * 2654435761u) >> (32 - kBits);
+}
+
 constexpr uint32_t kHashBits = 12;
 constexpr uint32_t kMaxCandidates = 24;
 constexpr uint32_t kNiceLength = 64;
 constexpr uint32_t kMaxMatchesPerPosition = 16;
 constexpr uint32_t kMaxPairDistance = 64;
+constexpr uint32_t kPairBits = 12;
 constexpr uint32_t kChainLiterals = 2;
 constexpr uint16_t kNone = 0xFFFF;
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
@@ -99,10 +106,10 @@ struct LzxParser::Tables {
   std::array<uint32_t, kPageSize + 1> first_match;  // index into matches
   std::array<Match, kPageSize * kMaxMatchesPerPosition> matches;
   std::array<uint16_t, kPageSize> pair_distance;  // of the two-byte match; 0 for none
-  // Last position of each pair of bytes. Never cleared: an entry is used only where it lies
-  // before the position and holds the same two bytes, which makes it the last copy in this
-  // page whatever earlier pages left behind.
-  std::array<uint16_t, 1u << 12> pair_last;
+  // Last position of the pairs of bytes of each hash. Never cleared: an entry is used only
+  // where it lies before the position and holds the same two bytes, which makes it the last
+  // position of this page with that hash, whatever earlier pages left behind.
+  std::array<uint16_t, 1u << kPairBits> pair_last;
   std::array<Node, kPageSize + 1> nodes;
   std::array<Repeats, kPageSize + 1> repeats;  // of each expanded node
   std::array<uint32_t, kPageSize + 1> literal_costs;
@@ -136,7 +143,7 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
     t.pair_distance[i] = 0;
     if (i + 2 <= n_) {
       const uint32_t pair = bytes::LoadLe16(data + i);
-      const uint32_t slot = (pair * 2654435761u) >> (32 - 12);
+      const uint32_t slot = Hash2<kPairBits>(pair);
       const uint32_t last = t.pair_last[slot];
       if (last < i && i - last <= kMaxPairDistance && bytes::LoadLe16(data + last) == pair) {
         t.pair_distance[i] = static_cast<uint16_t>(i - last);
