@@ -171,20 +171,7 @@ double LiteralBits(const Bytes& page) {
 // Pages whose only repeats are two-byte fields a fixed number of bytes back, between bytes
 // that do not repeat: matches of length 2, which only pay at a repeat offset.
 TEST(RomCodec, LzxCodesTwoByteRepeatsAtEachRepeatOffset) {
-  std::mt19937 rng(25);
-  auto fresh = [&] { return static_cast<uint8_t>(rng() % 0xE0); };  // no E8 call opcode
-  // Two fresh bytes, then the two fresh bytes from 6, 6, 10 and 14 bytes back in turn: the
-  // decoder's last three distances cycle so that R0, R1 and R2 each serve.
-  Bytes cycling;
-  for (uint32_t k = 0; cycling.size() < 4096; ++k) {
-    const size_t d = std::array<size_t, 4>{6, 6, 10, 14}[k % 4];
-    cycling.push_back(fresh());
-    cycling.push_back(fresh());
-    for (int b = 0; b < 2; ++b) {
-      cycling.push_back(cycling.size() >= d ? cycling[cycling.size() - d] : fresh());
-    }
-  }
-  cycling.resize(4096);
+  const Bytes cycling = codectest::CyclingPairs(4096, 25);
   // 4-byte records of two counters around two bytes shared by 64 records: 81 e0 f0 c2 82 e0 ...
   Bytes records;
   for (uint32_t k = 0; k < 1024; ++k) {
