@@ -52,7 +52,7 @@ void BM_LoadFlat(benchmark::State& state) {
   const std::string& path = Files().flat;
   rom::RomImage image;
   for (auto _ : state) {
-    if (!rom::LoadImage(image, path, rom::FlashChoice::k32MB, 0).ok) {
+    if (!rom::LoadImage(image, path, rom::FlashChoice::k32MB, 0).ok()) {
       state.SkipWithError("load failed");
       break;
     }
@@ -66,8 +66,8 @@ void BM_LoadRecords(benchmark::State& state) {
   const std::string& path = Files().bin;
   rom::RomImage image;
   for (auto _ : state) {
-    const rom::BinLoadResult r = rom::LoadBinImage(image, path, rom::FlashChoice::k32MB, 0);
-    if (!r.load.ok || r.layout.records.size() != kRecords) {
+    const auto r = rom::LoadBinImage(image, path, rom::FlashChoice::k32MB, 0);
+    if (!r || r->records->records.size() != kRecords) {
       state.SkipWithError("load failed");
       break;
     }

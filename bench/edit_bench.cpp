@@ -8,9 +8,10 @@
 #include "bench/ratio_reporter.h"
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/delete.h"
 #include "rom/rom_image.h"
+#include "rom/listing/row_actions.h"
 
 namespace {
 
@@ -22,7 +23,8 @@ struct Loaded {
   int32_t length = 0;
 
   Loaded() {
-    if (!rom::LoadImage(image, benchutil::BenchImagePath(), rom::FlashChoice::k64MB, 0).ok) return;
+    if (!rom::LoadImage(image, benchutil::BenchImagePath(), rom::FlashChoice::k64MB, 0).ok())
+      return;
     pristine.reset(new uint8_t[static_cast<size_t>(image.BufferSize())]);
     std::memcpy(pristine.get(), image.Buffer().data(), static_cast<size_t>(image.BufferSize()));
     length = image.ImageLength();
@@ -37,7 +39,7 @@ struct Loaded {
   int64_t LineOfFile(int n) const {
     int seen = 0;
     for (size_t i = 0; i < lists.MemoryMap.size(); ++i) {
-      if (rom::MapKindOf(lists.MemoryMap[i]) == rom::MapLineKind::kFileData && seen++ == n) {
+      if (lists.MemoryMap[i].kind == rom::StretchKind::kFileData && seen++ == n) {
         return static_cast<int64_t>(i);
       }
     }
@@ -94,8 +96,8 @@ bool Reanalysed(Loaded& l, bool ok) {
 
 void BM_DeleteFile(benchmark::State& state) {
   RunEdit(state, [](Loaded& l) {
-    const auto entry = l.lists.MapEntry(l.LineOfFile(2500));
-    return Reanalysed(l, rom::DeleteFile(l.image, static_cast<uint32_t>(entry), 0).ok());
+    const uint32_t entry = *l.lists.MapRowAt(l.LineOfFile(2500))->entry;
+    return Reanalysed(l, rom::DeleteFile(l.image, entry, 0).ok());
   });
 }
 

@@ -1,11 +1,13 @@
 // Hivelore on a 16 MiB precompiled registry file and on a 16 MiB hive of realistic keys and
-// values, each beside copying the same file with cp.
+// values, and Hivelore --compile on the text of each, every case beside copying its input file
+// with cp.
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "bench/ratio_reporter.h"
 #include "tests/hivelore/hive_builder.h"
@@ -85,6 +87,35 @@ Input& Hive() {
   return input;
 }
 
+// The REGEDIT4 text of a registry file.
+testreg::Bytes TextOf(const testreg::Bytes& file) {
+  std::string text;
+  hivelore::StringSink sink(text);
+  hivelore::TextOutput output(sink, hivelore::kMaxOutputSize);
+  hivelore::Regedit4Writer writer(output);
+  writer.WriteHeader();
+  hivelore::RegistryImage image;
+  image.LoadBytes(file);
+  if (image.CheckSignature()) {
+    image.ReadU32();
+    image.WalkRecords(writer);
+  } else if (hivelore::WalkHive(image.bytes(), writer)) {
+    std::abort();
+  }
+  if (!output.Finish()) std::abort();
+  return testreg::Bytes(text.begin(), text.end());
+}
+
+Input& PrecompiledText() {
+  static Input input("default.fdf.reg", TextOf(Precompiled().bytes));
+  return input;
+}
+
+Input& HiveText() {
+  static Input input("default.hv.reg", TextOf(Hive().bytes));
+  return input;
+}
+
 void CopyWithCp(benchmark::State& state, const Input& f, const std::string& group) {
   const std::string command = "cp '" + f.path.string() + "' '" + (f.dir / "copy").string() + "'";
   for (auto _ : state) {
@@ -103,6 +134,20 @@ void RunHivelore(benchmark::State& state, const Input& f, const std::string& gro
   }
   fs::current_path(cwd);
   state.SetBytesProcessed(state.iterations() * f.size);
+  state.SetLabel("case:" + group);
+}
+
+// Compiles `text` --like `like` into a file beside them.
+void RunCompile(benchmark::State& state, const Input& text, const Input& like,
+                const std::string& group) {
+  const std::vector<std::string> args = {"--compile", text.path.string(),
+                                         (text.dir / "compiled").string(), "--like",
+                                         like.path.string()};
+  std::ostringstream out, err;
+  for (auto _ : state) {
+    if (hivelore::Run(args, out, err) != 0) state.SkipWithError("Hivelore --compile failed");
+  }
+  state.SetBytesProcessed(state.iterations() * text.size);
   state.SetLabel("case:" + group);
 }
 
@@ -139,12 +184,27 @@ void BM_ConvertHiveInMemory(benchmark::State& state) {
   ConvertInMemory(state, Hive(), "hive-memory");
 }
 
+void BM_CopyTextWithCp(benchmark::State& state) { CopyWithCp(state, PrecompiledText(), "compile"); }
+void BM_Compile(benchmark::State& state) {
+  RunCompile(state, PrecompiledText(), Precompiled(), "compile");
+}
+void BM_CopyHiveTextWithCp(benchmark::State& state) {
+  CopyWithCp(state, HiveText(), "compile-hive");
+}
+void BM_CompileHive(benchmark::State& state) {
+  RunCompile(state, HiveText(), Hive(), "compile-hive");
+}
+
 BENCHMARK(BM_CopyWithCp)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_Hivelore)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_CopyHiveWithCp)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_HiveloreHive)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_ConvertInMemory)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 BENCHMARK(BM_ConvertHiveInMemory)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_CopyTextWithCp)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_Compile)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_CopyHiveTextWithCp)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
+BENCHMARK(BM_CompileHive)->Unit(benchmark::kMillisecond)->MinTime(1.0)->UseRealTime();
 
 // One table row; `target` false for a figure that has no target of its own.
 void PrintThroughput(const benchutil::RatioReporter& reporter, const char* what,
@@ -163,11 +223,13 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   benchutil::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios({{"hivelore", 0}, {"hive", 0}});
+  reporter.PrintRatios({{"hivelore", 0}, {"hive", 0}, {"compile", 0}, {"compile-hive", 0}});
   PrintThroughput(reporter, "Hivelore input throughput", "hivelore", Precompiled());
   PrintThroughput(reporter, "Hivelore hive input throughput", "hive", Hive());
   PrintThroughput(reporter, "conversion in memory, no file I/O", "memory", Precompiled(), false);
   PrintThroughput(reporter, "hive conversion in memory, no file I/O", "hive-memory", Hive(), false);
+  PrintThroughput(reporter, "Hivelore --compile input throughput", "compile", PrecompiledText());
+  PrintThroughput(reporter, "Hivelore --compile hive input throughput", "compile-hive", HiveText());
   benchmark::Shutdown();
   return 0;
 }

@@ -6,7 +6,7 @@
 
 #include "bench/bench_image.h"
 #include "bench/ratio_reporter.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/image_open.h"
 #include "rom/rom_image.h"
 
@@ -32,7 +32,7 @@ void BM_LoadAndAnalyse(benchmark::State& state) {
   rom::RomImage image;
   rom::RomLists lists;
   for (auto _ : state) {
-    if (!rom::OpenImage(image, path, rom::FlashChoice::k64MB, 0).ok) {
+    if (!rom::OpenImage(image, path, rom::FlashChoice::k64MB, 0).ok()) {
       state.SkipWithError("load failed");
       break;
     }

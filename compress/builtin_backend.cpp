@@ -1,5 +1,6 @@
 // The built-in backend: this project's codecs of the platform's two page codings in place of
-// both platform libraries.
+// both platform libraries. Elsewhere than on Windows it is the only backend.
+#include "compress/backend_choice.h"
 #include "compress/compression_library.h"
 #include "compress/page_framing.h"
 #include "compress/rom_codec.h"
@@ -62,9 +63,15 @@ class BuiltinLibrary final : public CompressionLibrary {
 
 }  // namespace
 
-std::unique_ptr<CompressionLibrary> CompressionLibrary::Bind(std::string& missing) {
-  missing.clear();
+std::unique_ptr<CompressionLibrary> MakeBuiltinLibrary() {
   return std::make_unique<BuiltinLibrary>();
 }
+
+#if !defined(_WIN32)
+std::unique_ptr<CompressionLibrary> CompressionLibrary::Bind(std::string& missing) {
+  missing.clear();
+  return MakeBuiltinLibrary();
+}
+#endif
 
 }  // namespace codec

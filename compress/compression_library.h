@@ -1,10 +1,10 @@
 // CompressionLibrary: the five compression functions that Tarnwick and Zumpel call.
 //
 // Version 3 and ROM mode come from CECompress.dll, version 4 from Compress.dll. On Windows
-// the program binds both libraries by name when it starts; everywhere else the built-in codecs
-// of the platform's two page codings (rom_codec.h) stand in for both: version 4 writes and
-// reads the newer LZX pages, version 3 the older LZ77 pages, and ROM mode reads either. The
-// backend is chosen when the program is built.
+// the program binds both libraries by name when it starts, where they are there; elsewhere, and
+// on Windows without them, the built-in codecs of the platform's two page codings
+// (rom_codec.h) stand in for both: version 4 writes and reads the newer LZX pages, version 3
+// the older LZ77 pages, and ROM mode reads either. backend_choice.h tells how Windows chooses.
 #ifndef TARNWICK_COMPRESS_COMPRESSION_LIBRARY_H_
 #define TARNWICK_COMPRESS_COMPRESSION_LIBRARY_H_
 
@@ -33,7 +33,9 @@ enum class Operation { kCompress3, kCompress4, kDecompress3, kDecompress4, kDeco
 
 class CompressionLibrary {
  public:
-  // Binds the libraries. nullptr when a library or export is missing; `missing` then names it.
+  // Binds the libraries. On Windows it says once on standard error which codecs are used, and
+  // is nullptr when the platform's DLLs are forced but a library or export is missing;
+  // `missing` then names it. Elsewhere it always gives the built-in codecs.
   [[nodiscard]] static std::unique_ptr<CompressionLibrary> Bind(std::string& missing);
   virtual ~CompressionLibrary() = default;
 

@@ -1,12 +1,19 @@
-// The Windows backend: CECompress.dll and Compress.dll of the platform tools, bound by name.
+// The Windows backend: CECompress.dll and Compress.dll of the platform tools, bound by name,
+// or the built-in codecs where they are missing (backend_choice.h). The platform's DLLs are
+// 32-bit: only the 32-bit programs bind them, the 64-bit ones always use the built-in codecs.
 #include <windows.h>
 
+#include <cstdlib>
+#include <iostream>
+
+#include "compress/backend_choice.h"
 #include "compress/compression_library.h"
 
 namespace codec {
 
 namespace {
 
+#if !defined(_WIN64)
 // The exports take and return 32-bit values and clean up their own arguments (stdcall).
 using CompressExport = DWORD(WINAPI*)(LPBYTE, DWORD, LPBYTE, DWORD, DWORD, DWORD);
 using DecompressExport = DWORD(WINAPI*)(LPBYTE, DWORD, LPBYTE, DWORD, DWORD, DWORD, DWORD);
@@ -55,9 +62,7 @@ bool Export(HMODULE module, const char* library, const char* name, T& out, std::
   return out != nullptr;
 }
 
-}  // namespace
-
-std::unique_ptr<CompressionLibrary> CompressionLibrary::Bind(std::string& missing) {
+std::unique_ptr<CompressionLibrary> BindPlatformDlls(std::string& missing) {
   auto lib = std::make_unique<WindowsLibrary>();
   lib->ce_compress = LoadLibraryA("CECompress.dll");
   if (!lib->ce_compress) {
@@ -78,6 +83,21 @@ std::unique_ptr<CompressionLibrary> CompressionLibrary::Bind(std::string& missin
     return nullptr;
   }
   missing.clear();
+  return lib;
+}
+
+constexpr PlatformBinder kPlatformBinder = BindPlatformDlls;
+#else
+constexpr PlatformBinder kPlatformBinder = nullptr;
+#endif
+
+}  // namespace
+
+std::unique_ptr<CompressionLibrary> CompressionLibrary::Bind(std::string& missing) {
+  std::string notice;
+  const BackendChoice choice = ParseBackendChoice(std::getenv(kBackendVariable), notice);
+  auto lib = SelectBackend(choice, kPlatformBinder, missing, notice);
+  std::cerr << notice << std::flush;
   return lib;
 }
 

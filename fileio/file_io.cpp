@@ -11,6 +11,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "fileio/native_path.h"
+
 #if defined(_WIN32)
 #include <io.h>
 #include <process.h>
@@ -135,13 +137,12 @@ std::optional<Error> InputFile::ReadExactly(std::span<uint8_t> out) {
 
 OpenResult OpenForReading(const std::string& path) {
   OpenResult r;
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (status.type() == std::filesystem::file_type::not_found) {
+  const FileKind kind = KindOf(path);
+  if (kind == FileKind::kMissing) {
     r.error = Error{ErrorKind::kNotFound, path, ENOENT, 0};
     return r;
   }
-  if (!ec && status.type() != std::filesystem::file_type::regular) {
+  if (kind != FileKind::kRegular && kind != FileKind::kUnknown) {
     r.error = Error{ErrorKind::kNotRegular, path, 0, 0};
     return r;
   }
@@ -209,11 +210,12 @@ std::optional<Error> AtomicWriter::Open(const std::string& path) {
     // A rename would replace a file that may not be written; refuse as writing in place would.
     if (!Writable(target_)) return SystemError(path, EACCES);
   }
-  const std::filesystem::path target(target_);
-  const std::string folder = target.has_parent_path() ? target.parent_path().string() + "/" : "";
+  const size_t name_start = NameStart(target_);
+  const std::string folder = target_.substr(0, name_start);
+  const std::string name = target_.substr(name_start);
   static std::atomic<unsigned> counter{0};
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_ = folder + "." + target.filename().string() + "." + std::to_string(ProcessId()) + "." +
+    temp_ = folder + "." + name + "." + std::to_string(ProcessId()) + "." +
             std::to_string(counter++) + ".tmp";
     errno = 0;
     fd_ = OpenNew(temp_.c_str());

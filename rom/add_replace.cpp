@@ -14,25 +14,8 @@ namespace rom {
 
 namespace {
 
-EditError DoesNotFit(const RomImage& image) {
-  return EditError{.kind = Refusal::kDoesNotFit, .size = static_cast<uint64_t>(image.BufferSize())};
-}
-
-// "das Zeichen „中“ (U+4E2D)" or "das Steuerzeichen U+000A".
-std::string CharacterText(char32_t cp) {
-  std::string hex = Hex(cp, 4);
-  if (cp < 0x20 || (cp >= 0x7F && cp < 0xA0)) return "das Steuerzeichen U+" + hex;
-  std::string utf8;
-  if (cp < 0x800) {
-    utf8 = {static_cast<char>(0xC0 | (cp >> 6)), static_cast<char>(0x80 | (cp & 0x3F))};
-  } else if (cp < 0x10000) {
-    utf8 = {static_cast<char>(0xE0 | (cp >> 12)), static_cast<char>(0x80 | ((cp >> 6) & 0x3F)),
-            static_cast<char>(0x80 | (cp & 0x3F))};
-  } else {
-    utf8 = {static_cast<char>(0xF0 | (cp >> 18)), static_cast<char>(0x80 | ((cp >> 12) & 0x3F)),
-            static_cast<char>(0x80 | ((cp >> 6) & 0x3F)), static_cast<char>(0x80 | (cp & 0x3F))};
-  }
-  return "das Zeichen \xE2\x80\x9E" + utf8 + "\xE2\x80\x9C (U+" + hex + ")";
+Error DoesNotFit(const RomImage& image) {
+  return Error{.kind = ErrorKind::kDoesNotFit, .size = static_cast<uint64_t>(image.BufferSize())};
 }
 
 }  // namespace
@@ -40,16 +23,18 @@ std::string CharacterText(char32_t cp) {
 Result<std::string> EntryNameFromPath(const std::string& path) {
   const size_t cut = path.find_last_of("\\:/");
   const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-  auto bad = [](std::string what) {
-    return EditError{.kind = Refusal::kBadName, .what = std::move(what)};
+  auto bad = [](NameFault fault, char32_t code_point = 0) {
+    return Error{.kind = ErrorKind::kBadName, .name_fault = fault, .code_point = code_point};
   };
-  if (name.empty()) return bad("keinen Namen");
+  if (name.empty()) return bad(NameFault::kEmpty);
   Cp1252Conversion c = ConvertUtf8ToCp1252(name);
-  if (c.invalid_utf8) return bad("Bytes, die kein gültiges UTF-8 sind,");
-  if (c.unmapped) return bad(CharacterText(*c.unmapped));
+  if (c.invalid_utf8) return bad(NameFault::kInvalidUtf8);
+  if (c.unmapped) return bad(NameFault::kUnmappable, *c.unmapped);
   for (char ch : c.text) {
     const char32_t cp = Cp1252ToCodePoint(static_cast<unsigned char>(ch));
-    if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) return bad(CharacterText(cp));
+    if (cp < 0x20 || cp == 0x7F || (cp >= 0x80 && cp < 0xA0)) {
+      return bad(NameFault::kControlCharacter, cp);
+    }
   }
   return std::move(c.text);
 }
@@ -57,9 +42,8 @@ Result<std::string> EntryNameFromPath(const std::string& path) {
 std::optional<TableEndWarning> CheckTableEnd(const RomImage& image) {
   const auto hdr = RomHeaderView(image);
   if (!hdr || image.ImageLength() < 0) return std::nullopt;
-  const uint64_t table_end = uint64_t{image.RomHeaderOffset()} + romhdr::kSize +
-                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
-                             uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
+  const uint64_t table_end =
+      TablesEnd(image.RomHeaderOffset(), hdr->Get(romhdr::nummods), hdr->Get(romhdr::numfiles));
   if (table_end >= static_cast<uint64_t>(image.ImageLength())) return std::nullopt;
   return TableEndWarning{static_cast<uint32_t>(table_end),
                          static_cast<uint32_t>(image.ImageLength())};
@@ -72,11 +56,9 @@ std::string Describe(const TableEndWarning& warning) {
 Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const uint8_t> bytes,
                      uint64_t time) {
   const auto hdr = RomHeaderView(image);
-  if (!hdr || image.SignatureOffset() < 0) return EditError{.kind = Refusal::kNoHeader};
+  if (!hdr || image.SignatureOffset() < 0) return Error{.kind = ErrorKind::kNoHeader};
   const uint32_t p = image.RomHeaderOffset();
-  const uint64_t table_end = uint64_t{p} + romhdr::kSize +
-                             uint64_t{tocentry::kSize} * hdr->Get(romhdr::nummods) +
-                             uint64_t{filesentry::kSize} * hdr->Get(romhdr::numfiles);
+  const uint64_t table_end = TablesEnd(p, hdr->Get(romhdr::nummods), hdr->Get(romhdr::numfiles));
   const auto length = static_cast<uint64_t>(image.ImageLength());
   const auto buffer = static_cast<uint64_t>(image.BufferSize());
   if (table_end + filesentry::kSize > buffer) return DoesNotFit(image);
@@ -87,7 +69,7 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
     const bool zeros = std::all_of(behind.begin(), behind.end(), [](uint8_t b) { return b == 0; });
     const bool ones =
         std::all_of(behind.begin(), behind.end(), [](uint8_t b) { return b == 0xFF; });
-    if (!zeros && !ones) return EditError{.kind = Refusal::kDataBehindTable, .first = table_end};
+    if (!zeros && !ones) return Error{.kind = ErrorKind::kDataBehindTable, .first = table_end};
     const auto end = static_cast<uint32_t>(table_end);
     if (auto e = CheckEdit(image, {end, end + filesentry::kSize, false, std::nullopt})) return *e;
   }
@@ -128,37 +110,21 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   return Done{};
 }
 
-std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.MapLine(index);
-  if (!line || MapKindOf(*line) != MapLineKind::kFileData) return std::nullopt;
-  const int32_t entry = lists.MapEntry(index);
-  const auto start = LineStart(*line);
-  if (entry < 0 || !start) return std::nullopt;
-  const LineList& map = lists.MemoryMap;
-  if (index >= static_cast<int64_t>(map.size()) - 2) return std::nullopt;
-  auto next = static_cast<size_t>(index) + 1;
-  if (MapKindOf(map[next]) == MapLineKind::kSmallGap) ++next;
-  const auto next_start = LineStart(map[next]);
-  if (!next_start) return std::nullopt;
-  return ReplacePlan{static_cast<uint32_t>(entry), *start, *next_start,
-                     static_cast<int32_t>(*next_start - *start), FixedBlockFollows(map, index)};
-}
-
 Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
                                 std::span<const uint8_t> bytes, uint8_t fill) {
   const auto entry = FileEntry(image, plan.entry);
   if (!entry || OffsetOf(image, entry->Get(filesentry::ulLoadOffset)) != plan.start) {
-    return EditError{.kind = Refusal::kNoEntry, .first = plan.entry};
+    return Error{.kind = ErrorKind::kNoEntry, .first = plan.entry};
   }
   const auto buffer = static_cast<uint64_t>(image.BufferSize());
   if (bytes.size() > buffer) return DoesNotFit(image);
   const auto size = static_cast<uint32_t>(bytes.size());
   const int64_t new_area = AlignUp4(size);
   const uint64_t s = plan.start;
-  const EditError outside{.kind = Refusal::kOutsideImage,
-                          .first = plan.start,
-                          .last = uint64_t{plan.next_start} - 1,
-                          .size = static_cast<uint32_t>(image.ImageLength())};
+  const Error outside{.kind = ErrorKind::kOutsideImage,
+                      .first = plan.start,
+                      .last = uint64_t{plan.next_start} - 1,
+                      .size = static_cast<uint32_t>(image.ImageLength())};
   if (plan.room < 0) return outside;
   const auto room = static_cast<uint64_t>(plan.room);
   Replacement done;
@@ -170,7 +136,7 @@ Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
   };
 
   if (plan.fixed_block_behind) {
-    if (room < static_cast<uint64_t>(new_area)) return EditError{.kind = Refusal::kRoomTooSmall};
+    if (room < static_cast<uint64_t>(new_area)) return Error{.kind = ErrorKind::kRoomTooSmall};
     if (!image.Fits(s, room)) return outside;
     const auto end = static_cast<uint32_t>(s + room);
     if (auto e = CheckEdit(image, {plan.start, end, false, plan.entry})) return *e;

@@ -9,8 +9,7 @@
 #include <span>
 #include <string>
 
-#include "rom/analysis.h"
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -40,18 +39,14 @@ struct TableEndWarning {
 [[nodiscard]] Result<Done> AddFile(RomImage& image, const std::string& name,
                                    std::span<const uint8_t> bytes, uint64_t time);
 
-// Where a file's new bytes go, read from its memory-map line.
+// Where a file's new bytes go (PlanReplace in row_actions.h reads it from a memory-map row).
 struct ReplacePlan {
-  uint32_t entry = 0;               // the file entry of the line
+  uint32_t entry = 0;               // the file entry of the row
   uint32_t start = 0;               // S, first byte of the file's stored bytes
   uint32_t next_start = 0;          // start of the next stretch (a small gap's bytes count as room)
   int32_t room = 0;                 // next_start - S
   bool fixed_block_behind = false;  // nothing behind may move
 };
-
-// The plan for memory-map line `index`: nullopt where nothing can be replaced (not a file
-// data line, or one of the last two lines).
-[[nodiscard]] std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index);
 
 struct Replacement {
   bool gap_left = false;  // a fixed block follows and the new bytes left a rest of the room

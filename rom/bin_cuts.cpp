@@ -1,11 +1,7 @@
-// Cutting an edited image into records along the memory map's stretches.
+// Cutting an edited image into records along its stretches.
 #include "rom/bin_cuts.h"
 
 #include <algorithm>
-#include <string_view>
-
-#include "rom/list_format.h"
-#include "rom/text_format.h"
 
 namespace rom {
 
@@ -20,30 +16,17 @@ struct Span64 {
 
 }  // namespace
 
-std::vector<MapStretch> MapStretchesOf(const LineList& map) {
-  std::vector<MapStretch> stretches;
-  stretches.reserve(map.size());
-  for (const std::string& line : map) {
-    const MapLineKind kind = MapKindOf(line);
-    if (kind == MapLineKind::kUnallocated) continue;
-    const auto first = LineStart(line);
-    const auto last = LineEnd(line);
-    if (!first || !last) continue;
-    stretches.push_back({*first, *last, kind == MapLineKind::kSmallGap});
-  }
-  return stretches;
-}
-
-std::vector<BinCut> CutsForStretches(std::span<const MapStretch> stretches, uint32_t image_length) {
+std::vector<BinCut> CutsForStretches(std::span<const Stretch> stretches, uint32_t image_length) {
   std::vector<Span64> spans;
   spans.reserve(stretches.size());
-  for (const MapStretch& s : stretches) {
+  for (const Stretch& s : stretches) {
+    if (s.kind == StretchKind::kUnallocated) continue;
     uint64_t end = uint64_t{s.last} + 1;
     if (end == s.first) continue;                // empty: last = first - 1
     if (end < s.first) end = uint64_t{1} << 32;  // wraps: up to the end of the range
     end = std::min<uint64_t>(end, image_length);
     if (s.first >= end) continue;
-    spans.push_back({s.first, end, s.small_gap});
+    spans.push_back({s.first, end, s.kind == StretchKind::kSmallGap});
   }
   std::sort(spans.begin(), spans.end(), [](const Span64& a, const Span64& b) {
     return a.begin != b.begin ? a.begin < b.begin : a.end < b.end;
@@ -78,9 +61,13 @@ std::vector<BinCut> CutsForStretches(std::span<const MapStretch> stretches, uint
   return cuts;
 }
 
-std::vector<BinCut> CutsForMap(const LineList& map, uint32_t image_length) {
-  const std::vector<MapStretch> stretches = MapStretchesOf(map);
-  return CutsForStretches(stretches, image_length);
+std::vector<BinCut> CutsForImage(const RomImage& image) {
+  const auto length = static_cast<uint32_t>(image.ImageLength());
+  const std::optional<ImageStretches> stretches = StretchesOf(image);
+  if (!stretches) return CutsForStretches({}, length);
+  std::vector<Stretch> all = stretches->listed;
+  if (stretches->leading_gap) all.push_back(*stretches->leading_gap);
+  return CutsForStretches(all, length);
 }
 
 }  // namespace rom

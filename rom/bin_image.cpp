@@ -9,7 +9,6 @@
 
 #include "fileio/file_io.h"
 #include "rom/bin_layout.h"
-#include "rom/text_format.h"
 
 namespace rom {
 
@@ -102,11 +101,6 @@ class FileBinSource final : public BinSource {
 
 }  // namespace
 
-std::string BinLogLine(const BinLayout& layout) {
-  return "; B000FF records: " + std::to_string(layout.records.size()) + ", start " +
-         H8(layout.start) + ", launch " + H8(layout.launch);
-}
-
 bool BeginsWithBinSync(const std::string& path) {
   fileio::OpenResult opened = fileio::OpenForReading(path);
   if (opened.error || opened.file.size() < binhead::kSyncSize) return false;
@@ -115,53 +109,51 @@ bool BeginsWithBinSync(const std::string& path) {
   return IsBinRecordFile(sync);
 }
 
-BinLoadResult LoadBinImage(RomImage& image, const std::string& path, FlashChoice flash,
-                           uint8_t fill) {
-  BinLoadResult result;
+Result<LoadedImage> LoadBinImage(RomImage& image, const std::string& path, FlashChoice flash,
+                                 uint8_t fill) {
   image.Release();
 
   fileio::OpenResult opened = fileio::OpenForReading(path);
-  if (opened.error) {
-    result.load.error = opened.error->Message();
-    return result;
-  }
+  if (opened.error) return Error{.kind = ErrorKind::kFile, .reason = opened.error->Message()};
   FileBinSource source(opened.file);
-  auto refuse = [&result, &source, &path](const BinError& e) {
-    result.bin_error = e;
-    result.load.error = e.kind == BinErrorKind::kReadFailed && source.error()
-                            ? source.error()->Message()
-                            : path + ": " + e.Message();
-    return std::move(result);
+  // A refusal of the records; a read that failed is the file system's error.
+  auto refuse = [&source, &path](const BinError& e, std::optional<int32_t> buffer_size) {
+    if (e.kind == BinErrorKind::kReadFailed && source.error()) {
+      return Error{.kind = ErrorKind::kFile,
+                   .reason = source.error()->Message(),
+                   .records = e,
+                   .buffer_size = buffer_size};
+    }
+    return Error{
+        .kind = ErrorKind::kRecords, .path = path, .records = e, .buffer_size = buffer_size};
   };
 
   const BinHeadResult head = ReadBinHead(source);
-  if (head.error) return refuse(*head.error);
+  if (head.error) return refuse(*head.error, std::nullopt);
   const int64_t buffer_size = FlashBufferSize(flash, head.head.length);
   if (buffer_size > kMaxBufferSize) {
     return refuse({.kind = BinErrorKind::kImageTooLarge,
                    .count = head.head.length,
-                   .image_length = static_cast<uint32_t>(kMaxBufferSize)});
+                   .image_length = static_cast<uint32_t>(kMaxBufferSize)},
+                  std::nullopt);
   }
   const auto size32 = static_cast<int32_t>(buffer_size);
-  result.load.status_text = FlashSizeText(size32);
 
   // Not preset here: the walk writes every byte, the records' and the fill around them.
   std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[static_cast<size_t>(size32)]);
   if (!data) {
-    result.load.error =
-        path + ": out of memory for a buffer of " + std::to_string(size32) + " bytes";
-    return result;
+    return Error{.kind = ErrorKind::kOutOfMemory,
+                 .path = path,
+                 .size = static_cast<uint64_t>(size32),
+                 .buffer_size = size32};
   }
   BinReadResult body = ReadBinBody(
       source, head.head, std::span<uint8_t>(data.get(), static_cast<size_t>(size32)), fill);
-  if (body.error) return refuse(*body.error);
+  if (body.error) return refuse(*body.error, size32);
 
   image.Adopt(std::move(data), size32, static_cast<int32_t>(head.head.length));
   image.SetFileName(path);
-  result.layout = std::move(body.layout);
-  result.log_line = BinLogLine(result.layout);
-  result.load.ok = true;
-  return result;
+  return LoadedImage{.buffer_size = size32, .records = std::move(body.layout)};
 }
 
 }  // namespace rom

@@ -16,23 +16,6 @@
 
 namespace rom {
 
-struct BinLoadResult {
-  // ok, the "max. FlashSize: ..." text once the image length is known, and the error text
-  // ("path: reason") as LoadImage gives them.
-  LoadResult load;
-  // Why the records were refused; empty on success and for failures of the file system or of
-  // the allocation.
-  std::optional<BinError> bin_error;
-  // The records as read, in file order; meaningful when load.ok.
-  BinLayout layout;
-  // BinLogLine(layout) when load.ok, else empty.
-  std::string log_line;
-};
-
-// "; B000FF records: N, start XXXXXXXX, launch XXXXXXXX": N data records (the end record is
-// not counted), the image's start and launch addresses.
-[[nodiscard]] std::string BinLogLine(const BinLayout& layout);
-
 // True when the regular file at `path` begins with the "B000FF" sync line. False when it does
 // not, or cannot be read (the flat loader then reports why).
 [[nodiscard]] bool BeginsWithBinSync(const std::string& path);
@@ -40,10 +23,12 @@ struct BinLoadResult {
 // Replaces the image with the record file at `path`: releases the old buffer first, reads and
 // checks the file head, allocates the buffer by FlashBufferSize for the image length, reads
 // each record's data into it at address - start, and sets every byte no record covers to
-// `fill`. ImageLength becomes the file's image length, FileName the path. On any refusal or
-// file error nothing is loaded (no buffer, ImageLength 0, FileName empty).
-[[nodiscard]] BinLoadResult LoadBinImage(RomImage& image, const std::string& path,
-                                         FlashChoice flash, uint8_t fill);
+// `fill`. ImageLength becomes the file's image length, FileName the path; the result holds the
+// records as read (what a later save needs to write the same file again). On any refusal or
+// file error nothing is loaded (no buffer, ImageLength 0, FileName empty); the error carries
+// the BinError of a refusal, and the buffer's size once it was decided.
+[[nodiscard]] Result<LoadedImage> LoadBinImage(RomImage& image, const std::string& path,
+                                               FlashChoice flash, uint8_t fill);
 
 }  // namespace rom
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "rom/bin_layout.h"
 #include "bytes/byte_order.h"
+#include "rom/bin_layout.h"
 #include "rom/text_format.h"
 
 namespace rom {
@@ -160,41 +160,28 @@ BinHeadResult ReadBinHead(BinSource& source) {
   return r;
 }
 
-BinReadResult ReadBinBody(BinSource& source, const BinHead& head, std::span<uint8_t> dest,
-                          uint8_t fill) {
-  BinReadResult r;
-  BinLayout& layout = r.layout;
-  layout.start = head.start;
-  layout.length = head.length;
-  const bool copy = !dest.empty();
-  assert(!copy || dest.size() >= head.length);
-  if (copy && dest.size() < head.length) {
-    r.error = BinError{.kind = BinErrorKind::kImageTooLarge,
-                       .count = head.length,
-                       .image_length = static_cast<uint32_t>(dest.size())};
-    return r;
-  }
-  auto refuse = [&r](BinError e) {
-    r.error = e;
-    return std::move(r);
-  };
+namespace {
 
+// Reads the record heads and data behind the file head up to and with the end record, checking
+// each record as it comes; with `copy`, each record's data go to dest[address - start].
+std::optional<BinError> WalkRecords(BinSource& source, const BinHead& head, std::span<uint8_t> dest,
+                                    bool copy, BinLayout& layout) {
   uint64_t at = binhead::kSize;  // file offset of the next record head
   while (true) {
     const auto index = static_cast<uint32_t>(layout.records.size());
     const uint64_t left = source.Remaining();
     if (left == 0) {
-      return refuse({.kind = BinErrorKind::kMissingEndRecord, .record = index, .file_offset = at});
+      return BinError{.kind = BinErrorKind::kMissingEndRecord, .record = index, .file_offset = at};
     }
     if (left < binrecord::kSize) {
-      return refuse({.kind = BinErrorKind::kTruncatedRecord,
-                     .record = index,
-                     .file_offset = at,
-                     .count = left});
+      return BinError{.kind = BinErrorKind::kTruncatedRecord,
+                      .record = index,
+                      .file_offset = at,
+                      .count = left};
     }
     uint8_t h[binrecord::kSize];
     if (!source.Read(h)) {
-      return refuse({.kind = BinErrorKind::kReadFailed, .record = index, .file_offset = at});
+      return BinError{.kind = BinErrorKind::kReadFailed, .record = index, .file_offset = at};
     }
     const uint32_t address = bytes::LoadLe32(h + binrecord::Address);
     const uint32_t length = bytes::LoadLe32(h + binrecord::Length);
@@ -211,73 +198,100 @@ BinReadResult ReadBinBody(BinSource& source, const BinHead& head, std::span<uint
       // Address 0 marks the end; its length field is the launch address.
       if (checksum != 0) {
         e.kind = BinErrorKind::kBadEndRecord;
-        return refuse(e);
+        return e;
       }
       if (source.Remaining() != 0) {
         e.kind = BinErrorKind::kBytesAfterEnd;
         e.count = source.Remaining();
-        return refuse(e);
+        return e;
       }
       layout.launch = length;
-      break;
+      return std::nullopt;
     }
     if (index >= kMaxBinRecords) {
       e.kind = BinErrorKind::kTooManyRecords;
-      return refuse(e);
+      return e;
     }
     // Inside [start, start + length), checked without wrap-around.
     const uint64_t rel = uint64_t{address} - head.start;
     if (address < head.start || rel > head.length || length > head.length - rel) {
       e.kind = BinErrorKind::kOutsideImage;
-      return refuse(e);
+      return e;
     }
     if (length > source.Remaining()) {
       e.kind = BinErrorKind::kTruncatedRecord;
       e.count = left;
-      return refuse(e);
+      return e;
     }
     const std::optional<uint32_t> sum = source.TakeData(length, copy ? dest.data() + rel : nullptr);
     if (!sum) {
       e.kind = BinErrorKind::kReadFailed;
-      return refuse(e);
+      return e;
     }
     if (*sum != checksum) {
       e.kind = BinErrorKind::kChecksumMismatch;
       e.computed = *sum;
-      return refuse(e);
+      return e;
     }
     layout.records.push_back({address, length, checksum, at});
     at += binrecord::kSize + uint64_t{length};
   }
+}
 
-  std::vector<Extent> extents;
+// The records' stretches of the image in offset order, or the first two records that share
+// bytes (in file order).
+std::optional<BinError> CheckOverlaps(const BinLayout& layout, std::vector<Extent>& extents) {
   extents.reserve(layout.records.size());
   for (uint32_t i = 0; i < layout.records.size(); ++i) {
     const BinRecord& rec = layout.records[i];
-    if (rec.length != 0) extents.push_back({rec.address - head.start, rec.length, i});
+    if (rec.length != 0) extents.push_back({rec.address - layout.start, rec.length, i});
   }
-  if (const auto pair = FindOverlap(extents)) {
-    const BinRecord& a = layout.records[pair->first];
-    const BinRecord& b = layout.records[pair->second];
-    return refuse({.kind = BinErrorKind::kOverlap,
-                   .record = pair->first,
-                   .file_offset = a.file_offset,
-                   .address = a.address,
-                   .length = a.length,
-                   .other_record = pair->second,
-                   .other_file_offset = b.file_offset,
-                   .other_address = b.address,
-                   .other_length = b.length});
+  const auto pair = FindOverlap(extents);
+  if (!pair) return std::nullopt;
+  const BinRecord& a = layout.records[pair->first];
+  const BinRecord& b = layout.records[pair->second];
+  return BinError{.kind = BinErrorKind::kOverlap,
+                  .record = pair->first,
+                  .file_offset = a.file_offset,
+                  .address = a.address,
+                  .length = a.length,
+                  .other_record = pair->second,
+                  .other_file_offset = b.file_offset,
+                  .other_address = b.address,
+                  .other_length = b.length};
+}
+
+// Sets every byte of `dest` that the sorted, overlap-free `extents` leave out to `fill`.
+void FillAround(const std::vector<Extent>& extents, std::span<uint8_t> dest, uint8_t fill) {
+  uint64_t filled_to = 0;
+  for (const Extent& x : extents) {
+    std::memset(dest.data() + filled_to, fill, x.offset - filled_to);
+    filled_to = uint64_t{x.offset} + x.length;
   }
-  if (copy) {
-    // `extents` is sorted and free of overlaps: fill what lies between and behind them.
-    uint64_t filled_to = 0;
-    for (const Extent& x : extents) {
-      std::memset(dest.data() + filled_to, fill, x.offset - filled_to);
-      filled_to = uint64_t{x.offset} + x.length;
-    }
-    std::memset(dest.data() + filled_to, fill, dest.size() - filled_to);
+  std::memset(dest.data() + filled_to, fill, dest.size() - filled_to);
+}
+
+}  // namespace
+
+BinReadResult ReadBinBody(BinSource& source, const BinHead& head, std::span<uint8_t> dest,
+                          uint8_t fill) {
+  BinReadResult r;
+  r.layout.start = head.start;
+  r.layout.length = head.length;
+  const bool copy = !dest.empty();
+  assert(!copy || dest.size() >= head.length);
+  if (copy && dest.size() < head.length) {
+    r.error = BinError{.kind = BinErrorKind::kImageTooLarge,
+                       .count = head.length,
+                       .image_length = static_cast<uint32_t>(dest.size())};
+    return r;
   }
+  r.error = WalkRecords(source, head, dest, copy, r.layout);
+  if (r.error) return r;
+  std::vector<Extent> extents;
+  r.error = CheckOverlaps(r.layout, extents);
+  if (r.error) return r;
+  if (copy) FillAround(extents, dest, fill);
   return r;
 }
 

@@ -16,12 +16,12 @@ namespace {
 // The stretch [first, last]; refused when it reaches to or past ImageLength or its last
 // offset lies more than one byte before its first (an empty file's stretch ends one byte
 // before it starts).
-std::optional<EditError> CheckStretch(const RomImage& image, uint32_t first, uint32_t last) {
+std::optional<Error> CheckStretch(const RomImage& image, uint32_t first, uint32_t last) {
   if (uint64_t{last} >= static_cast<uint64_t>(image.ImageLength()) || uint64_t{last} + 1 < first) {
-    return EditError{.kind = Refusal::kOutsideImage,
-                     .first = first,
-                     .last = last,
-                     .size = static_cast<uint32_t>(image.ImageLength())};
+    return Error{.kind = ErrorKind::kOutsideImage,
+                 .first = first,
+                 .last = last,
+                 .size = static_cast<uint32_t>(image.ImageLength())};
   }
   return std::nullopt;
 }
@@ -38,8 +38,8 @@ uint32_t RemovalEnd(const RomImage& image, uint32_t first, uint32_t last) {
   if (image.RomHeaderInBuffer()) limit(image.RomHeaderOffset());
   for (uint32_t i = 0; i < image.FileCount(); ++i) {
     const FileStretch st = FileStretchOf(image, i);
-    limit(st.data);
-    limit(st.name);
+    limit(st.data_offset);
+    limit(st.name_offset);
   }
   return static_cast<uint32_t>(std::max<uint64_t>(end, first));
 }
@@ -82,21 +82,21 @@ std::string Describe(const Removal& removal) {
 }
 
 Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
-  if (entry >= image.FileCount()) return EditError{.kind = Refusal::kNoEntry, .first = entry};
+  if (entry >= image.FileCount()) return Error{.kind = ErrorKind::kNoEntry, .first = entry};
   const FileStretch st = FileStretchOf(image, entry);
-  const uint32_t first = st.data;
-  const uint32_t last = st.data + st.length - 1;
+  const uint32_t first = st.data_offset;
+  const uint32_t last = st.data_offset + st.data_length - 1;
   if (auto e = CheckStretch(image, first, last)) return *e;
 
   uint32_t removal = first;
   uint32_t delta = RemovalEnd(image, first, last) - first;
   // The name counts as lying directly in front when the gap up to the data is no longer than
   // the name, its 0 byte and the padding to a multiple of 4.
-  if (st.name != 0 && st.name < first) {
-    const uint32_t gap = first - st.name;
-    if (uint64_t{image.RomStringLength(st.name + image.RomBase())} + 4 >= gap) {
+  if (st.name_offset != 0 && st.name_offset < first) {
+    const uint32_t gap = first - st.name_offset;
+    if (uint64_t{image.RomStringLength(st.name_offset + image.RomBase())} + 4 >= gap) {
       delta += gap;
-      removal = st.name;
+      removal = st.name_offset;
     }
   }
   if (auto e = CheckEdit(image, {removal, removal + delta, delta != 0, entry})) return *e;

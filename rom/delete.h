@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -27,7 +27,7 @@ struct EditZone {
 };
 
 // nullopt when the edit may go on; otherwise why not.
-[[nodiscard]] std::optional<EditError> CheckEdit(const RomImage& image, const EditZone& zone);
+[[nodiscard]] std::optional<Error> CheckEdit(const RomImage& image, const EditZone& zone);
 
 }  // namespace rom
 

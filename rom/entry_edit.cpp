@@ -6,9 +6,9 @@
 namespace rom {
 
 Result<Done> SetEntry(RomImage& image, uint32_t entry, uint32_t attributes, uint32_t real_size) {
-  if (!image.TablesListedWhole()) return EditError{.kind = Refusal::kTablesNotListed};
+  if (!image.TablesListedWhole()) return Error{.kind = ErrorKind::kTablesNotListed};
   const auto e = FileEntry(image, entry);
-  if (!e) return EditError{.kind = Refusal::kNoEntry, .first = entry};
+  if (!e) return Error{.kind = ErrorKind::kNoEntry, .first = entry};
   e->Set(filesentry::dwFileAttributes, attributes);
   e->Set(filesentry::nRealFileSize, real_size);
   image.MarkEdited();

@@ -2,16 +2,12 @@
 #ifndef TARNWICK_ROM_ENTRY_EDIT_H_
 #define TARNWICK_ROM_ENTRY_EDIT_H_
 
-#include <array>
 #include <cstdint>
 
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
-
-// The attribute bits C, H, R, S in the order the tools show them.
-inline constexpr std::array<uint32_t, 4> kNamedAttributeBits = {0x800, 0x002, 0x001, 0x004};
 
 // Writes dwFileAttributes and nRealFileSize of file entry `entry`; nothing else of the entry
 // changes and nothing moves. Refused when the entry does not exist or the tables are not

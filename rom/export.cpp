@@ -1,6 +1,8 @@
 // Export of a file entry's stored or decompressed bytes.
 #include "rom/export.h"
 
+#include <new>
+
 #include "rom/cp1252.h"
 #include "rom/module_reader.h"
 #include "rom/pe_builder.h"
@@ -14,44 +16,51 @@ namespace {
 Result<Exported> ExportModule(const RomImage& image, uint32_t index, const std::string& name,
                               const Decompressor& decompress) {
   auto refused = [&name](std::string why) {
-    return EditError{.kind = Refusal::kModuleExport, .name = name, .what = std::move(why)};
+    return Error{.kind = ErrorKind::kModuleExport, .name = name, .reason = std::move(why)};
   };
   const LayoutDetection layout = DetectE32Layout(image);
-  const ModuleReadResult read = ReadModule(image, index, layout.layout);
-  if (!read.ok()) return refused(read.problem.message);
+  const Result<ModuleInfo> read = ReadModule(image, index, layout.layout);
+  if (!read) return refused(read.error().Message());
   const auto cpu = RomCpuType(image);
   if (!cpu) return refused("kein ROM Header");
-  PeBuildResult pe = BuildPeFile(image, *read.module, *cpu, decompress);
-  if (!pe.ok()) return refused(pe.problem.message);
+  Result<PeFile> pe = BuildPeFile(image, *read, *cpu, decompress);
+  if (!pe) return refused(pe.error().Message());
   Exported out;
-  out.bytes = std::move(pe.pe->bytes);
+  out.bytes = std::move(pe->bytes);
   out.details.push_back(layout.log_line);
-  out.details.insert(out.details.end(), pe.pe->log.begin(), pe.pe->log.end());
+  out.details.insert(out.details.end(), pe->log.begin(), pe->log.end());
   return out;
 }
 
 }  // namespace
 
-std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.LogLine(index);
-  const int32_t entry = lists.LogEntry(index);
-  if (!line || entry < 0) return std::nullopt;
-  switch (LogKindOf(*line)) {
-    case LogLineKind::kModule:
-      return EntryRef{EntryRef::Kind::kModule, static_cast<uint32_t>(entry)};
-    case LogLineKind::kFile:
-      return EntryRef{EntryRef::Kind::kFile, static_cast<uint32_t>(entry)};
-    case LogLineKind::kOther:
-      break;
+Result<std::vector<uint8_t>> DecompressFile(std::span<const uint8_t> stored, uint32_t real_size,
+                                            const Decompressor& decompress,
+                                            const std::string& name) {
+  auto failed = [&name](std::string why) {
+    return Error{.kind = ErrorKind::kDecompression, .name = name, .reason = std::move(why)};
+  };
+  if (!decompress) return failed("no decompression available");
+  if (real_size > kMaxExportFileSize) {
+    return failed("nRealFileSize " + std::to_string(real_size) + " is above the " +
+                  std::to_string(kMaxExportFileSize >> 20) + " MiB a compressed file can hold");
   }
-  return std::nullopt;
-}
-
-std::optional<EntryRef> EntryOfMapLine(const RomLists& lists, int64_t index) {
-  const std::string* line = lists.MapLine(index);
-  const int32_t entry = lists.MapEntry(index);
-  if (!line || entry < 0 || MapKindOf(*line) != MapLineKind::kFileData) return std::nullopt;
-  return EntryRef{EntryRef::Kind::kFile, static_cast<uint32_t>(entry)};
+  std::vector<uint8_t> out;
+  try {
+    out.resize(real_size);
+  } catch (const std::bad_alloc&) {
+    return failed("out of memory for " + std::to_string(real_size) + " bytes");
+  }
+  const auto written = decompress(stored, out);
+  if (!written) {
+    return failed("the stream is not valid or holds more than nRealFileSize (" +
+                  std::to_string(real_size) + " bytes)");
+  }
+  if (*written != real_size) {
+    return failed("it decodes to " + std::to_string(*written) + " bytes, nRealFileSize is " +
+                  std::to_string(real_size));
+  }
+  return out;
 }
 
 std::string EntryName(const RomImage& image, const EntryRef& entry) {
@@ -68,7 +77,7 @@ Result<Exported> ExportEntry(const RomImage& image, const EntryRef& ref, bool ra
   const std::string name = EntryName(image, ref);
   if (ref.kind == EntryRef::Kind::kModule) return ExportModule(image, ref.index, name, decompress);
   const auto entry = FileEntry(image, ref.index);
-  if (!entry) return EditError{.kind = Refusal::kNoEntry, .first = ref.index};
+  if (!entry) return Error{.kind = ErrorKind::kNoEntry, .first = ref.index};
 
   const uint32_t offset = OffsetOf(image, entry->Get(filesentry::ulLoadOffset));
   const uint32_t comp = entry->Get(filesentry::nCompFileSize);
@@ -77,25 +86,20 @@ Result<Exported> ExportEntry(const RomImage& image, const EntryRef& ref, bool ra
   const uint32_t stored = raw || compressed ? comp : real;
   const auto bytes = image.Bytes(offset, stored);
   if (!bytes) {
-    return EditError{.kind = Refusal::kOutsideImage,
-                     .name = name,
-                     .first = offset,
-                     .last = uint64_t{offset} + stored - 1,
-                     .size = static_cast<uint32_t>(image.ImageLength())};
+    return Error{.kind = ErrorKind::kOutsideImage,
+                 .name = name,
+                 .first = offset,
+                 .last = uint64_t{offset} + stored - 1,
+                 .size = static_cast<uint32_t>(image.ImageLength())};
   }
   Exported out;
   if (raw || !compressed) {
     out.bytes.assign(bytes->begin(), bytes->end());
     return out;
   }
-  // The output area is the real size and 4096 bytes more: a stream that gives more than the
-  // real size is refused, not cut.
-  const EditError failed{.kind = Refusal::kDecompression, .name = name};
-  if (real > static_cast<uint64_t>(kMaxBufferSize) || !decompress) return failed;
-  out.bytes.resize(size_t{real} + 4096);
-  const auto result = decompress(*bytes, out.bytes);
-  if (!result || *result != real) return failed;
-  out.bytes.resize(real);
+  Result<std::vector<uint8_t>> decompressed = DecompressFile(*bytes, real, decompress, name);
+  if (!decompressed) return decompressed.error();
+  out.bytes = std::move(*decompressed);
   out.decompressed = true;
   return out;
 }

@@ -5,15 +5,20 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "rom/analysis.h"
 #include "rom/decompressor.h"
-#include "rom/edit_result.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
+
+// Largest decompressed file an export makes room for. The stream framing of compressed files
+// cannot describe 16 MiB or more, so a larger recorded real size is damage; the cap keeps such
+// a size from claiming memory it could never fill.
+inline constexpr uint32_t kMaxExportFileSize = uint32_t{1} << 26;
 
 // A module or file entry of the tables.
 struct EntryRef {
@@ -22,11 +27,6 @@ struct EntryRef {
   uint32_t index = 0;
   bool operator==(const EntryRef&) const = default;
 };
-
-// The entry a list line describes: a module or file line of the log, a file data line of the
-// memory map. nullopt for every other line.
-[[nodiscard]] std::optional<EntryRef> EntryOfLogLine(const RomLists& lists, int64_t index);
-[[nodiscard]] std::optional<EntryRef> EntryOfMapLine(const RomLists& lists, int64_t index);
 
 // The entry's name as the image stores it (Windows-1252); empty when it does not exist.
 [[nodiscard]] std::string EntryName(const RomImage& image, const EntryRef& entry);
@@ -38,6 +38,15 @@ struct Exported {
   // left empty).
   std::vector<std::string> details;
 };
+
+// The bytes of a compressed file: `stored` decompressed through `decompress`, which must give
+// exactly `real_size` bytes (a stream that gives more is refused, not cut). Refused (kind
+// kDecompression, `name`, and the reason in `reason`) without a decompression, above
+// kMaxExportFileSize, when memory runs out, and when the stream does not give the real size.
+[[nodiscard]] Result<std::vector<uint8_t>> DecompressFile(std::span<const uint8_t> stored,
+                                                          uint32_t real_size,
+                                                          const Decompressor& decompress,
+                                                          const std::string& name);
 
 // A file's bytes: as stored (nCompFileSize bytes) when `raw`; otherwise nRealFileSize bytes of
 // the stored bytes, or, with the C bit set, the stored bytes decompressed, which must give

@@ -2,12 +2,13 @@
 #include "rom/export_all.h"
 
 #include <filesystem>
-#include <new>
 #include <span>
 #include <system_error>
 
 #include "fileio/file_io.h"
+#include "fileio/native_path.h"
 #include "rom/cp1252.h"
+#include "rom/export.h"
 #include "rom/module_reader.h"
 #include "rom/pe_builder.h"
 #include "rom/rom_header.h"
@@ -82,21 +83,21 @@ class Exporter {
     ExportItem item;
     item.kind = ExportKind::kModule;
     item.index = index;
-    const ModuleReadResult read = ReadModule(image_, index, layout);
-    if (!read.ok()) {
-      Refuse(item, read.problem.message);
+    const Result<ModuleInfo> read = ReadModule(image_, index, layout);
+    if (!read) {
+      Refuse(item, read.error().Message());
       return;
     }
-    item.image_name = read.module->name;
+    item.image_name = read->name;
     if (!Name(item)) return;
-    const PeBuildResult pe = BuildPeFile(image_, *read.module, cpu, decompress_);
-    if (!pe.ok()) {
-      Refuse(item, pe.problem.message);
+    const Result<PeFile> pe = BuildPeFile(image_, *read, cpu, decompress_);
+    if (!pe) {
+      Refuse(item, pe.error().Message());
       return;
     }
-    item.details = pe.pe->log;
-    Write(item, pe.pe->bytes, ExportStatus::kWritten,
-          "rebuilt PE file, " + std::to_string(pe.pe->sections.size()) + " section(s)");
+    item.details = pe->log;
+    Write(item, pe->bytes, ExportStatus::kWritten,
+          "rebuilt PE file, " + std::to_string(pe->sections.size()) + " section(s)");
   }
 
   void File(uint32_t index) {
@@ -126,35 +127,14 @@ class Exporter {
       Write(item, bytes, ExportStatus::kWritten, "stored uncompressed");
       return;
     }
-    std::string why;
-    std::vector<uint8_t> out;
-    if (!decompress_) {
-      why = "no decompression available";
-    } else if (real > kMaxExportFileSize) {
-      why = "nRealFileSize " + std::to_string(real) + " is above the " +
-            std::to_string(kMaxExportFileSize >> 20) + " MiB a compressed file can hold";
-    } else {
-      try {
-        out.resize(real);
-      } catch (const std::bad_alloc&) {
-        why = "out of memory for " + std::to_string(real) + " bytes";
-      }
-    }
-    if (why.empty()) {
-      const auto written = decompress_(bytes, out);
-      if (!written) {
-        why = "the stream is not valid or holds more than nRealFileSize (" + std::to_string(real) +
-              " bytes)";
-      } else if (*written != real) {
-        why = "it decodes to " + std::to_string(*written) + " bytes, nRealFileSize is " +
-              std::to_string(real);
-      }
-    }
-    if (why.empty()) {
-      Write(item, out, ExportStatus::kWritten, "decompressed");
+    const Result<std::vector<uint8_t>> out =
+        DecompressFile(bytes, real, decompress_, item.image_name);
+    if (out) {
+      Write(item, *out, ExportStatus::kWritten, "decompressed");
       return;
     }
-    Write(item, bytes, ExportStatus::kWrittenRaw, "written raw, decompression failed: " + why);
+    Write(item, bytes, ExportStatus::kWrittenRaw,
+          "written raw, decompression failed: " + out.error().reason);
   }
 
   ExportAllResult& result() { return result_; }
@@ -184,7 +164,7 @@ class Exporter {
 
   void Write(ExportItem& item, std::span<const uint8_t> bytes, ExportStatus status,
              const std::string& what) {
-    const std::string path = (std::filesystem::path(dir_) / HostName(item.file_name)).string();
+    const std::string path = fileio::JoinPath(dir_, HostName(item.file_name));
     std::string head = KindLetter(item.kind) + item.image_name + " -> " + item.file_name;
     if (item.file_name != item.image_name) head += " (name taken by an earlier item)";
     if (const auto error = fileio::WriteFileAtomically(path, bytes)) {

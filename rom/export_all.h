@@ -20,10 +20,6 @@
 
 namespace rom {
 
-// Largest decompressed file the export makes room for; the stream framing of compressed files
-// cannot describe more than 16 MiB, so a larger recorded size is damage.
-inline constexpr uint32_t kMaxExportFileSize = uint32_t{1} << 26;
-
 // Why an image name cannot be a file name inside the target folder; nullopt when it can. Refused:
 // the empty name, "." and "..", slashes and backslashes, a colon (drive letters, streams), the
 // other characters Windows forbids (< > " | ? *), control characters, a trailing dot or blank

@@ -5,7 +5,6 @@
 
 #include "bytes/byte_order.h"
 #include "rom/rom_layout.h"
-#include "rom/text_format.h"
 
 namespace rom {
 
@@ -32,9 +31,9 @@ bool HeaderIsPlausible(std::span<const uint8_t> buffer, uint32_t image_start, ui
   const uint32_t mods = bytes::LoadLe32(hdr + romhdr::nummods);
   const uint32_t files = bytes::LoadLe32(hdr + romhdr::numfiles);
   if (mods > kMaxTableEntries || files > kMaxTableEntries) return false;
-  const uint64_t module_table = uint64_t{header_pos} + romhdr::kSize;
-  const uint64_t file_table = module_table + uint64_t{tocentry::kSize} * mods;
-  if (file_table + uint64_t{filesentry::kSize} * files > size) return false;
+  const uint64_t module_table = ModuleTableAt(header_pos);
+  const uint64_t file_table = FileTableAt(header_pos, mods);
+  if (TablesEnd(header_pos, mods, files) > size) return false;
 
   if (budget != nullptr) {
     if (*budget < uint64_t{mods} + files) {
@@ -86,11 +85,6 @@ std::optional<FoundHeader> SearchWrappedHeader(std::span<const uint8_t> buffer,
     if (budget == 0) return std::nullopt;
   }
   return std::nullopt;
-}
-
-std::string FoundHeaderLogLine(const FoundHeader& found) {
-  return "; RomHdr gesucht: Image ab " + H8(found.image_start) + ", RomHdr (in Img) @ " +
-         H8(found.header_offset) + ", RomBase " + H8(found.rom_base);
 }
 
 }  // namespace rom

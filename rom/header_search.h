@@ -17,7 +17,6 @@
 #include <cstdint>
 #include <optional>
 #include <span>
-#include <string>
 
 namespace rom {
 
@@ -57,10 +56,6 @@ inline constexpr uint32_t kMaxSearchEntries = 1u << 22;
 [[nodiscard]] std::optional<FoundHeader> SearchWrappedHeader(std::span<const uint8_t> buffer,
                                                              uint32_t image_length,
                                                              uint32_t signature_offset);
-
-// The analysis log's line for a header found by the search:
-// "; RomHdr gesucht: Image ab XXXXXXXX, RomHdr (in Img) @ XXXXXXXX, RomBase XXXXXXXX".
-[[nodiscard]] std::string FoundHeaderLogLine(const FoundHeader& found);
 
 }  // namespace rom
 

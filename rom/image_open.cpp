@@ -2,6 +2,7 @@
 #include "rom/image_open.h"
 
 #include <cstring>
+#include <utility>
 
 #include "rom/bin_image.h"
 #include "rom/header_search.h"
@@ -37,14 +38,16 @@ void FindWrappedHeader(RomImage& image, uint8_t fill) {
 
 }  // namespace
 
-LoadResult OpenImage(RomImage& image, const std::string& path, FlashChoice flash, uint8_t fill) {
+Result<LoadedImage> OpenImage(RomImage& image, const std::string& path, FlashChoice flash,
+                              uint8_t fill) {
   if (BeginsWithBinSync(path)) {
-    BinLoadResult r = LoadBinImage(image, path, flash, fill);
-    if (r.load.ok) image.MutableSource().records = std::move(r.layout);
-    return r.load;
+    Result<LoadedImage> r = LoadBinImage(image, path, flash, fill);
+    // The image keeps the records for a later save; the result need not.
+    if (r) image.MutableSource().records = std::exchange(r->records, std::nullopt);
+    return r;
   }
-  LoadResult r = LoadImage(image, path, flash, fill);
-  if (r.ok) FindWrappedHeader(image, fill);
+  Result<LoadedImage> r = LoadImage(image, path, flash, fill);
+  if (r) FindWrappedHeader(image, fill);
   image.ResetLocation();
   return r;
 }

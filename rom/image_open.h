@@ -15,8 +15,8 @@ namespace rom {
 // of the image is dropped from the buffer (its bytes at the end take `fill`), and a header
 // found without the signature block's offset is remembered for every later analysis. The
 // image's source says which of these happened.
-[[nodiscard]] LoadResult OpenImage(RomImage& image, const std::string& path, FlashChoice flash,
-                                   uint8_t fill);
+[[nodiscard]] Result<LoadedImage> OpenImage(RomImage& image, const std::string& path,
+                                            FlashChoice flash, uint8_t fill);
 
 }  // namespace rom
 

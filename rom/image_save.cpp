@@ -18,26 +18,33 @@ bool NamesRecordFile(const std::string& path) {
   return end == ".bin";
 }
 
-std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
-                                     const std::string& path) {
-  if (!image.HasData()) return std::string("Es ist kein Image geladen.");
+namespace {
+
+Result<Done> Write(const std::string& path, std::span<const uint8_t> bytes) {
+  if (auto e = fileio::WriteFileAtomically(path, bytes)) {
+    return Error{.kind = ErrorKind::kFile, .reason = e->Message()};
+  }
+  return Done{};
+}
+
+}  // namespace
+
+Result<Done> SaveImage(RomImage& image, const std::string& path) {
+  if (!image.HasData()) return Error{.kind = ErrorKind::kNothingLoaded};
   RefreshSecondPointer(image);
   const auto bytes = *image.Bytes(0, static_cast<uint64_t>(image.ImageLength()));
-  if (!NamesRecordFile(path)) {
-    if (auto e = fileio::WriteFileAtomically(path, bytes)) return e->Message();
-    return std::nullopt;
-  }
+  if (!NamesRecordFile(path)) return Write(path, bytes);
   const ImageSource& source = image.Source();
-  const auto length = static_cast<uint32_t>(image.ImageLength());
   const uint32_t start = source.records ? source.records->start : image.RomBase();
   const uint32_t launch = source.records ? source.records->launch : image.RomBase();
-  const std::vector<BinCut> cuts = source.records && !source.edited
-                                       ? CutsOf(*source.records)
-                                       : CutsForMap(lists.MemoryMap, length);
+  const std::vector<BinCut> cuts =
+      source.records && !source.edited ? CutsOf(*source.records) : CutsForImage(image);
   const BinEncodeResult encoded = EncodeBinRecords(bytes, start, launch, cuts);
-  if (encoded.error) return path + ": " + encoded.error->Message();
-  if (auto e = fileio::WriteFileAtomically(path, encoded.bytes)) return e->Message();
-  return std::nullopt;
+  if (encoded.error) {
+    return Error{
+        .kind = ErrorKind::kRecordsNotWritten, .path = path, .reason = encoded.error->Message()};
+  }
+  return Write(path, encoded.bytes);
 }
 
 }  // namespace rom

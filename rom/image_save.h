@@ -2,10 +2,9 @@
 #ifndef TARNWICK_ROM_IMAGE_SAVE_H_
 #define TARNWICK_ROM_IMAGE_SAVE_H_
 
-#include <optional>
 #include <string>
 
-#include "rom/analysis.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -16,12 +15,11 @@ namespace rom {
 // Refreshes the second header pointer, then writes the image to `path`, whole or not at all:
 // the first ImageLength bytes of the buffer, or, for a name ending in ".bin", a "B000FF"
 // record file. An image read from records and not edited since keeps its records exactly
-// (the same file again); otherwise the records cover the stretches of `lists`' memory map and
+// (the same file again); otherwise the records cover the image's stretches (bin_cuts.h) and
 // every byte up to ImageLength, with the image's own start and launch address (for an image
-// read flat: RomBase for both). A wrapper the load dropped is not written. The error text on
-// failure; nothing loaded is an error, and no file is written then.
-[[nodiscard]] std::optional<std::string> SaveImage(RomImage& image, const RomLists& lists,
-                                                   const std::string& path);
+// read flat: RomBase for both). A wrapper the load dropped is not written. Nothing loaded is
+// an error, and no file is written then.
+[[nodiscard]] Result<Done> SaveImage(RomImage& image, const std::string& path);
 
 }  // namespace rom
 

@@ -29,7 +29,8 @@ std::optional<TocFields> ReadToc(const RomImage& image, uint32_t index) {
   if (!bytes) return std::nullopt;
   const uint8_t* p = bytes->data();
   return TocFields{static_cast<uint32_t>(at), bytes::LoadLe32(p + tocentry::lpszFileName),
-                   bytes::LoadLe32(p + tocentry::ulE32Offset), bytes::LoadLe32(p + tocentry::ulO32Offset)};
+                   bytes::LoadLe32(p + tocentry::ulE32Offset),
+                   bytes::LoadLe32(p + tocentry::ulO32Offset)};
 }
 
 // The e32_rom fields at `p`, which has E32Size(layout) readable bytes.
@@ -53,7 +54,8 @@ E32Fields ParseE32(const uint8_t* p, E32Layout layout) {
     e.e32_unit[u].rva = bytes::LoadLe32(p + units + u * kUnitSize);
     e.e32_unit[u].size = bytes::LoadLe32(p + units + u * kUnitSize + 4);
   }
-  e.e32_subsys = bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
+  e.e32_subsys =
+      bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
   return e;
 }
 
@@ -63,11 +65,9 @@ std::string ModuleHead(uint32_t index, const std::string& name) {
   return s;
 }
 
-ModuleReadResult Problem(ModuleProblemKind kind, uint32_t index, std::optional<uint32_t> section,
-                         std::string message) {
-  ModuleReadResult r;
-  r.problem = ModuleProblem{kind, index, section, std::move(message)};
-  return r;
+Error Problem(ErrorKind kind, uint32_t index, std::optional<uint32_t> section,
+              std::string message) {
+  return Error{.kind = kind, .reason = std::move(message), .module = index, .section = section};
 }
 
 // Failed layout checks of one module read in `layout`; nullopt when its header does not fit.
@@ -145,10 +145,10 @@ LayoutDetection DetectE32Layout(const RomImage& image) {
   return d;
 }
 
-ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Layout layout) {
+Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index, E32Layout layout) {
   const auto toc = ReadToc(image, module_index);
   if (!toc) {
-    return Problem(ModuleProblemKind::kNoSuchModule, module_index, std::nullopt,
+    return Problem(ErrorKind::kNoSuchModule, module_index, std::nullopt,
                    "module " + std::to_string(module_index) + " is not in the module table");
   }
   ModuleInfo m;
@@ -158,7 +158,7 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
 
   m.name_offset = OffsetOf(image, toc->name_address);
   if (!image.Fits(m.name_offset, 1)) {
-    return Problem(ModuleProblemKind::kNameOutside, module_index, std::nullopt,
+    return Problem(ErrorKind::kNameOutside, module_index, std::nullopt,
                    ModuleHead(module_index, "") + ": its name (" + H8(m.name_offset) +
                        ") lies outside the buffer");
   }
@@ -172,7 +172,7 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
   m.e32_offset = OffsetOf(image, toc->e32_address);
   const auto e32_bytes = image.Bytes(m.e32_offset, E32Size(layout));
   if (!e32_bytes) {
-    return Problem(ModuleProblemKind::kE32Outside, module_index, std::nullopt,
+    return Problem(ErrorKind::kE32Outside, module_index, std::nullopt,
                    head + ": its e32_rom header (" + H8(m.e32_offset) + ", " +
                        std::to_string(E32Size(layout)) + " bytes) lies outside the buffer");
   }
@@ -180,7 +180,7 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
 
   const uint32_t objcnt = m.e32.e32_objcnt;
   if (objcnt > kMaxModuleSections) {
-    return Problem(ModuleProblemKind::kTooManySections, module_index, std::nullopt,
+    return Problem(ErrorKind::kTooManySections, module_index, std::nullopt,
                    head + ": e32_objcnt " + std::to_string(objcnt) + " is above " +
                        std::to_string(kMaxModuleSections) + ", the most sections a module has");
   }
@@ -188,7 +188,7 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
   // The count is checked by division before it is multiplied.
   const uint64_t size = image.BufferSize() > 0 ? static_cast<uint64_t>(image.BufferSize()) : 0;
   if (m.o32_offset > size || objcnt > (size - m.o32_offset) / o32rom::kSize) {
-    return Problem(ModuleProblemKind::kO32Outside, module_index, std::nullopt,
+    return Problem(ErrorKind::kO32Outside, module_index, std::nullopt,
                    head + ": its o32_rom table (" + H8(m.o32_offset) + ", " +
                        std::to_string(objcnt) + " records of 24 bytes) lies outside the buffer");
   }
@@ -207,48 +207,40 @@ ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index, E32Lay
     sec.o32_flags = bytes::LoadLe32(p + o32rom::o32_flags);
     sec.data_offset = OffsetOf(image, sec.o32_dataptr);
     if (sec.stored() && !image.Fits(sec.data_offset, sec.o32_psize)) {
-      return Problem(ModuleProblemKind::kSectionOutside, module_index, s,
+      return Problem(ErrorKind::kSectionOutside, module_index, s,
                      head + ": the stored bytes of section " + std::to_string(s) + " (" +
                          H8(sec.data_offset) + ", " + std::to_string(sec.o32_psize) +
                          " bytes) lie outside the buffer");
     }
     m.sections.push_back(sec);
   }
-  ModuleReadResult r;
-  r.module = std::move(m);
-  return r;
+  return m;
 }
 
-ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index) {
+Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index) {
   return ReadModule(image, module_index, DetectE32Layout(image).layout);
 }
 
 std::vector<ModuleStretch> ModuleStretches(const ModuleInfo& module) {
   std::vector<ModuleStretch> out;
   const uint32_t name_bytes = module.name_length + (module.name_terminated ? 1 : 0);
-  if (name_bytes > 0) out.push_back({module.name_offset, name_bytes, "name"});
-  out.push_back({module.e32_offset, module.e32_size(), "e32_rom"});
+  if (name_bytes > 0) out.push_back({module.name_offset, name_bytes, ModulePart::kName});
+  out.push_back({module.e32_offset, module.e32_size(), ModulePart::kE32Header});
   if (!module.sections.empty()) {
-    out.push_back({module.o32_offset, module.o32_table_size(), "o32_rom table"});
+    out.push_back({module.o32_offset, module.o32_table_size(), ModulePart::kO32Table});
   }
   for (const SectionInfo& s : module.sections) {
     if (!s.stored()) continue;
-    out.push_back(
-        {s.data_offset, s.o32_psize, "section " + std::to_string(s.index) + " stored bytes"});
+    out.push_back({s.data_offset, s.o32_psize, ModulePart::kSectionData, s.index});
   }
   return out;
 }
 
-ModuleStretchesResult ModuleStretches(const RomImage& image, uint32_t module_index,
-                                      E32Layout layout) {
-  ModuleStretchesResult r;
-  const ModuleReadResult read = ReadModule(image, module_index, layout);
-  if (!read.ok()) {
-    r.problem = read.problem;
-    return r;
-  }
-  r.stretches = ModuleStretches(*read.module);
-  return r;
+Result<std::vector<ModuleStretch>> ModuleStretches(const RomImage& image, uint32_t module_index,
+                                                   E32Layout layout) {
+  const Result<ModuleInfo> read = ReadModule(image, module_index, layout);
+  if (!read) return read.error();
+  return ModuleStretches(*read);
 }
 
 std::vector<std::string> SectionLogLines(const ModuleInfo& module) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "rom/module_layout.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -125,43 +126,24 @@ struct ModuleInfo {
   }
 };
 
-enum class ModuleProblemKind {
-  kNoSuchModule,     // the index is not below ModuleCount
-  kNameOutside,      // the name's address lies outside the buffer
-  kE32Outside,       // the e32_rom header does not lie wholly in the buffer
-  kTooManySections,  // e32_objcnt above kMaxModuleSections
-  kO32Outside,       // the o32_rom table does not lie wholly in the buffer
-  kSectionOutside,   // a section's stored bytes do not lie wholly in the buffer
-};
-
-// Why a module could not be read. `message` names the module, the part (and section) and why.
-struct ModuleProblem {
-  ModuleProblemKind kind = ModuleProblemKind::kNoSuchModule;
-  uint32_t module_index = 0;
-  std::optional<uint32_t> section;  // for kSectionOutside
-  std::string message;
-};
-
-struct ModuleReadResult {
-  std::optional<ModuleInfo> module;  // set when the module was read whole
-  ModuleProblem problem;             // meaningful when `module` is empty
-
-  [[nodiscard]] bool ok() const { return module.has_value(); }
-};
-
-// Reads module `module_index` in the given e32_rom layout. On bad input: a problem, nothing
-// read outside the buffer. e32_objcnt 0 is read as a module without sections.
-[[nodiscard]] ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index,
-                                          E32Layout layout);
+// Reads module `module_index` in the given e32_rom layout. On bad input an error (kNoSuchModule,
+// kNameOutside, kE32Outside, kTooManySections, kO32Outside, kSectionOutside with its `section`)
+// whose message names the module, the part (and section) and why; nothing is read outside the
+// buffer. e32_objcnt 0 is read as a module without sections.
+[[nodiscard]] Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index,
+                                            E32Layout layout);
 // The same in the layout DetectE32Layout decides for the image (which reads up to
 // kLayoutSampleModules modules; callers reading many modules detect once and pass it).
-[[nodiscard]] ModuleReadResult ReadModule(const RomImage& image, uint32_t module_index);
+[[nodiscard]] Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index);
 
 // One stretch of the buffer that a module occupies.
 struct ModuleStretch {
   uint32_t offset = 0;
   uint32_t length = 0;  // > 0
-  std::string what;     // "name", "e32_rom", "o32_rom table", "section 2 stored bytes"
+  ModulePart part = ModulePart::kName;
+  std::optional<uint32_t> section;  // the section of kSectionData (o32_rom index)
+
+  bool operator==(const ModuleStretch&) const = default;
 };
 
 // Every stretch a module occupies, in this order: its name (with the 0 byte when there is one),
@@ -170,14 +152,11 @@ struct ModuleStretch {
 // module table and is not listed.
 [[nodiscard]] std::vector<ModuleStretch> ModuleStretches(const ModuleInfo& module);
 
-struct ModuleStretchesResult {
-  std::vector<ModuleStretch> stretches;  // when the module could be read
-  std::optional<ModuleProblem> problem;  // why it could not: nothing may move past it then
-};
-
-// Reads module `module_index` in `layout` and lists its stretches, or says why it cannot.
-[[nodiscard]] ModuleStretchesResult ModuleStretches(const RomImage& image, uint32_t module_index,
-                                                    E32Layout layout);
+// Reads module `module_index` in `layout` and lists its stretches, or says why it cannot be
+// read (then nothing may move past it).
+[[nodiscard]] Result<std::vector<ModuleStretch>> ModuleStretches(const RomImage& image,
+                                                                 uint32_t module_index,
+                                                                 E32Layout layout);
 
 // One log line per section of a read module: index, o32 fields, where the stored bytes lie and
 // whether they are compressed, and o32_realaddr, where a writable section lives at run time.

@@ -75,7 +75,7 @@ uint64_t AlignUp(uint64_t n, uint32_t alignment) {
 
 // One section while the file is planned.
 struct Plan {
-  const SectionInfo* s = nullptr;
+  const SectionInfo* section = nullptr;
   uint64_t content = 0;  // bytes of section data in the file, before file alignment
   uint64_t extent = 0;   // virtual extent: max(o32_vsize, content)
   uint64_t rva = 0;      // placed rva
@@ -95,11 +95,11 @@ bool Holds(uint64_t start, uint64_t extent, const E32Unit& unit) {
 // it, shifted with a moved section that holds it, or nullopt when no section holds it.
 std::optional<uint32_t> ResolveUnit(const std::vector<Plan>& plans, const E32Unit& unit) {
   for (const Plan& p : plans) {
-    if (!p.moved && Holds(p.s->o32_rva, p.extent, unit)) return unit.rva;
+    if (!p.moved && Holds(p.section->o32_rva, p.extent, unit)) return unit.rva;
   }
   for (const Plan& p : plans) {
-    if (p.moved && Holds(p.s->o32_rva, p.extent, unit)) {
-      return static_cast<uint32_t>(p.rva + (unit.rva - p.s->o32_rva));
+    if (p.moved && Holds(p.section->o32_rva, p.extent, unit)) {
+      return static_cast<uint32_t>(p.rva + (unit.rva - p.section->o32_rva));
     }
   }
   return std::nullopt;
@@ -112,14 +112,371 @@ std::string NameByFlags(uint32_t flags) {
   return ".rdata";
 }
 
-PeBuildResult Problem(PeProblemKind kind, std::optional<uint32_t> section, std::string message) {
-  PeBuildResult r;
-  r.problem = PeProblem{kind, section, std::move(message)};
-  return r;
+Error Problem(ErrorKind kind, std::optional<uint32_t> section, std::string message) {
+  return Error{.kind = kind, .reason = std::move(message), .section = section};
 }
 
 void Put16(std::vector<uint8_t>& b, uint64_t at, uint16_t v) { bytes::StoreLe16(b.data() + at, v); }
 void Put32(std::vector<uint8_t>& b, uint64_t at, uint32_t v) { bytes::StoreLe32(b.data() + at, v); }
+
+// Where the headers lie in the file.
+constexpr uint32_t kCoffAt = kPeOffset + 4;
+constexpr uint32_t kOptionalAt = kCoffAt + pe::coff::kSize;
+constexpr uint32_t kSectionTableAt = kOptionalAt + pe::opt::kSize;
+
+// The rebuild of one module, stage by stage: plan the sections, place them, resolve the
+// directories, name the sections, give them file positions, then write the section data, the
+// headers and the section table. A stage that finds the module cannot be rebuilt gives the
+// error; the later stages then do not run.
+class PeRebuild {
+ public:
+  PeRebuild(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,
+            const Decompressor& decompress)
+      : image_(image),
+        module_(module),
+        e_(module.e32),
+        cpu_type_(cpu_type),
+        decompress_(decompress),
+        head_("module " + std::to_string(module.index) + " " + module.name) {}
+
+  Result<PeFile> Run() {
+    if (module_.sections.empty()) {
+      return Problem(ErrorKind::kNoSections, std::nullopt,
+                     head_ + ": e32_objcnt is 0, the module has no sections to rebuild");
+    }
+    if (auto e = PlanSections()) return *e;
+    ChooseAlignments();
+    if (auto e = PlaceSections()) return *e;
+    ResolveDirectories();
+    NameSections();
+    if (auto e = PlaceInFile()) return *e;
+    try {
+      out_.bytes.assign(static_cast<size_t>(file_size_), 0);
+    } catch (const std::bad_alloc&) {
+      return Problem(ErrorKind::kPeTooLarge, std::nullopt,
+                     head_ + ": out of memory for " + std::to_string(file_size_) + " bytes");
+    }
+    // Section data first: a section that cannot be decoded ends the rebuild here.
+    if (auto e = WriteSectionData()) return *e;
+    WriteDosHeader();
+    WriteCoffHeader();
+    WriteOptionalHeader();
+    WriteSectionTable();
+    return std::move(out_);
+  }
+
+ private:
+  // Section data sizes, checked against the cap before anything is allocated.
+  std::optional<Error> PlanSections() {
+    plans_.reserve(module_.sections.size());
+    for (const SectionInfo& s : module_.sections) {
+      Plan p;
+      p.section = &s;
+      if (s.stored()) {
+        p.content = s.compressed() ? s.o32_vsize : std::max(s.o32_psize, s.o32_vsize);
+      }
+      if (p.content > kMaxPeFileSize) {
+        return Problem(ErrorKind::kPeTooLarge, s.index,
+                       head_ + ": section " + std::to_string(s.index) + " would take " +
+                           std::to_string(p.content) + " bytes, more than the " +
+                           std::to_string(kMaxPeFileSize >> 20) + " MiB a rebuilt module may have");
+      }
+      p.extent = std::max<uint64_t>(s.o32_vsize, p.content);
+      plans_.push_back(std::move(p));
+    }
+    return std::nullopt;
+  }
+
+  // The platform's page, halved until it divides every o32_rva; files align to 512 bytes or
+  // less.
+  void ChooseAlignments() {
+    section_alignment_ = kPageSize;
+    for (const SectionInfo& s : module_.sections) {
+      while (s.o32_rva % section_alignment_ != 0) section_alignment_ >>= 1;
+    }
+    file_alignment_ = std::min(kFileAlignment, section_alignment_);
+  }
+
+  // Sections that run in place first, then the others, each in o32_rom order; one that
+  // overlaps a section placed before it moves behind everything.
+  std::optional<Error> PlaceSections() {
+    std::vector<Plan*> order;
+    for (Plan& p : plans_) {
+      const SectionInfo& s = *p.section;
+      if (s.stored() && e_.e32_vbase + s.o32_rva == s.o32_dataptr) order.push_back(&p);
+    }
+    for (Plan& p : plans_) {
+      if (std::find(order.begin(), order.end(), &p) == order.end()) order.push_back(&p);
+    }
+    // An empty section still takes its rva, so that two sections never share a start.
+    auto span = [](const Plan* p) { return std::max<uint64_t>(p->extent, 1); };
+    std::vector<const Plan*> placed;
+    uint64_t high = e_.e32_vsize;
+    for (Plan* p : order) {
+      const uint64_t start = p->section->o32_rva;
+      const uint64_t end = AlignUp(start + span(p), section_alignment_);
+      for (const Plan* q : placed) {
+        const uint64_t q_end = AlignUp(uint64_t{q->section->o32_rva} + span(q), section_alignment_);
+        if (start < q_end && q->section->o32_rva < end) {
+          p->moved = true;
+          p->overlapped = q->section->index;
+          break;
+        }
+      }
+      if (p->moved) continue;
+      p->rva = start;
+      high = std::max(high, end);
+      placed.push_back(p);
+    }
+    uint64_t next = AlignUp(high, section_alignment_);
+    for (Plan* p : order) {
+      if (!p->moved) continue;
+      p->rva = next;
+      next = AlignUp(next + span(p), section_alignment_);
+    }
+    if (next > 0xFFFFFFFFull) {
+      return Problem(ErrorKind::kNoRoom, std::nullopt,
+                     head_ + ": its sections and e32_vsize reach past the 32-bit address space (" +
+                         std::to_string(next) + " bytes from e32_vbase)");
+    }
+    image_end_ = next;
+    return std::nullopt;
+  }
+
+  // The data directories: each unit where the placed sections put it; the security unit and
+  // units that lie in no section are left empty, with a note.
+  void ResolveDirectories() {
+    auto resolve = [&](const E32Unit& unit, uint32_t dir, const std::string& what) {
+      if (unit.rva == 0 && unit.size == 0) return;
+      const auto rva = ResolveUnit(plans_, unit);
+      if (!rva) {
+        notes_.push_back("directory " + std::to_string(dir) + " (" + what + " " + H8(unit.rva) +
+                         ", " + std::to_string(unit.size) +
+                         " bytes) lies in no section: left empty");
+        return;
+      }
+      dirs_[dir] = E32Unit{*rva, unit.size};
+    };
+    for (uint32_t u = 0; u < e32rom::kUnitCount; ++u) {
+      const E32Unit& unit = e_.e32_unit[u];
+      if (u == e32rom::kUnitSecurity) {
+        if (unit.rva != 0 || unit.size != 0) {
+          notes_.push_back("directory 4 (security unit " + H8(unit.rva) + ", " +
+                           std::to_string(unit.size) +
+                           " bytes) is a position in the linked file: left empty");
+        }
+        continue;
+      }
+      resolve(unit, e32rom::kUnitDirectory[u], std::string(kUnitNames[u]) + " unit");
+    }
+    resolve(E32Unit{e_.e32_sect14rva, e_.e32_sect14size}, e32rom::kSect14Directory, "sect14");
+  }
+
+  // Names, by the directory that starts at a section's placed rva, else by characteristics.
+  void NameSections() {
+    for (Plan& p : plans_) {
+      const std::pair<uint32_t, const char*> by_unit[] = {{e32rom::kUnitException, ".pdata"},
+                                                          {e32rom::kUnitResource, ".rsrc"},
+                                                          {e32rom::kUnitFixup, ".reloc"}};
+      for (const auto& [unit, name] : by_unit) {
+        const E32Unit& d = dirs_[e32rom::kUnitDirectory[unit]];
+        if (d.rva != 0 && d.rva == p.rva) {
+          p.name = name;
+          break;
+        }
+      }
+      if (p.name.empty()) p.name = NameByFlags(p.section->o32_flags);
+    }
+  }
+
+  // The section table in ascending rva order; file positions behind the headers.
+  std::optional<Error> PlaceInFile() {
+    for (Plan& p : plans_) table_.push_back(&p);
+    std::stable_sort(table_.begin(), table_.end(),
+                     [](const Plan* a, const Plan* b) { return a->rva < b->rva; });
+    headers_size_ = AlignUp(uint64_t{kSectionTableAt} + uint64_t{table_.size()} * pe::scn::kSize,
+                            file_alignment_);
+    file_size_ = headers_size_;
+    for (Plan* p : table_) {
+      if (p->content == 0) continue;
+      const uint64_t raw = AlignUp(p->content, file_alignment_);
+      if (raw > kMaxPeFileSize - std::min(file_size_, kMaxPeFileSize)) {
+        return Problem(ErrorKind::kPeTooLarge, std::nullopt,
+                       head_ + ": the rebuilt file would exceed " +
+                           std::to_string(kMaxPeFileSize >> 20) + " MiB");
+      }
+      p->raw_offset = static_cast<uint32_t>(file_size_);
+      p->raw_size = static_cast<uint32_t>(raw);
+      file_size_ += raw;
+    }
+    return std::nullopt;
+  }
+
+  // Each stored section's bytes, copied or decoded into o32_vsize bytes at its file position.
+  std::optional<Error> WriteSectionData() {
+    std::vector<uint8_t>& b = out_.bytes;
+    for (const Plan* p : table_) {
+      const SectionInfo& s = *p->section;
+      if (!s.stored()) continue;
+      const std::string sec = head_ + ": section " + std::to_string(s.index) + " (" + p->name + ")";
+      const auto in_image = image_.Bytes(s.data_offset, s.o32_psize);
+      if (!in_image) {
+        return Problem(ErrorKind::kStoredBytesGone, s.index,
+                       sec + ": its stored bytes (" + H8(s.data_offset) + ", " +
+                           std::to_string(s.o32_psize) + " bytes) lie outside the buffer");
+      }
+      const std::span<const uint8_t> stored = *in_image;
+      if (!s.compressed()) {
+        std::memcpy(b.data() + p->raw_offset, stored.data(), stored.size());
+        continue;
+      }
+      if (!decompress_) {
+        return Problem(ErrorKind::kNoDecompressor, s.index,
+                       sec + " is compressed and no decompression is available");
+      }
+      const std::span<uint8_t> target(b.data() + p->raw_offset, s.o32_vsize);
+      const auto written = decompress_(stored, target);
+      if (!written || *written > target.size()) {
+        return Problem(ErrorKind::kCorruptSection, s.index,
+                       sec + ": its compressed stream (" + std::to_string(s.o32_psize) +
+                           " bytes at " + H8(s.data_offset) +
+                           ") is corrupt or decodes to more than o32_vsize (" +
+                           std::to_string(s.o32_vsize) + " bytes)");
+      }
+    }
+    return std::nullopt;
+  }
+
+  // MS-DOS header and stub, and the PE signature.
+  void WriteDosHeader() {
+    std::vector<uint8_t>& b = out_.bytes;
+    Put16(b, pe::dos::e_magic, pe::kDosMagic);
+    Put16(b, pe::dos::e_cblp, 0x90);
+    Put16(b, pe::dos::e_cp, 3);
+    Put16(b, pe::dos::e_cparhdr, pe::dos::kSize / 16);
+    Put16(b, pe::dos::e_maxalloc, 0xFFFF);
+    Put16(b, pe::dos::e_sp, 0xB8);
+    Put16(b, pe::dos::e_lfarlc, pe::dos::kSize);
+    Put32(b, pe::dos::e_lfanew, kPeOffset);
+    std::memcpy(b.data() + pe::dos::kSize, kDosStub, sizeof kDosStub);
+    std::memcpy(b.data() + pe::dos::kSize + sizeof kDosStub, kDosMessage, sizeof kDosMessage - 1);
+    Put32(b, kPeOffset, pe::kPeSignature);
+  }
+
+  void WriteCoffHeader() {
+    std::vector<uint8_t>& b = out_.bytes;
+    const E32Unit& fixup = dirs_[e32rom::kUnitDirectory[e32rom::kUnitFixup]];
+    const bool relocs_kept = fixup.rva != 0 || fixup.size != 0;
+    Put16(b, kCoffAt + pe::coff::Machine, cpu_type_);
+    Put16(b, kCoffAt + pe::coff::NumberOfSections, static_cast<uint16_t>(table_.size()));
+    Put32(b, kCoffAt + pe::coff::TimeDateStamp, e_.e32_timestamp.value_or(0));
+    Put16(b, kCoffAt + pe::coff::SizeOfOptionalHeader, pe::opt::kSize);
+    Put16(b, kCoffAt + pe::coff::Characteristics,
+          static_cast<uint16_t>(e_.e32_imageflags | (relocs_kept ? 0 : pe::kFileRelocsStripped)));
+  }
+
+  void WriteOptionalHeader() {
+    std::vector<uint8_t>& b = out_.bytes;
+    uint64_t code = 0, init = 0, uninit = 0;
+    uint32_t base_of_code = 0, base_of_data = 0;
+    for (const Plan* p : table_) {
+      const uint32_t flags = p->section->o32_flags;
+      if (flags & kScnCode) {
+        code += p->raw_size;
+        if (base_of_code == 0) base_of_code = static_cast<uint32_t>(p->rva);
+      } else if (flags & kScnInitializedData) {
+        if (base_of_data == 0) base_of_data = static_cast<uint32_t>(p->rva);
+      }
+      if (flags & kScnInitializedData) init += p->raw_size;
+      if (flags & kScnUninitializedData) uninit += AlignUp(p->section->o32_vsize, file_alignment_);
+    }
+    auto clamp32 = [](uint64_t v) { return static_cast<uint32_t>(std::min<uint64_t>(v, ~0u)); };
+    constexpr uint32_t o = kOptionalAt;
+    Put16(b, o + pe::opt::Magic, pe::kPe32Magic);
+    Put32(b, o + pe::opt::SizeOfCode, clamp32(code));
+    Put32(b, o + pe::opt::SizeOfInitializedData, clamp32(init));
+    Put32(b, o + pe::opt::SizeOfUninitializedData, clamp32(uninit));
+    Put32(b, o + pe::opt::AddressOfEntryPoint, e_.e32_entryrva);
+    Put32(b, o + pe::opt::BaseOfCode, base_of_code);
+    Put32(b, o + pe::opt::BaseOfData, base_of_data);
+    Put32(b, o + pe::opt::ImageBase, e_.e32_vbase);
+    Put32(b, o + pe::opt::SectionAlignment, section_alignment_);
+    Put32(b, o + pe::opt::FileAlignment, file_alignment_);
+    Put16(b, o + pe::opt::MajorOperatingSystemVersion, e_.e32_subsysmajor);
+    Put16(b, o + pe::opt::MinorOperatingSystemVersion, e_.e32_subsysminor);
+    Put16(b, o + pe::opt::MajorSubsystemVersion, e_.e32_subsysmajor);
+    Put16(b, o + pe::opt::MinorSubsystemVersion, e_.e32_subsysminor);
+    Put32(b, o + pe::opt::SizeOfImage, static_cast<uint32_t>(image_end_));
+    Put32(b, o + pe::opt::SizeOfHeaders, static_cast<uint32_t>(headers_size_));
+    Put16(b, o + pe::opt::Subsystem, e_.e32_subsys);
+    Put32(b, o + pe::opt::SizeOfStackReserve, e_.e32_stackmax);
+    Put32(b, o + pe::opt::SizeOfStackCommit, std::min(e_.e32_stackmax, kPageSize));
+    Put32(b, o + pe::opt::SizeOfHeapReserve, kHeapReserve);
+    Put32(b, o + pe::opt::SizeOfHeapCommit, kHeapCommit);
+    Put32(b, o + pe::opt::NumberOfRvaAndSizes, pe::opt::kDirectoryCount);
+    for (uint32_t d = 0; d < pe::opt::kDirectoryCount; ++d) {
+      Put32(b, o + pe::opt::DataDirectory + d * 8, dirs_[d].rva);
+      Put32(b, o + pe::opt::DataDirectory + d * 8 + 4, dirs_[d].size);
+    }
+  }
+
+  // The section table, the file's sections and the log: one line per section, then every
+  // section moved and every directory left empty.
+  void WriteSectionTable() {
+    std::vector<uint8_t>& b = out_.bytes;
+    for (size_t i = 0; i < table_.size(); ++i) {
+      const Plan& p = *table_[i];
+      const SectionInfo& s = *p.section;
+      const uint64_t at = uint64_t{kSectionTableAt} + uint64_t{i} * pe::scn::kSize;
+      std::memcpy(b.data() + at + pe::scn::Name, p.name.data(), std::min<size_t>(p.name.size(), 8));
+      Put32(b, at + pe::scn::VirtualSize, s.o32_vsize);
+      Put32(b, at + pe::scn::VirtualAddress, static_cast<uint32_t>(p.rva));
+      Put32(b, at + pe::scn::SizeOfRawData, p.raw_size);
+      Put32(b, at + pe::scn::PointerToRawData, p.raw_offset);
+      Put32(b, at + pe::scn::Characteristics, s.o32_flags & ~kO32PlatformBits);
+
+      std::string line = "section " + std::to_string(s.index) + " " + p.name + ": rva " +
+                         H8(static_cast<uint32_t>(p.rva)) + " vsize " + H8(s.o32_vsize) + ", ";
+      if (!s.stored()) {
+        line += "nothing stored (zeros)";
+      } else if (s.compressed()) {
+        line += "decoded from " + std::to_string(s.o32_psize) + " compressed bytes";
+      } else {
+        line += std::to_string(s.o32_psize) + " bytes stored";
+      }
+      line += ", realaddr " + H8(s.o32_realaddr);
+      out_.log.push_back(std::move(line));
+      out_.sections.push_back(PeSection{s.index, p.name, static_cast<uint32_t>(p.rva), s.o32_vsize,
+                                        p.raw_offset, p.raw_size, s.o32_flags & ~kO32PlatformBits,
+                                        p.moved});
+    }
+    for (const Plan& p : plans_) {
+      if (!p.moved) continue;
+      out_.log.push_back("section " + std::to_string(p.section->index) + " " + p.name +
+                         ": its o32_rva " + H8(p.section->o32_rva) + " overlaps section " +
+                         std::to_string(p.overlapped) + ", so it is placed at rva " +
+                         H8(static_cast<uint32_t>(p.rva)));
+    }
+    for (std::string& n : notes_) out_.log.push_back(std::move(n));
+  }
+
+  const RomImage& image_;
+  const ModuleInfo& module_;
+  const E32Fields& e_;
+  uint16_t cpu_type_;
+  const Decompressor& decompress_;
+  const std::string head_;   // "module N name", the start of every problem's words
+  std::vector<Plan> plans_;  // in o32_rom order
+  uint32_t section_alignment_ = kPageSize;
+  uint32_t file_alignment_ = kFileAlignment;
+  uint64_t image_end_ = 0;  // SizeOfImage: behind every placed section and e32_vsize
+  E32Unit dirs_[pe::opt::kDirectoryCount] = {};
+  std::vector<std::string> notes_;  // directories left empty
+  std::vector<Plan*> table_;        // the section table's order (ascending rva)
+  uint64_t headers_size_ = 0;
+  uint64_t file_size_ = 0;
+  PeFile out_;
+};
 
 }  // namespace
 
@@ -129,291 +486,9 @@ std::optional<uint16_t> RomCpuType(const RomImage& image) {
   return bytes::LoadLe16(header->data() + romhdr::usCPUType);
 }
 
-PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,
-                          const Decompressor& decompress) {
-  const std::string head = "module " + std::to_string(module.index) + " " + module.name;
-  const E32Fields& e = module.e32;
-  if (module.sections.empty()) {
-    return Problem(PeProblemKind::kNoSections, std::nullopt,
-                   head + ": e32_objcnt is 0, the module has no sections to rebuild");
-  }
-
-  // Section data sizes, checked against the cap before anything is allocated.
-  std::vector<Plan> plans;
-  plans.reserve(module.sections.size());
-  for (const SectionInfo& s : module.sections) {
-    Plan p;
-    p.s = &s;
-    if (s.stored()) {
-      p.content = s.compressed() ? s.o32_vsize : std::max(s.o32_psize, s.o32_vsize);
-    }
-    if (p.content > kMaxPeFileSize) {
-      return Problem(PeProblemKind::kTooLarge, s.index,
-                     head + ": section " + std::to_string(s.index) + " would take " +
-                         std::to_string(p.content) + " bytes, more than the " +
-                         std::to_string(kMaxPeFileSize >> 20) + " MiB a rebuilt module may have");
-    }
-    p.extent = std::max<uint64_t>(s.o32_vsize, p.content);
-    plans.push_back(std::move(p));
-  }
-
-  uint32_t section_alignment = kPageSize;
-  for (const SectionInfo& s : module.sections) {
-    while (s.o32_rva % section_alignment != 0) section_alignment >>= 1;
-  }
-  const uint32_t file_alignment = std::min(kFileAlignment, section_alignment);
-
-  // Placement: sections that run in place first, then the others, each in o32_rom order.
-  std::vector<Plan*> order;
-  for (Plan& p : plans) {
-    if (p.s->stored() && e.e32_vbase + p.s->o32_rva == p.s->o32_dataptr) order.push_back(&p);
-  }
-  for (Plan& p : plans) {
-    if (std::find(order.begin(), order.end(), &p) == order.end()) order.push_back(&p);
-  }
-  // An empty section still takes its rva, so that two sections never share a start.
-  auto span = [](const Plan* p) { return std::max<uint64_t>(p->extent, 1); };
-  std::vector<const Plan*> placed;
-  uint64_t high = e.e32_vsize;
-  for (Plan* p : order) {
-    const uint64_t start = p->s->o32_rva;
-    const uint64_t end = AlignUp(start + span(p), section_alignment);
-    for (const Plan* q : placed) {
-      const uint64_t q_end = AlignUp(uint64_t{q->s->o32_rva} + span(q), section_alignment);
-      if (start < q_end && q->s->o32_rva < end) {
-        p->moved = true;
-        p->overlapped = q->s->index;
-        break;
-      }
-    }
-    if (p->moved) continue;
-    p->rva = start;
-    high = std::max(high, end);
-    placed.push_back(p);
-  }
-  uint64_t next = AlignUp(high, section_alignment);
-  for (Plan* p : order) {
-    if (!p->moved) continue;
-    p->rva = next;
-    next = AlignUp(next + span(p), section_alignment);
-  }
-  if (next > 0xFFFFFFFFull) {
-    return Problem(PeProblemKind::kNoRoom, std::nullopt,
-                   head + ": its sections and e32_vsize reach past the 32-bit address space (" +
-                       std::to_string(next) + " bytes from e32_vbase)");
-  }
-  const uint64_t image_end = next;
-
-  // Data directories.
-  std::vector<std::string> notes;
-  E32Unit dirs[pe::opt::kDirectoryCount] = {};
-  auto resolve = [&](const E32Unit& unit, uint32_t dir, const std::string& what) {
-    if (unit.rva == 0 && unit.size == 0) return;
-    const auto rva = ResolveUnit(plans, unit);
-    if (!rva) {
-      notes.push_back("directory " + std::to_string(dir) + " (" + what + " " + H8(unit.rva) + ", " +
-                      std::to_string(unit.size) + " bytes) lies in no section: left empty");
-      return;
-    }
-    dirs[dir] = E32Unit{*rva, unit.size};
-  };
-  for (uint32_t u = 0; u < e32rom::kUnitCount; ++u) {
-    const E32Unit& unit = e.e32_unit[u];
-    if (u == e32rom::kUnitSecurity) {
-      if (unit.rva != 0 || unit.size != 0) {
-        notes.push_back("directory 4 (security unit " + H8(unit.rva) + ", " +
-                        std::to_string(unit.size) +
-                        " bytes) is a position in the linked file: left empty");
-      }
-      continue;
-    }
-    resolve(unit, e32rom::kUnitDirectory[u], std::string(kUnitNames[u]) + " unit");
-  }
-  resolve(E32Unit{e.e32_sect14rva, e.e32_sect14size}, e32rom::kSect14Directory, "sect14");
-
-  // Names, by the directory that starts at a section's placed rva, else by characteristics.
-  for (Plan& p : plans) {
-    const std::pair<uint32_t, const char*> by_unit[] = {{e32rom::kUnitException, ".pdata"},
-                                                        {e32rom::kUnitResource, ".rsrc"},
-                                                        {e32rom::kUnitFixup, ".reloc"}};
-    for (const auto& [unit, name] : by_unit) {
-      const E32Unit& d = dirs[e32rom::kUnitDirectory[unit]];
-      if (d.rva != 0 && d.rva == p.rva) {
-        p.name = name;
-        break;
-      }
-    }
-    if (p.name.empty()) p.name = NameByFlags(p.s->o32_flags);
-  }
-
-  // The section table in ascending rva order; file positions behind the headers.
-  std::vector<Plan*> table;
-  for (Plan& p : plans) table.push_back(&p);
-  std::stable_sort(table.begin(), table.end(),
-                   [](const Plan* a, const Plan* b) { return a->rva < b->rva; });
-  const auto count = static_cast<uint32_t>(table.size());
-  const uint32_t coff_at = kPeOffset + 4;
-  const uint32_t opt_at = coff_at + pe::coff::kSize;
-  const uint32_t table_at = opt_at + pe::opt::kSize;
-  const uint64_t headers =
-      AlignUp(uint64_t{table_at} + uint64_t{count} * pe::scn::kSize, file_alignment);
-  uint64_t file_size = headers;
-  for (Plan* p : table) {
-    if (p->content == 0) continue;
-    const uint64_t raw = AlignUp(p->content, file_alignment);
-    if (raw > kMaxPeFileSize - std::min(file_size, kMaxPeFileSize)) {
-      return Problem(PeProblemKind::kTooLarge, std::nullopt,
-                     head + ": the rebuilt file would exceed " +
-                         std::to_string(kMaxPeFileSize >> 20) + " MiB");
-    }
-    p->raw_offset = static_cast<uint32_t>(file_size);
-    p->raw_size = static_cast<uint32_t>(raw);
-    file_size += raw;
-  }
-
-  PeFile out;
-  try {
-    out.bytes.assign(static_cast<size_t>(file_size), 0);
-  } catch (const std::bad_alloc&) {
-    return Problem(PeProblemKind::kTooLarge, std::nullopt,
-                   head + ": out of memory for " + std::to_string(file_size) + " bytes");
-  }
-  std::vector<uint8_t>& b = out.bytes;
-
-  // Section data first: a section that cannot be decoded ends the rebuild here.
-  for (Plan* p : table) {
-    const SectionInfo& s = *p->s;
-    if (!s.stored()) continue;
-    const std::string sec = head + ": section " + std::to_string(s.index) + " (" + p->name + ")";
-    const auto in_image = image.Bytes(s.data_offset, s.o32_psize);
-    if (!in_image) {
-      return Problem(PeProblemKind::kSectionOutside, s.index,
-                     sec + ": its stored bytes (" + H8(s.data_offset) + ", " +
-                         std::to_string(s.o32_psize) + " bytes) lie outside the buffer");
-    }
-    const std::span<const uint8_t> stored = *in_image;
-    if (!s.compressed()) {
-      std::memcpy(b.data() + p->raw_offset, stored.data(), stored.size());
-      continue;
-    }
-    if (!decompress) {
-      return Problem(PeProblemKind::kNoDecompressor, s.index,
-                     sec + " is compressed and no decompression is available");
-    }
-    const std::span<uint8_t> target(b.data() + p->raw_offset, s.o32_vsize);
-    const auto written = decompress(stored, target);
-    if (!written || *written > target.size()) {
-      return Problem(PeProblemKind::kCorruptSection, s.index,
-                     sec + ": its compressed stream (" + std::to_string(s.o32_psize) +
-                         " bytes at " + H8(s.data_offset) +
-                         ") is corrupt or decodes to more than o32_vsize (" +
-                         std::to_string(s.o32_vsize) + " bytes)");
-    }
-  }
-
-  // MS-DOS header and stub.
-  Put16(b, pe::dos::e_magic, pe::kDosMagic);
-  Put16(b, pe::dos::e_cblp, 0x90);
-  Put16(b, pe::dos::e_cp, 3);
-  Put16(b, pe::dos::e_cparhdr, pe::dos::kSize / 16);
-  Put16(b, pe::dos::e_maxalloc, 0xFFFF);
-  Put16(b, pe::dos::e_sp, 0xB8);
-  Put16(b, pe::dos::e_lfarlc, pe::dos::kSize);
-  Put32(b, pe::dos::e_lfanew, kPeOffset);
-  std::memcpy(b.data() + pe::dos::kSize, kDosStub, sizeof kDosStub);
-  std::memcpy(b.data() + pe::dos::kSize + sizeof kDosStub, kDosMessage, sizeof kDosMessage - 1);
-  Put32(b, kPeOffset, pe::kPeSignature);
-
-  // COFF header.
-  const E32Unit& fixup = dirs[e32rom::kUnitDirectory[e32rom::kUnitFixup]];
-  const bool relocs_kept = fixup.rva != 0 || fixup.size != 0;
-  Put16(b, coff_at + pe::coff::Machine, cpu_type);
-  Put16(b, coff_at + pe::coff::NumberOfSections, static_cast<uint16_t>(count));
-  Put32(b, coff_at + pe::coff::TimeDateStamp, e.e32_timestamp.value_or(0));
-  Put16(b, coff_at + pe::coff::SizeOfOptionalHeader, pe::opt::kSize);
-  Put16(b, coff_at + pe::coff::Characteristics,
-        static_cast<uint16_t>(e.e32_imageflags | (relocs_kept ? 0 : pe::kFileRelocsStripped)));
-
-  // Optional header.
-  uint64_t code = 0, init = 0, uninit = 0;
-  uint32_t base_of_code = 0, base_of_data = 0;
-  for (const Plan* p : table) {
-    const uint32_t flags = p->s->o32_flags;
-    if (flags & kScnCode) {
-      code += p->raw_size;
-      if (base_of_code == 0) base_of_code = static_cast<uint32_t>(p->rva);
-    } else if (flags & kScnInitializedData) {
-      if (base_of_data == 0) base_of_data = static_cast<uint32_t>(p->rva);
-    }
-    if (flags & kScnInitializedData) init += p->raw_size;
-    if (flags & kScnUninitializedData) uninit += AlignUp(p->s->o32_vsize, file_alignment);
-  }
-  auto clamp32 = [](uint64_t v) { return static_cast<uint32_t>(std::min<uint64_t>(v, ~0u)); };
-  Put16(b, opt_at + pe::opt::Magic, pe::kPe32Magic);
-  Put32(b, opt_at + pe::opt::SizeOfCode, clamp32(code));
-  Put32(b, opt_at + pe::opt::SizeOfInitializedData, clamp32(init));
-  Put32(b, opt_at + pe::opt::SizeOfUninitializedData, clamp32(uninit));
-  Put32(b, opt_at + pe::opt::AddressOfEntryPoint, e.e32_entryrva);
-  Put32(b, opt_at + pe::opt::BaseOfCode, base_of_code);
-  Put32(b, opt_at + pe::opt::BaseOfData, base_of_data);
-  Put32(b, opt_at + pe::opt::ImageBase, e.e32_vbase);
-  Put32(b, opt_at + pe::opt::SectionAlignment, section_alignment);
-  Put32(b, opt_at + pe::opt::FileAlignment, file_alignment);
-  Put16(b, opt_at + pe::opt::MajorOperatingSystemVersion, e.e32_subsysmajor);
-  Put16(b, opt_at + pe::opt::MinorOperatingSystemVersion, e.e32_subsysminor);
-  Put16(b, opt_at + pe::opt::MajorSubsystemVersion, e.e32_subsysmajor);
-  Put16(b, opt_at + pe::opt::MinorSubsystemVersion, e.e32_subsysminor);
-  Put32(b, opt_at + pe::opt::SizeOfImage, static_cast<uint32_t>(image_end));
-  Put32(b, opt_at + pe::opt::SizeOfHeaders, static_cast<uint32_t>(headers));
-  Put16(b, opt_at + pe::opt::Subsystem, e.e32_subsys);
-  Put32(b, opt_at + pe::opt::SizeOfStackReserve, e.e32_stackmax);
-  Put32(b, opt_at + pe::opt::SizeOfStackCommit, std::min(e.e32_stackmax, kPageSize));
-  Put32(b, opt_at + pe::opt::SizeOfHeapReserve, kHeapReserve);
-  Put32(b, opt_at + pe::opt::SizeOfHeapCommit, kHeapCommit);
-  Put32(b, opt_at + pe::opt::NumberOfRvaAndSizes, pe::opt::kDirectoryCount);
-  for (uint32_t d = 0; d < pe::opt::kDirectoryCount; ++d) {
-    Put32(b, opt_at + pe::opt::DataDirectory + d * 8, dirs[d].rva);
-    Put32(b, opt_at + pe::opt::DataDirectory + d * 8 + 4, dirs[d].size);
-  }
-
-  // Section table and the log.
-  for (uint32_t i = 0; i < count; ++i) {
-    const Plan& p = *table[i];
-    const SectionInfo& s = *p.s;
-    const uint64_t at = uint64_t{table_at} + uint64_t{i} * pe::scn::kSize;
-    std::memcpy(b.data() + at + pe::scn::Name, p.name.data(), std::min<size_t>(p.name.size(), 8));
-    Put32(b, at + pe::scn::VirtualSize, s.o32_vsize);
-    Put32(b, at + pe::scn::VirtualAddress, static_cast<uint32_t>(p.rva));
-    Put32(b, at + pe::scn::SizeOfRawData, p.raw_size);
-    Put32(b, at + pe::scn::PointerToRawData, p.raw_offset);
-    Put32(b, at + pe::scn::Characteristics, s.o32_flags & ~kO32PlatformBits);
-
-    std::string line = "section " + std::to_string(s.index) + " " + p.name + ": rva " +
-                       H8(static_cast<uint32_t>(p.rva)) + " vsize " + H8(s.o32_vsize) + ", ";
-    if (!s.stored()) {
-      line += "nothing stored (zeros)";
-    } else if (s.compressed()) {
-      line += "decoded from " + std::to_string(s.o32_psize) + " compressed bytes";
-    } else {
-      line += std::to_string(s.o32_psize) + " bytes stored";
-    }
-    line += ", realaddr " + H8(s.o32_realaddr);
-    out.log.push_back(std::move(line));
-    out.sections.push_back(PeSection{s.index, p.name, static_cast<uint32_t>(p.rva), s.o32_vsize,
-                                     p.raw_offset, p.raw_size, s.o32_flags & ~kO32PlatformBits,
-                                     p.moved});
-  }
-  for (const Plan& p : plans) {
-    if (!p.moved) continue;
-    out.log.push_back("section " + std::to_string(p.s->index) + " " + p.name + ": its o32_rva " +
-                      H8(p.s->o32_rva) + " overlaps section " + std::to_string(p.overlapped) +
-                      ", so it is placed at rva " + H8(static_cast<uint32_t>(p.rva)));
-  }
-  for (std::string& n : notes) out.log.push_back(std::move(n));
-
-  PeBuildResult r;
-  r.pe = std::move(out);
-  return r;
+Result<PeFile> BuildPeFile(const RomImage& image, const ModuleInfo& module, uint16_t cpu_type,
+                           const Decompressor& decompress) {
+  return PeRebuild(image, module, cpu_type, decompress).Run();
 }
 
 }  // namespace rom

@@ -26,6 +26,7 @@
 
 #include "rom/decompressor.h"
 #include "rom/module_reader.h"
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -60,35 +61,14 @@ struct PeFile {
   std::vector<std::string> log;
 };
 
-enum class PeProblemKind {
-  kNoSections,      // e32_objcnt is 0: there is nothing to rebuild
-  kSectionOutside,  // a section's stored bytes no longer lie in the buffer
-  kNoDecompressor,  // a compressed section and no decompression to read it with
-  kCorruptSection,  // a compressed section's stream could not be decoded into o32_vsize bytes
-  kTooLarge,        // the file would exceed kMaxPeFileSize, or memory ran out
-  kNoRoom,          // the sections reach past the 32-bit address space
-};
-
-// Why a module could not be rebuilt: `message` names the module, the section and why.
-struct PeProblem {
-  PeProblemKind kind = PeProblemKind::kNoSections;
-  std::optional<uint32_t> section;  // o32_rom index, where one section is the cause
-  std::string message;
-};
-
-struct PeBuildResult {
-  std::optional<PeFile> pe;
-  PeProblem problem;  // meaningful when `pe` is empty
-
-  [[nodiscard]] bool ok() const { return pe.has_value(); }
-};
-
 // Rebuilds `module` (read from `image` by ReadModule) as a PE file for machine `cpu_type`.
 // Compressed sections (o32_flags 0x2000) are decoded through `decompress` into o32_vsize bytes.
-// Reads the image only. On bad input: a problem naming the section and why; nothing is read or
-// written outside the buffer or the output.
-[[nodiscard]] PeBuildResult BuildPeFile(const RomImage& image, const ModuleInfo& module,
-                                        uint16_t cpu_type, const Decompressor& decompress);
+// Reads the image only. On bad input an error (kNoSections, kStoredBytesGone, kNoDecompressor,
+// kCorruptSection, kPeTooLarge, kNoRoom; `section` where one section is the cause) whose message
+// names the module, the section and why; nothing is read or written outside the buffer or the
+// output.
+[[nodiscard]] Result<PeFile> BuildPeFile(const RomImage& image, const ModuleInfo& module,
+                                         uint16_t cpu_type, const Decompressor& decompress);
 
 }  // namespace rom
 

@@ -59,10 +59,10 @@ std::optional<HeaderLocation> LocateRomHeader(RomImage& image) {
 
   // Tables follow the header directly; only records that lie wholly in the buffer count.
   const auto size = static_cast<uint64_t>(image.BufferSize());
-  const uint64_t module_table = uint64_t{loc.header_offset} + romhdr::kSize;
+  const uint64_t module_table = ModuleTableAt(loc.header_offset);
   const uint64_t module_fit = module_table <= size ? (size - module_table) / tocentry::kSize : 0;
   const uint64_t modules = std::min<uint64_t>({loc.nummods, module_fit, kMaxTableEntries});
-  const uint64_t file_table = module_table + uint64_t{tocentry::kSize} * loc.nummods;
+  const uint64_t file_table = FileTableAt(loc.header_offset, loc.nummods);
   const uint64_t file_fit = file_table <= size ? (size - file_table) / filesentry::kSize : 0;
   const uint64_t files = std::min<uint64_t>({loc.numfiles, file_fit, kMaxTableEntries});
 

@@ -72,9 +72,9 @@ class RecordView {
 // The stored bytes of file entry i: nCompFileSize bytes at its data offset (nRealFileSize
 // when nCompFileSize is 0, as the memory map counts them), and its name's offset.
 struct FileStretch {
-  uint32_t data = 0;    // first byte of the stored bytes
-  uint32_t length = 0;  // bytes the memory map gives the data
-  uint32_t name = 0;    // first byte of the name
+  uint32_t data_offset = 0;  // first byte of the stored bytes
+  uint32_t data_length = 0;  // bytes the memory map gives the data
+  uint32_t name_offset = 0;  // first byte of the name
 };
 [[nodiscard]] FileStretch FileStretchOf(const RomImage& image, uint32_t index);
 

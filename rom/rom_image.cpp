@@ -5,8 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "fileio/file_io.h"
 #include "bytes/byte_order.h"
+#include "fileio/file_io.h"
 
 namespace rom {
 
@@ -92,29 +92,26 @@ void RomImage::Adopt(std::unique_ptr<uint8_t[]> data, int32_t size, int32_t leng
   image_length_ = length;
 }
 
-LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash, uint8_t fill) {
-  LoadResult result;
+Result<LoadedImage> LoadImage(RomImage& image, const std::string& path, FlashChoice flash,
+                              uint8_t fill) {
   image.Release();
 
   fileio::OpenResult opened = fileio::OpenForReading(path);
-  if (opened.error) {
-    result.error = opened.error->Message();
-    return result;
-  }
+  if (opened.error) return Error{.kind = ErrorKind::kFile, .reason = opened.error->Message()};
   const auto file_size = static_cast<int64_t>(opened.file.size());
   const int64_t buffer_size = FlashBufferSize(flash, file_size);
   if (buffer_size > kMaxBufferSize) {
-    result.error = path + ": file too large (" + std::to_string(file_size) + " bytes; at most " +
-                   std::to_string(kMaxBufferSize) + ")";
-    return result;
+    return Error{
+        .kind = ErrorKind::kFileTooLarge, .path = path, .size = static_cast<uint64_t>(file_size)};
   }
   const auto size32 = static_cast<int32_t>(buffer_size);
-  result.status_text = FlashSizeText(size32);
 
   std::unique_ptr<uint8_t[]> data(new (std::nothrow) uint8_t[static_cast<size_t>(size32)]);
   if (!data) {
-    result.error = path + ": out of memory for a buffer of " + std::to_string(size32) + " bytes";
-    return result;
+    return Error{.kind = ErrorKind::kOutOfMemory,
+                 .path = path,
+                 .size = static_cast<uint64_t>(size32),
+                 .buffer_size = size32};
   }
   const auto length = static_cast<size_t>(file_size);
   const auto read_error = opened.file.ReadExactly({data.get(), length});
@@ -123,12 +120,10 @@ LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash
   std::memset(data.get() + filled_from, fill, static_cast<size_t>(size32) - filled_from);
   image.Adopt(std::move(data), size32, static_cast<int32_t>(file_size));
   if (read_error) {
-    result.error = read_error->Message();
-    return result;
+    return Error{.kind = ErrorKind::kFile, .reason = read_error->Message(), .buffer_size = size32};
   }
   image.SetFileName(path);
-  result.ok = true;
-  return result;
+  return LoadedImage{.buffer_size = size32};
 }
 
 }  // namespace rom

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "rom/bin_records.h"
+#include "rom/result.h"
 
 namespace rom {
 
@@ -155,20 +156,19 @@ class RomImage {
   ImageSource source_;
 };
 
-struct LoadResult {
-  bool ok = false;
-  // "max. FlashSize: ..." once the image's size is known; empty when the load ended earlier.
-  std::string status_text;
-  // What went wrong, naming the file and the system's reason; empty on success.
-  std::string error;
+// What a load made: the buffer of the flash choice (FlashSizeText tells its size) and, for a
+// record file, the records as read.
+struct LoadedImage {
+  int32_t buffer_size = 0;
+  std::optional<BinLayout> records;
 };
 
 // Replaces the image with the file at `path`: releases the old buffer first, allocates the
 // buffer for the flash choice, fills it with `fill` and reads the whole file into its start.
 // Anything that is not a regular file is refused before it is read. On failure the old image
-// is gone all the same.
-[[nodiscard]] LoadResult LoadImage(RomImage& image, const std::string& path, FlashChoice flash,
-                                   uint8_t fill);
+// is gone all the same; an error after the buffer's size was decided carries that size.
+[[nodiscard]] Result<LoadedImage> LoadImage(RomImage& image, const std::string& path,
+                                            FlashChoice flash, uint8_t fill);
 
 }  // namespace rom
 

@@ -6,6 +6,7 @@
 #ifndef TARNWICK_ROM_ROM_LAYOUT_H_
 #define TARNWICK_ROM_ROM_LAYOUT_H_
 
+#include <array>
 #include <cstdint>
 
 namespace rom {
@@ -75,12 +76,30 @@ inline constexpr uint32_t kSize = 28;
 static_assert(ulLoadOffset + 4 == kSize);
 }  // namespace filesentry
 
+// Where the tables of a ROM header at `header_offset` lie: the module table (TOCentry records)
+// follows the header directly, the file table (FILESentry records) follows the module table.
+// 64-bit offsets, so that no count read from an image can wrap them.
+[[nodiscard]] constexpr uint64_t ModuleTableAt(uint64_t header_offset) {
+  return header_offset + romhdr::kSize;
+}
+[[nodiscard]] constexpr uint64_t FileTableAt(uint64_t header_offset, uint64_t modules) {
+  return ModuleTableAt(header_offset) + modules * tocentry::kSize;
+}
+// Just behind the file table.
+[[nodiscard]] constexpr uint64_t TablesEnd(uint64_t header_offset, uint64_t modules,
+                                           uint64_t files) {
+  return FileTableAt(header_offset, modules) + files * filesentry::kSize;
+}
+
 // Attribute bits of dwFileAttributes that the tools name.
 inline constexpr uint32_t kAttrCompressed = 0x800;  // C
 inline constexpr uint32_t kAttrHidden = 0x002;      // H
 inline constexpr uint32_t kAttrRom = 0x001;         // R
 inline constexpr uint32_t kAttrSystem = 0x004;      // S
-inline constexpr uint32_t kAttrNamedMask = 0x807;
+// The four in the order the tools show them: C, H, R, S.
+inline constexpr std::array<uint32_t, 4> kNamedAttributes = {kAttrCompressed, kAttrHidden, kAttrRom,
+                                                             kAttrSystem};
+inline constexpr uint32_t kAttrNamedMask = kAttrCompressed | kAttrHidden | kAttrRom | kAttrSystem;
 
 }  // namespace rom
 

@@ -1,4 +1,4 @@
-// Number formatting and parsing for list lines and text fields.
+// Number formatting for list lines, and reading numbers typed into text fields.
 #include "rom/text_format.h"
 
 #include <charconv>
@@ -59,15 +59,10 @@ std::optional<uint32_t> ParseHex32(std::string_view s) {
   return v;
 }
 
-std::optional<uint32_t> HexField(std::string_view line, size_t from) {
-  if (line.size() < from + 8) return std::nullopt;
-  return ParseHex32(line.substr(from, 8));
-}
-
 namespace {
 
-// Parses sign and digits after leading blanks; the magnitude must fit in 64 unsigned bits.
-// Gives the value as a signed 128-bit-free pair: negative flag and magnitude.
+// A number as typed: its sign, whether its digits are hexadecimal, and its magnitude, which
+// must fit 64 unsigned bits (the sign is applied by the caller, in the field's width).
 struct Parsed {
   bool negative = false;
   bool hex = false;

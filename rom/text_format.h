@@ -1,7 +1,8 @@
-// Number formatting and parsing for the fixed-column text lines of the lists and messages.
+// Number formatting for the fixed-column text lines of the lists and messages, and the reading
+// of numbers typed into text fields.
 //
 // Lines are 8-bit text (Windows-1252 bytes); offsets are upper-case hexadecimal with 8 digits,
-// sizes are decimal, columns are padded with blanks. Reading a line back uses the same rules.
+// sizes are decimal, columns are padded with blanks.
 #ifndef TARNWICK_ROM_TEXT_FORMAT_H_
 #define TARNWICK_ROM_TEXT_FORMAT_H_
 
@@ -26,10 +27,6 @@ void PadRight(std::string& s, size_t width);
 // Reads `s` as a hexadecimal number the way a "$"-prefixed text is read: 1 to 8 hexadecimal
 // digits of either case, nothing else. nullopt for anything that is not such a number.
 [[nodiscard]] std::optional<uint32_t> ParseHex32(std::string_view s);
-
-// Characters from..from+7 (counted from 0) of a list line read as an 8-digit hexadecimal
-// number; nullopt when the line is shorter or they are not hexadecimal digits.
-[[nodiscard]] std::optional<uint32_t> HexField(std::string_view line, size_t from);
 
 // Reads a number typed into a text field: leading blanks, an optional sign, then decimal
 // digits, or hexadecimal digits after "$" or "0x". The value must fit a signed field of `bits`

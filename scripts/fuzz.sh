@@ -4,13 +4,13 @@
 # Fails on the first crash, hang, leak or sanitizer report; a finding is saved as
 # build/fuzz/crash-* (or leak-*, timeout-*) for a regression test.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: image module registry codec
+#   scripts/fuzz.sh [SECONDS] [TARGET...]      TARGET: image module registry regtext codec
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(image module registry codec)
+[ ${#targets[@]} -eq 0 ] && targets=(image module registry regtext codec)
 
 build=build/fuzz
 CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARNWICK_SANITIZE=ON \

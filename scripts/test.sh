@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: an optimised build, and one with
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer. Then the Windows programs are built and run
+# under Wine against the optimised build, the fuzz targets run briefly, and the Debian package
+# is built, installed and tried.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,8 +21,8 @@ cmake --build build/asan -j"$jobs"
 (cd build/asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j"$jobs")
 
-echo "== Windows compile check (MinGW-w64)"
-scripts/windows-check.sh
+echo "== Windows programs: 32-bit and 64-bit builds (MinGW-w64), run under Wine beside Linux's"
+scripts/windows-check.sh build/release
 
 echo "== Fuzz targets, a few seconds each (scripts/fuzz.sh 600 runs them for 10 minutes)"
 scripts/fuzz.sh 5

@@ -23,7 +23,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "compress/batch.h"
 #include "ui/list_rows.h"
 #include "ui/qt_text.h"
 
@@ -42,10 +41,10 @@ QListWidget* MakeList(QWidget* parent, const char* name, FixedRowDelegate*& rows
 
 QString Text(const std::string& s) { return PathFromNative(s); }
 
-// Characters of the longest line, for the lists' row width.
-int LongestLine(const std::vector<std::string>& lines) {
+// Characters of the longest row's text, for the lists' row width.
+int LongestLine(const std::vector<presenter::BatchRow>& rows) {
   qsizetype longest = 0;
-  for (const std::string& l : lines) longest = std::max(longest, Text(l).size());
+  for (const presenter::BatchRow& row : rows) longest = std::max(longest, Text(row.text).size());
   return static_cast<int>(longest);
 }
 
@@ -107,9 +106,54 @@ class RunProgress {
 
 }  // namespace
 
+// The presenter's questions and the run's progress, put through the window's dialogs and its
+// progress box.
+class TCompressForm::PromptsAdapter final : public presenter::BatchPrompts {
+ public:
+  explicit PromptsAdapter(TCompressForm& form) : form_(form) {}
+
+  // The progress box of the run going on (none between runs).
+  void SetProgress(RunProgress* progress) { progress_ = progress; }
+
+  void Message(const std::string& text, presenter::Severity severity) override {
+    form_.dialogs_.Message(&form_, Text(text), form_.windowTitle(), severity);
+  }
+  presenter::OverwriteChoice AskOverwrite(const std::string& path) override {
+    if (progress_) progress_->StepAside();
+    const OverwriteAnswer answer = form_.dialogs_.AskOverwrite(&form_, Text(path));
+    if (progress_) progress_->Resume();
+    switch (answer) {
+      case OverwriteAnswer::kYes:
+        return presenter::OverwriteChoice::kReplace;
+      case OverwriteAnswer::kNo:
+        return presenter::OverwriteChoice::kSkip;
+      case OverwriteAnswer::kYesToAll:
+        return presenter::OverwriteChoice::kReplaceAll;
+      case OverwriteAnswer::kCancel:
+        break;
+    }
+    if (progress_) progress_->Cancel();
+    return presenter::OverwriteChoice::kCancel;
+  }
+  bool Step(int n, int m, const std::string& name) override {
+    if (!progress_) return !form_.close_requested_;
+    const bool go_on = progress_->Step(n, m, Text(name));
+    if (form_.close_requested_) progress_->Cancel();
+    return go_on && !form_.close_requested_;
+  }
+  void TargetRowAdded(const presenter::BatchRow& row) override { form_.AddZielLine(row); }
+
+ private:
+  TCompressForm& form_;
+  RunProgress* progress_ = nullptr;
+};
+
 TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
                              QWidget* parent)
-    : QWidget(parent, Qt::Window), dialogs_(dialogs), library_(library) {
+    : QWidget(parent, Qt::Window),
+      dialogs_(dialogs),
+      prompts_(std::make_unique<PromptsAdapter>(*this)),
+      presenter_(std::make_unique<presenter::BatchPresenter>(*prompts_, library)) {
   setObjectName("CompressForm");
   setWindowTitle("Dateien auf dem PC komprimieren und dekomprimieren");
   resize(623, 499);
@@ -117,63 +161,74 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(0);
-  auto* splitter = new QSplitter(this);
-  splitter->setObjectName("Splitter1");
-  splitter->setHandleWidth(4);
-  splitter->setChildrenCollapsible(false);
-
-  auto make_side = [&](const char* group_name, const QString& caption, const char* edit_name,
-                       const char* list_name, QLineEdit*& edit, QListWidget*& list,
-                       FixedRowDelegate*& rows, void (TCompressForm::*choose)()) {
-    auto* box = new QGroupBox(caption, splitter);
-    box->setObjectName(group_name);
-    auto* v = new QVBoxLayout(box);
-    v->setContentsMargins(4, 4, 4, 4);
-    auto* row = new QHBoxLayout();
-    edit = new QLineEdit(box);
-    edit->setObjectName(edit_name);
-    auto* button = new QToolButton(box);
-    button->setText("...");
-    connect(button, &QToolButton::clicked, this, choose);
-    row->addWidget(edit);
-    row->addWidget(button);
-    v->addLayout(row);
-    list = MakeList(box, list_name, rows);
-    v->addWidget(list);
-    return box;
-  };
-  make_side("SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
-            "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
-            &TCompressForm::ChooseSource);
-  make_side("DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"), "ZielDirectoryEdit",
-            "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_, &TCompressForm::ChooseZiel);
-  splitter->setSizes({305, 314});
-  column->addWidget(splitter, 1);
+  column->addWidget(BuildLists(), 1);
+  column->addWidget(BuildBottomPanel());
   source_list_->installEventFilter(this);
   source_list_->viewport()->installEventFilter(this);
+}
 
-  // The bottom strip: 65 pixels at the usual font, taller where a larger font needs it.
+TCompressForm::~TCompressForm() = default;
+
+QSplitter* TCompressForm::BuildLists() {
+  splitter_ = new QSplitter(this);
+  splitter_->setObjectName("Splitter1");
+  splitter_->setHandleWidth(4);
+  splitter_->setChildrenCollapsible(false);
+  BuildListSide(splitter_, "SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
+                "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
+                &TCompressForm::ChooseSource);
+  BuildListSide(splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"),
+                "ZielDirectoryEdit", "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_,
+                &TCompressForm::ChooseZiel);
+  splitter_->setSizes({305, 314});
+  return splitter_;
+}
+
+QGroupBox* TCompressForm::BuildListSide(QSplitter* splitter, const char* group_name,
+                                        const QString& caption, const char* edit_name,
+                                        const char* list_name, QLineEdit*& edit, QListWidget*& list,
+                                        FixedRowDelegate*& rows, void (TCompressForm::*choose)()) {
+  auto* box = new QGroupBox(caption, splitter);
+  box->setObjectName(group_name);
+  auto* v = new QVBoxLayout(box);
+  v->setContentsMargins(4, 4, 4, 4);
+  auto* row = new QHBoxLayout();
+  edit = new QLineEdit(box);
+  edit->setObjectName(edit_name);
+  auto* button = new QToolButton(box);
+  button->setText("...");
+  connect(button, &QToolButton::clicked, this, choose);
+  row->addWidget(edit);
+  row->addWidget(button);
+  v->addLayout(row);
+  list = MakeList(box, list_name, rows);
+  v->addWidget(list);
+  return box;
+}
+
+QWidget* TCompressForm::BuildBottomPanel() {
+  // 65 pixels at the usual font, taller where a larger font needs it.
   auto* panel = new QWidget(this);
   panel->setObjectName("Panel1");
   panel->setMinimumHeight(65);
   auto* row = new QHBoxLayout(panel);
   row->setContentsMargins(4, 2, 4, 4);
-  auto* radio = new QGroupBox("Compress Version", panel);
-  radio->setObjectName("CompressRadioGroup");
-  auto* grid = new QGridLayout(radio);
+  operation_box_ = new QGroupBox("Compress Version", panel);
+  operation_box_->setObjectName("CompressRadioGroup");
+  auto* grid = new QGridLayout(operation_box_);
   grid->setContentsMargins(4, 2, 4, 2);
   grid->setHorizontalSpacing(4);
   grid->setVerticalSpacing(2);
-  operation_ = new QButtonGroup(radio);
+  operation_ = new QButtonGroup(operation_box_);
   const char* items[] = {"Compress 3", "Compress 4", "Decompress 3", "Decompress 4", "Decomp.ROM"};
   for (int i = 0; i < 5; ++i) {
-    auto* r = new QRadioButton(items[i], radio);
+    auto* r = new QRadioButton(items[i], operation_box_);
     r->setObjectName(QString("Operation%1").arg(i));
     grid->addWidget(r, i / 3, i % 3);
     operation_->addButton(r, i);
   }
   operation_->button(1)->setChecked(true);
-  row->addWidget(radio, 1);
+  row->addWidget(operation_box_, 1);
   // The count above the check box, "Start" beside the count: narrow enough for 623 pixels.
   auto* right = new QGridLayout();
   right->setHorizontalSpacing(6);
@@ -193,7 +248,7 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   right->addWidget(start_button_, 0, 1, Qt::AlignRight);
   right->addWidget(overwrite_, 1, 0, 1, 2);
   row->addLayout(right);
-  column->addWidget(panel);
+  return panel;
 }
 
 void TCompressForm::ChooseSource() {
@@ -208,38 +263,47 @@ void TCompressForm::ChooseZiel() {
 
 void TCompressForm::SourceDirectoryEditAfterDialog(const QString& folder) {
   source_edit_->setText(folder);
-  source_dir_ = PathToNative(folder);
-  source_lines_ = codec::ListFolder(source_dir_, true);
-  source_list_->clear();
-  source_rows_->SetColumns(LongestLine(source_lines_), source_list_);
-  for (const std::string& line : source_lines_) source_list_->addItem(Text(line));
+  presenter_->ChooseSourceFolder(PathToNative(folder));
+  ShowSourceLines();
   source_list_->setFocus();
 }
 
 void TCompressForm::ZielDirectoryEditAfterDialog(const QString& folder) {
   ziel_edit_->setText(folder);
-  ziel_dir_ = PathToNative(folder);
-  ziel_lines_ = codec::ListFolder(ziel_dir_, false);
+  presenter_->ChooseTargetFolder(PathToNative(folder));
   ShowZielLines();
 }
 
+void TCompressForm::ShowSourceLines() {
+  const std::vector<presenter::BatchRow>& rows = presenter_->state().source_rows;
+  source_list_->clear();
+  source_rows_->SetColumns(LongestLine(rows), source_list_);
+  for (const presenter::BatchRow& row : rows) source_list_->addItem(Text(row.text));
+}
+
 void TCompressForm::ShowZielLines() {
+  const std::vector<presenter::BatchRow>& rows = presenter_->state().target_rows;
   ziel_list_->clear();
-  ziel_rows_->SetColumns(LongestLine(ziel_lines_), ziel_list_);
-  for (const std::string& line : ziel_lines_) ziel_list_->addItem(Text(line));
+  ziel_rows_->SetColumns(LongestLine(rows), ziel_list_);
+  for (const presenter::BatchRow& row : rows) ziel_list_->addItem(Text(row.text));
+}
+
+void TCompressForm::AddZielLine(const presenter::BatchRow& row) {
+  ziel_rows_->SetColumns(std::max(ziel_rows_->Columns(), LongestLine({row})), ziel_list_);
+  ziel_list_->addItem(Text(row.text));
+  ziel_list_->scrollToBottom();
 }
 
 void TCompressForm::ToggleMark() {
   const int row = source_list_->currentRow();
-  if (row < 0 || static_cast<size_t>(row) >= source_lines_.size()) return;
-  if (codec::ToggleMark(source_lines_[static_cast<size_t>(row)])) {
-    source_list_->item(row)->setText(Text(source_lines_[static_cast<size_t>(row)]));
-  }
+  if (!presenter_->ToggleMark(row)) return;
+  source_list_->item(row)->setText(
+      Text(presenter_->state().source_rows[static_cast<size_t>(row)].text));
 }
 
 bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
   // A disabled list still hands its viewport the presses: the marks stay as the run found them.
-  if (running_ && (watched == source_list_ || watched == source_list_->viewport()) &&
+  if (Running() && (watched == source_list_ || watched == source_list_->viewport()) &&
       (event->type() == QEvent::KeyPress || event->type() == QEvent::MouseButtonPress ||
        event->type() == QEvent::MouseButtonDblClick)) {
     return true;
@@ -260,7 +324,7 @@ bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TCompressForm::closeEvent(QCloseEvent* event) {
-  if (running_) {
+  if (Running()) {
     // The run refers to this window's lists; it ends at the next file, then the window closes.
     close_requested_ = true;
     event->ignore();
@@ -271,7 +335,7 @@ void TCompressForm::closeEvent(QCloseEvent* event) {
 
 QStringList TCompressForm::SourceLines() const {
   QStringList lines;
-  for (const std::string& l : source_lines_) lines << Text(l);
+  for (const presenter::BatchRow& row : presenter_->state().source_rows) lines << Text(row.text);
   return lines;
 }
 
@@ -281,86 +345,35 @@ QStringList TCompressForm::ZielLines() const {
   return lines;
 }
 
-void TCompressForm::StartButtonClick() {
-  if (running_) return;  // the progress box lets events through while a run goes on
-  const bool any_marked =
-      std::any_of(source_lines_.begin(), source_lines_.end(),
-                  [](const std::string& l) { return !l.empty() && l[0] == '*'; });
-  if (any_marked && ziel_dir_.empty()) {
-    // Without a target folder the results would land in whatever folder the program runs in.
-    dialogs_.Message(this, QString::fromUtf8("Es fehlt ein Zielverzeichnis."), windowTitle(),
-                     presenter::Severity::kWarning);
-    return;
+void TCompressForm::FreezeControls(bool frozen) {
+  for (QWidget* w : {static_cast<QWidget*>(splitter_), static_cast<QWidget*>(operation_box_),
+                     static_cast<QWidget*>(overwrite_), static_cast<QWidget*>(start_button_)}) {
+    w->setEnabled(!frozen);
   }
-  running_ = true;
+}
+
+void TCompressForm::StartButtonClick() {
+  // The progress box lets events through while a run goes on: a second click starts nothing.
+  if (!presenter_->BeginRun()) return;
   close_requested_ = false;
   emit RunningChanged(true);
   // The run lets events through: the folders, marks and choices stay as they were at "Start".
-  const std::vector<QWidget*> frozen = {findChild<QWidget*>("Splitter1"),
-                                        findChild<QWidget*>("CompressRadioGroup"), overwrite_,
-                                        start_button_};
-  for (QWidget* w : frozen) w->setEnabled(false);
-  const std::vector<std::string> lines = source_lines_;
-  const std::string source_dir = source_dir_;
-  const std::string target_dir = ziel_dir_;
+  FreezeControls(true);
   RunProgress progress(this, progress_delay_ms_);
-  int reached = 0;  // the file the run was at (from 1)
-  int total = 0;
-
-  codec::BatchHooks hooks;
-  hooks.progress = [&](int n, int m, const std::string& name) {
-    reached = n;
-    total = m;
-    const bool go_on = progress.Step(n, m, Text(name));
-    if (close_requested_) progress.Cancel();
-    return go_on && !close_requested_;
-  };
-  hooks.add_target_line = [this](const std::string& line) {
-    ziel_lines_.push_back(line);
-    ziel_rows_->SetColumns(std::max(ziel_rows_->Columns(), LongestLine({line})), ziel_list_);
-    ziel_list_->addItem(Text(line));
-    ziel_list_->scrollToBottom();
-  };
-  hooks.ask_overwrite = [&](const std::string& path) {
-    progress.StepAside();
-    const OverwriteAnswer answer = dialogs_.AskOverwrite(this, Text(path));
-    progress.Resume();
-    switch (answer) {
-      case OverwriteAnswer::kYes:
-        return codec::OverwriteChoice::kReplace;
-      case OverwriteAnswer::kNo:
-        return codec::OverwriteChoice::kSkip;
-      case OverwriteAnswer::kYesToAll:
-        return codec::OverwriteChoice::kReplaceAll;
-      case OverwriteAnswer::kCancel:
-        break;
-    }
-    progress.Cancel();
-    return codec::OverwriteChoice::kCancel;
-  };
-  const codec::BatchResult r =
-      codec::RunBatch(lines, source_dir, target_dir,
-                      static_cast<codec::Operation>(std::max(0, operation_->checkedId())), library_,
-                      overwrite_->isChecked(), hooks);
+  prompts_->SetProgress(&progress);
+  presenter_->Run(static_cast<codec::Operation>(std::max(0, operation_->checkedId())),
+                  overwrite_->isChecked());
+  prompts_->SetProgress(nullptr);
   progress.StepAside();
-  // Both lists keep their lines in order: the new target lines take their places.
-  codec::SortListing(ziel_lines_);
   ShowZielLines();
   // Input that came during the last file (an impatient second click on "Start") reaches the
   // controls while they are still off, instead of starting a second run once they are on.
   QApplication::processEvents();
-  running_ = false;
-  for (QWidget* w : frozen) w->setEnabled(true);
+  FreezeControls(false);
   emit RunningChanged(false);
-  if (!r.error.empty()) {
-    dialogs_.Message(this, Text(r.error), windowTitle(), presenter::Severity::kError);
-  } else if (!r.finished && progress.Cancelled()) {
-    // Files before the one it was at were handled: written, kept or failed.
-    count_label_->setText(Text(codec::CountText(r.count)) +
-                          QString("\n  abgebrochen nach %1 von %2").arg(reached - 1).arg(total));
-  } else {
-    count_label_->setText(Text(codec::CountText(r.count)));
-  }
+  presenter_->EndRun();
+  const std::string& count = presenter_->state().count_text;
+  if (!count.empty()) count_label_->setText(Text(count));
   if (close_requested_) close();
 }
 

@@ -1,24 +1,29 @@
 // TCompressForm: compresses or decompresses files on the PC in one batch.
 //
 // The user picks a source folder and marks files in its listing, picks a target folder,
-// chooses one of five operations and presses "Start". The logic lives in compress/batch.h.
+// chooses one of five operations and presses "Start". The window binds its widgets to the
+// BatchPresenter (ui/presenter/batch_presenter.h), which holds the lists and decides.
 #ifndef TARNWICK_UI_COMPRESS_FORM_H_
 #define TARNWICK_UI_COMPRESS_FORM_H_
 
 #include <QWidget>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "compress/compression_library.h"
 #include "ui/dialogs.h"
+#include "ui/presenter/batch_presenter.h"
 
 class QButtonGroup;
 class QCloseEvent;
 class QCheckBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QSplitter;
 
 namespace ui {
 
@@ -29,6 +34,7 @@ class TCompressForm final : public QWidget {
 
  public:
   TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent);
+  ~TCompressForm() override;
 
   // After the folder dialogs: list the folder (the source with its folders, the target without).
   void SourceDirectoryEditAfterDialog(const QString& folder);
@@ -55,18 +61,30 @@ class TCompressForm final : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  class PromptsAdapter;
+
+  // The two folders with their lists, side by side.
+  QSplitter* BuildLists();
+  QGroupBox* BuildListSide(QSplitter* splitter, const char* group_name, const QString& caption,
+                           const char* edit_name, const char* list_name, QLineEdit*& edit,
+                           QListWidget*& list, FixedRowDelegate*& rows,
+                           void (TCompressForm::*choose)());
+  // The strip along the bottom: the operations, the count, the overwrite choice and "Start".
+  QWidget* BuildBottomPanel();
   void ChooseSource();
   void ChooseZiel();
+  void ShowSourceLines();
   void ShowZielLines();
+  // A row the run added to the target list, shown at once.
+  void AddZielLine(const presenter::BatchRow& row);
+  // The controls that must keep what they hold while a run goes on.
+  void FreezeControls(bool frozen);
+  [[nodiscard]] bool Running() const { return presenter_->state().running; }
 
   Dialogs& dialogs_;
-  const codec::CompressionLibrary& library_;
-  std::string source_dir_;  // SourceDir
-  std::string ziel_dir_;    // ZielDir
-  std::vector<std::string> source_lines_;
-  std::vector<std::string> ziel_lines_;
+  std::unique_ptr<PromptsAdapter> prompts_;
+  std::unique_ptr<presenter::BatchPresenter> presenter_;
   int progress_delay_ms_ = 500;
-  bool running_ = false;
   bool close_requested_ = false;  // the window was closed during a run
   QLineEdit* source_edit_ = nullptr;
   QLineEdit* ziel_edit_ = nullptr;
@@ -76,6 +94,8 @@ class TCompressForm final : public QWidget {
   QLabel* count_label_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
   QPushButton* start_button_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QGroupBox* operation_box_ = nullptr;
   FixedRowDelegate* source_rows_ = nullptr;
   FixedRowDelegate* ziel_rows_ = nullptr;
 };

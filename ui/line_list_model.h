@@ -1,4 +1,4 @@
-// LineListModel: a list view's model over one of the core's line lists.
+// LineListModel: a list view's model over the rows of one of the core's lists.
 //
 // It stores no text: data() makes a row's text from the core's bytes when the view asks. The
 // core keeps the order; the view never sorts.
@@ -6,8 +6,11 @@
 #define TARNWICK_UI_LINE_LIST_MODEL_H_
 
 #include <QAbstractListModel>
+#include <functional>
+#include <string>
+#include <vector>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 namespace ui {
 
@@ -15,18 +18,22 @@ class LineListModel final : public QAbstractListModel {
   Q_OBJECT
 
  public:
-  LineListModel(const rom::LineList* lines, QObject* parent)
-      : QAbstractListModel(parent), lines_(lines) {}
+  // A model over the rows of the analysis log or of the memory map, which outlive it.
+  LineListModel(const std::vector<rom::LogRow>* rows, QObject* parent);
+  LineListModel(const std::vector<rom::MapRow>* rows, QObject* parent);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
-  // Call around every change of the list.
-  void BeginChange() { beginResetModel(); }
-  void EndChange() { endResetModel(); }
+  // The rows were rewritten: the views drop what they know and read every row again.
+  void Reset() {
+    beginResetModel();
+    endResetModel();
+  }
 
  private:
-  const rom::LineList* lines_;
+  std::function<size_t()> count_;
+  std::function<const std::string&(size_t)> text_;  // of a row below count_()
 };
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 // Tarnwick's entry point: binds the compression libraries, then runs the console front end for
 // option arguments, or the main window ("Tarnwick [PATH]").
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -9,6 +10,11 @@
 #include "compress/compression_library.h"
 #include "ui/console/console_frontend.h"
 #include "ui/console/library_decompressor.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #ifdef TARNWICK_WITH_WINDOWS
 #include <QApplication>
@@ -48,7 +54,11 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> args(argv + 1, argv + argc);
   if (console::IsConsoleInvocation(args)) {
-#if !defined(_WIN32)
+#if defined(_WIN32)
+    // The lists carry their own CR LF: standard output passes bytes through unchanged, as on
+    // other systems, instead of making each line end CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#else
     // A reader that closes the pipe early makes the writes fail, and the run says so, instead of
     // ending the program without a word.
     std::signal(SIGPIPE, SIG_IGN);

@@ -1,4 +1,4 @@
-// The main window: controls, geometry and the handlers that forward to rom/.
+// The main window: its controls and their geometry, bound to the MainPresenter.
 #include "ui/main_form.h"
 
 #include <QApplication>
@@ -260,7 +260,18 @@ void TMainForm::BuildPanel() {
   top->setContentsMargins(8, 8, 6, 0);
   top->setSpacing(4);
   column->addLayout(top);
+  top->addWidget(BuildFlashGroup());
+  top->addWidget(BuildPresetGroup());
+  BuildTopButtons(top);
+  column->addStretch(1);
+  column->addWidget(BuildEditGroup());
+  column->addWidget(BuildExportGroup());
+  BuildAttributeBox();
+  FitPanelWidth();
+  LayoutPanel();
+}
 
+QGroupBox* TMainForm::BuildFlashGroup() {
   flash_radio_ = new QGroupBox("Flash Size", panel_);
   flash_radio_->setObjectName("FlashRadio");
   auto* flash_items = GroupLayout<QVBoxLayout>(flash_radio_, 0);
@@ -277,8 +288,10 @@ void TMainForm::BuildPanel() {
     Sync();
   });
   AtLeast(flash_radio_, 121, 57);
-  top->addWidget(flash_radio_);
+  return flash_radio_;
+}
 
+QGroupBox* TMainForm::BuildPresetGroup() {
   preset_ = new QGroupBox("Preset", panel_);
   preset_->setObjectName("Preset");
   auto* preset_items = GroupLayout<QHBoxLayout>(preset_, 6);
@@ -292,8 +305,10 @@ void TMainForm::BuildPanel() {
   connect(preset_ff_, &QRadioButton::toggled, this,
           [this](bool on) { presenter_->ChoosePreset(on); });
   AtLeast(preset_, 121, 33);
-  top->addWidget(preset_);
+  return preset_;
+}
 
+void TMainForm::BuildTopButtons(QVBoxLayout* top) {
   lade_button_ = PanelButton(panel_, "LadeButton", "Lade  *.NB0", 121, 25);
   Connect(lade_button_, &presenter::MainPresenter::Load);
   top->addWidget(lade_button_);
@@ -320,8 +335,9 @@ void TMainForm::BuildPanel() {
   compress_tool_button_ = PanelButton(panel_, "CompressToolButton", "CompressTool", 113, 33);
   connect(compress_tool_button_, &QPushButton::clicked, this, &TMainForm::OpenCompressForm);
   top->addWidget(compress_tool_button_, 0, Qt::AlignLeft);
-  column->addStretch(1);
+}
 
+QGroupBox* TMainForm::BuildEditGroup() {
   fedit_group_box_ = new QGroupBox("Edit Datei", panel_);
   fedit_group_box_->setObjectName("FeditGroupBox");
   auto* fedit_items = GroupLayout<QVBoxLayout>(fedit_group_box_, 7);
@@ -356,8 +372,10 @@ void TMainForm::BuildPanel() {
              "32 MB / 64 MB zur Verfügung."}));
   AtLeast(fedit_group_box_, 0, 176);
   fedit_group_box_->hide();
-  column->addWidget(fedit_group_box_);
+  return fedit_group_box_;
+}
 
+QGroupBox* TMainForm::BuildExportGroup() {
   group_box1_ = new QGroupBox("Datei Export", panel_);
   group_box1_->setObjectName("GroupBox1");
   auto* export_items = GroupLayout<QVBoxLayout>(group_box1_, 4);
@@ -377,8 +395,10 @@ void TMainForm::BuildPanel() {
   raw_row->addWidget(raw_check_box_);
   export_items->addLayout(raw_row);
   AtLeast(group_box1_, 0, 79);
-  column->addWidget(group_box1_);
+  return group_box1_;
+}
 
+void TMainForm::BuildAttributeBox() {
   edit_box_ = new QGroupBox("Datei Attribute", panel_);
   edit_box_->setObjectName("EditBox");
   edit_box_->setAutoFillBackground(true);  // lies over the top controls
@@ -422,8 +442,10 @@ void TMainForm::BuildPanel() {
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, exit, &QPushButton::click);
   edit_box_->hide();
+}
 
-  // As wide as the widest control needs, hidden ones included, and never below the design.
+// As wide as the widest control needs, hidden ones included, and never below the design.
+void TMainForm::FitPanelWidth() {
   int width = kPanelWidth;
   for (QWidget* w :
        {static_cast<QWidget*>(flash_radio_), static_cast<QWidget*>(preset_),
@@ -436,7 +458,6 @@ void TMainForm::BuildPanel() {
     width = std::max(width, box->minimumSizeHint().width());
   }
   panel_->setFixedWidth(width);
-  LayoutPanel();
 }
 
 // "Datei Attribute" lies along the top of the panel, over everything down to "Add Hex View".
@@ -478,10 +499,8 @@ void TMainForm::Sync() {
   const presenter::MainState& s = presenter_->state();
   if (s.lists_revision != lists_revision_) {
     lists_revision_ = s.lists_revision;
-    log_model_->BeginChange();
-    log_model_->EndChange();
-    map_model_->BeginChange();
-    map_model_->EndChange();
+    log_model_->Reset();
+    map_model_->Reset();
   }
   SelectRow(li_box_, s.log_selection);
   SelectRow(file_list_box_, s.map_selection);
@@ -520,8 +539,8 @@ void TMainForm::Sync() {
   real_edit_->setEnabled(box.real_enabled);
   edit_box_->setVisible(box.visible);
   if (box.visible) edit_box_->raise();
-  status_[0]->setText(QString::fromStdString(s.status1));
-  status_[1]->setText(QString::fromStdString(s.status2));
+  status_[0]->setText(QString::fromStdString(s.status_subject));
+  status_[1]->setText(QString::fromStdString(s.status_detail));
   syncing_ = false;
   KeepMinimumSize();
 }

@@ -23,6 +23,7 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace ui {
 
@@ -57,7 +58,15 @@ class TMainForm : public QMainWindow {
  private:
   class PromptsAdapter;
 
+  // The control panel on the right, one group after the other.
   void BuildPanel();
+  QGroupBox* BuildFlashGroup();
+  QGroupBox* BuildPresetGroup();
+  void BuildTopButtons(QVBoxLayout* top);
+  QGroupBox* BuildEditGroup();
+  QGroupBox* BuildExportGroup();
+  void BuildAttributeBox();
+  void FitPanelWidth();
   void BuildClientArea();
   void LayoutPanel();
   void Connect(QPushButton* button, void (presenter::MainPresenter::*action)());

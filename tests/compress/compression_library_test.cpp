@@ -1,10 +1,15 @@
 // Tests of the binding's checked calls: which results count as success, and the constants
-// every call passes.
+// every call passes; and of the choice between the platform's DLLs and the built-in codecs.
 #include "compress/compression_library.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <span>
+#include <string>
 #include <vector>
+
+#include "compress/backend_choice.h"
 
 namespace codec {
 namespace {
@@ -105,6 +110,89 @@ TEST(BuiltinLibrary, RefusesOtherConstantsAndSpeaksBothCodings) {
     EXPECT_EQ(lib->DecompressRom(stream, out), 5000u);
     EXPECT_FALSE(lib->DecompressRom(stream, std::span(out.data(), 4999)));
   }
+}
+
+// What a binder was asked, and what it answers: the platform's DLLs stand in as a FakeLibrary.
+int binder_calls = 0;
+const char* binder_missing = nullptr;  // nullptr: the DLLs are there
+std::unique_ptr<CompressionLibrary> FakeBinder(std::string& missing) {
+  ++binder_calls;
+  if (binder_missing) {
+    missing = binder_missing;
+    return nullptr;
+  }
+  return std::make_unique<FakeLibrary>();
+}
+
+bool IsBuiltin(const std::unique_ptr<CompressionLibrary>& lib) {
+  if (!lib || dynamic_cast<const FakeLibrary*>(lib.get())) return false;
+  const std::vector<uint8_t> data(100, 'x');
+  std::vector<uint8_t> packed(200), out(100);
+  const auto n = lib->CallChecked(Operation::kCompress3, data, packed);
+  return n && lib->DecompressRom(std::span(packed.data(), *n), out) == 100u && out == data;
+}
+
+struct Selection {
+  std::unique_ptr<CompressionLibrary> lib;
+  std::string missing = "stale";
+  std::string notice;
+};
+
+Selection Select(const char* variable, PlatformBinder binder, const char* dll_missing) {
+  binder_calls = 0;
+  binder_missing = dll_missing;
+  Selection s;
+  const BackendChoice choice = ParseBackendChoice(variable, s.notice);
+  s.lib = SelectBackend(choice, binder, s.missing, s.notice);
+  return s;
+}
+
+TEST(BackendChoice, TheDllsWhereBothAreThereElseTheBuiltinCodecs) {
+  Selection s = Select(nullptr, FakeBinder, nullptr);
+  EXPECT_TRUE(dynamic_cast<const FakeLibrary*>(s.lib.get()));
+  EXPECT_EQ(s.notice, "Using CECompress.dll and Compress.dll\n");
+  EXPECT_EQ(s.missing, "");
+
+  for (const char* missing : {"CECompress.dll", "Compress.dll: export CEDecompress"}) {
+    s = Select("", FakeBinder, missing);
+    EXPECT_TRUE(IsBuiltin(s.lib)) << missing;
+    EXPECT_EQ(s.notice, "Using the built-in codecs: " + std::string(missing) + " is missing\n");
+    EXPECT_EQ(s.missing, "") << "the program starts";
+  }
+}
+
+TEST(BackendChoice, TheVariableForcesEitherAndAForcedMissingDllStopsTheProgram) {
+  Selection s = Select("builtin", FakeBinder, nullptr);
+  EXPECT_TRUE(IsBuiltin(s.lib));
+  EXPECT_EQ(binder_calls, 0) << "forced built-in codecs load no DLL";
+  EXPECT_EQ(s.notice, "Using the built-in codecs (TARNWICK_COMPRESSION=builtin)\n");
+
+  s = Select("DLL", FakeBinder, nullptr);
+  EXPECT_TRUE(dynamic_cast<const FakeLibrary*>(s.lib.get()));
+  s = Select("dll", FakeBinder, "Compress.dll");
+  EXPECT_FALSE(s.lib);
+  EXPECT_EQ(s.missing, "Compress.dll");
+  EXPECT_EQ(s.notice, "");
+
+  s = Select("dlls", FakeBinder, "CECompress.dll");
+  EXPECT_TRUE(IsBuiltin(s.lib));
+  EXPECT_EQ(s.notice,
+            "TARNWICK_COMPRESSION=dlls is neither dll nor builtin and is ignored\n"
+            "Using the built-in codecs: CECompress.dll is missing\n");
+}
+
+TEST(BackendChoice, AProgramThatCannotLoadTheDllsSaysSo) {
+  Selection s = Select(nullptr, nullptr, nullptr);
+  EXPECT_TRUE(IsBuiltin(s.lib));
+  EXPECT_EQ(s.notice,
+            "Using the built-in codecs: this 64-bit program cannot load the platform's 32-bit "
+            "DLLs\n");
+  s = Select("dll", nullptr, nullptr);
+  EXPECT_FALSE(s.lib);
+  EXPECT_EQ(s.missing, "CECompress.dll");
+  EXPECT_EQ(s.notice,
+            "Cannot use CECompress.dll and Compress.dll as TARNWICK_COMPRESSION=dll asks: this "
+            "64-bit program cannot load the platform's 32-bit DLLs; the 32-bit one can\n");
 }
 
 }  // namespace

@@ -16,7 +16,7 @@
 
 #include "compress/rom_codec.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/bin_cuts.h"
 #include "rom/bin_records.h"
 #include "rom/delete.h"
@@ -24,6 +24,7 @@
 #include "rom/entry_edit.h"
 #include "rom/export.h"
 #include "rom/rom_image.h"
+#include "rom/listing/row_actions.h"
 #include "tests/rom/edit_property.h"
 #include "ui/presenter/hex_view.h"
 
@@ -67,11 +68,10 @@ std::optional<std::vector<uint8_t>> FromRecords(const uint8_t* data, size_t size
   return image;
 }
 
-// Saving the analysed image as records along its map must lose no byte.
-void CheckRecordSave(const rom::RomImage& image, const rom::RomLists& lists) {
+// Saving the analysed image as records along its stretches must lose no byte.
+void CheckRecordSave(const rom::RomImage& image) {
   const auto bytes = *image.Bytes(0, static_cast<uint64_t>(image.ImageLength()));
-  const std::vector<rom::BinCut> cuts =
-      rom::CutsForMap(lists.MemoryMap, static_cast<uint32_t>(image.ImageLength()));
+  const std::vector<rom::BinCut> cuts = rom::CutsForImage(image);
   const rom::BinEncodeResult e = rom::EncodeBinRecords(bytes, image.RomBase(), 0, cuts);
   if (e.error) return;  // e.g. a record at address 0, which the format cannot hold
   const rom::BinReadResult back = rom::ReadBinRecords(e.bytes);
@@ -113,15 +113,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rom::RomLists lists;
   rom::AnalyseImage(image, lists);
   if (lists.MemoryMap.empty()) return 0;
-  CheckRecordSave(image, lists);
+  CheckRecordSave(image);
   auto line = [&](uint8_t p) {
     return static_cast<int64_t>(p) % static_cast<int64_t>(lists.MemoryMap.size());
   };
 
-  if (const auto entry = rom::EntryOfMapLine(lists, line(pick))) {
+  if (const auto entry = rom::EntryOfMapRow(lists, line(pick))) {
     (void)rom::ExportEntry(image, *entry, (pick2 & 1) != 0, Decompress);
   }
-  const auto from_log = rom::EntryOfLogLine(
+  const auto from_log = rom::EntryOfLogRow(
       lists, static_cast<int64_t>(pick2) % static_cast<int64_t>(lists.AnalysisLog.size()));
   if (from_log) (void)rom::ExportEntry(image, *from_log, true, Decompress);
 
@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)presenter::HexRowPieces(hex, pick2);
   (void)presenter::ShowValue(hex, {presenter::HexShowAs::kPChar, false, (pick & 1) != 0, false});
 
-  if (const auto entry = rom::EntryOfMapLine(lists, line(pick2))) {
+  if (const auto entry = rom::EntryOfMapRow(lists, line(pick2))) {
     const editprop::Snapshot before = editprop::Take(image);
     const auto set = rom::SetEntry(image, entry->index, 0xFFFFFFFF, 0xFFFFFFFF);
     CheckEdit(before, image, set, [&](uint32_t i) -> std::optional<uint32_t> {
@@ -142,17 +142,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   {
-    const std::string* chosen = lists.MapLine(line(pick));
+    const rom::MapRow* chosen = lists.MapRowAt(line(pick));
     const editprop::Snapshot before = editprop::Take(image);
-    if (const auto entry = rom::EntryOfMapLine(lists, line(pick))) {
+    if (const auto entry = rom::EntryOfMapRow(lists, line(pick))) {
       const auto removal = rom::DeleteFile(image, entry->index, fill);
       CheckEdit(before, image, removal, [&](uint32_t i) -> std::optional<uint32_t> {
         if (i == entry->index) return std::nullopt;
         return i < entry->index ? i : i - 1;
       });
-    } else if (rom::MapKindOf(*chosen) == rom::MapLineKind::kFixedBlock) {
-      const auto removal =
-          rom::DeleteBlock(image, *rom::LineStart(*chosen), *rom::LineEnd(*chosen), fill);
+    } else if (chosen->kind == rom::StretchKind::kFixedBlock) {
+      const auto removal = rom::DeleteBlock(image, chosen->first, chosen->last, fill);
       CheckEdit(before, image, removal, Same);
     }
     rom::AnalyseImage(image, lists);

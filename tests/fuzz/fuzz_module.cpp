@@ -47,20 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t modules = std::min<uint32_t>(image.ModuleCount(), 4);
   for (uint32_t i = 0; i < modules; ++i) {
     for (const auto layout : {rom::E32Layout::kWithTimestamp, rom::E32Layout::kWithoutTimestamp}) {
-      const rom::ModuleReadResult r = rom::ReadModule(image, i, layout);
-      const rom::ModuleStretchesResult s = rom::ModuleStretches(image, i, layout);
-      Check(r.ok() == !s.problem.has_value());
+      const rom::Result<rom::ModuleInfo> r = rom::ReadModule(image, i, layout);
+      const auto s = rom::ModuleStretches(image, i, layout);
+      Check(r.ok() == s.ok());
       if (!r.ok()) continue;
-      for (const rom::ModuleStretch& st : s.stretches) {
+      for (const rom::ModuleStretch& st : *s) {
         Check(st.length > 0 && image.Fits(st.offset, st.length));
       }
-      if (!rom::UnsafeNameReason(r.module->name)) (void)names.Claim(r.module->name);
-      const rom::PeBuildResult pe = rom::BuildPeFile(image, *r.module, cpu, Decode);
+      if (!rom::UnsafeNameReason(r->name)) (void)names.Claim(r->name);
+      const rom::Result<rom::PeFile> pe = rom::BuildPeFile(image, *r, cpu, Decode);
       if (!pe.ok()) continue;
-      Check(pe.pe->bytes.size() <= rom::kMaxPeFileSize);
+      Check(pe->bytes.size() <= rom::kMaxPeFileSize);
       uint64_t previous = 0;
-      for (const rom::PeSection& sec : pe.pe->sections) {
-        Check(uint64_t{sec.raw_offset} + sec.raw_size <= pe.pe->bytes.size());
+      for (const rom::PeSection& sec : pe->sections) {
+        Check(uint64_t{sec.raw_offset} + sec.raw_size <= pe->bytes.size());
         Check(sec.rva >= previous);
         previous = uint64_t{sec.rva} + std::max(sec.virtual_size, 1u);
       }

@@ -1,5 +1,5 @@
 // make_fuzz_seeds DIR: writes seed inputs for the fuzz targets from the project's builders into
-// DIR/image, DIR/module, DIR/registry and DIR/codec.
+// DIR/image, DIR/module, DIR/registry, DIR/regtext and DIR/codec.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path dir = argv[1];
-  for (const char* sub : {"image", "module", "registry", "codec"})
+  for (const char* sub : {"image", "module", "registry", "regtext", "codec"})
     std::filesystem::create_directories(dir / sub);
 
   // Compressed entries in either coding, so that the decompressed export is exercised.
@@ -83,6 +83,33 @@ int main(int argc, char** argv) {
   hive.RootKey(0, ".txt");
   hive.Key(hive.RootKey(1, "ControlPanel"), "Owner");
   Write(dir / "registry" / "hive", hive.Build());
+
+  // Registry text: what Hivelore writes (every data form, hex(N) among them; hex(2) and
+  // hex(ffff) come back as markers) and what people write by hand (comments, @, continuations anywhere, LF line ends, no header).
+  Write(dir / "regtext" / "written",
+        testimg::BytesOf(
+            "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Demo]\r\n"
+            "\"\"=\"C:\\\\Temp \\\"x\\\"\"\r\n"
+            "\"Count\"=dword:0000000A\r\n"
+            "\"Data\"=hex:00,01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10,11,12,13,\\\r\n"
+            "   14,15\r\n"
+            "\"List\"=multi_sz:\"a\",\\\r\n  \"b\"\r\n"
+            "\"Mui\"=mui_sz:\"a.dll,#1\"\r\n"
+            "\"q\\\"\"=hex(2):25,00,78,00,25,00,00,00\r\n"
+            "\r\n[HKEY_CLASSES_ROOT\\]\r\n"
+            "\r\n[HKEY_ROOT_9\\odd]\r\n"
+            "\"\"=hex(ffff):\r\n"));
+  Write(dir / "regtext" / "by_hand",
+        testimg::BytesOf("; platform registry\n"
+                         "[HKEY_CURRENT_USER\\ControlPanel\\Owner] ; owner\n"
+                         "@=\"\xE4\\d\"\n"
+                         "  \"Bin\" = hex: 1, 02 ,\\\n 0a\n"
+                         "\"Flags\"=dword:4 ; comment\n"
+                         "\"T\"=HEX(B):01,02,03,04,05,06,07,08\n"
+                         "[hkey_users\\a]b\\C]\n"
+                         "\"l\"=multi_sz:\\\n\"\",\"x\"\n"
+                         "[HKEY_CURRENT_USER\\controlpanel\\OWNER]\n"
+                         "\"bin\"=dword:1"));
 
   // Streams of both codings: text over two pages, and x86-like code with E8 bytes.
   std::string text;

@@ -115,8 +115,8 @@ TEST(WalkHive, ValueDataEndsAtItsLengthNotAtItsCell) {
   Put16(file, b.PayloadOffset(word) + 0x0A + 2 + 2, 0xFFFF);
   EXPECT_EQ(Text(file), std::string(kHead) +
                             "\r\n[HKEY_LOCAL_MACHINE\\K]\r\n"
-                            "\"s\"=\"ab\"\r\n"
-                            "\"d\"=dword:00001234\r\n"
+                            "\"s\"=hex(1):61,00,62,00\r\n"
+                            "\"d\"=hex(4):34,12\r\n"
                             "\"h\"=hex:\r\n"
                             "\"u\"=--------------------- unbekannt 12\r\n");
 }

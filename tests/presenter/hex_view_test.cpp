@@ -123,10 +123,17 @@ TEST_F(HexViewTest, ByteAndWordWithSign) {
   EXPECT_EQ(ValueOf({1, 2, 3, 4}, o), "Base=00000000, Off 00000040 = 04");
 }
 
-TEST_F(HexViewTest, DoubleWordIgnoresTheSign) {
+TEST_F(HexViewTest, DoubleWordFollowsTheSign) {
   HexShowOptions o{HexShowAs::kDWord, true, false, false};
+  EXPECT_EQ(ValueOf({0xB4, 0x08, 0x28, 0x80}, o), "Base=00000000, Off 00000040 = 2150107316");
+  EXPECT_EQ(ValueOf({0xFF, 0xFF, 0xFF, 0xFF}, o), "Base=00000000, Off 00000040 = 4294967295");
+  o.negative = true;
+  EXPECT_EQ(ValueOf({0xB4, 0x08, 0x28, 0x80}, o), "Base=00000000, Off 00000040 = -2144859980");
   EXPECT_EQ(ValueOf({0xFF, 0xFF, 0xFF, 0xFF}, o), "Base=00000000, Off 00000040 = -1");
   o.decimal = false;
+  EXPECT_EQ(ValueOf({0xFF, 0xFF, 0xFF, 0xFF}, o), "Base=00000000, Off 00000040 = FFFFFFFF");
+  o.negative = false;
+  EXPECT_EQ(ValueOf({0xB4, 0x08, 0x28, 0x80}, o), "Base=00000000, Off 00000040 = 802808B4");
   EXPECT_EQ(ValueOf({0x12, 0, 0, 0}, o), "Base=00000000, Off 00000040 = 0012");
   o.big_endian = true;
   EXPECT_EQ(ValueOf({0x12, 0x34, 0x56, 0x78}, o), "Base=00000000, Off 00000040 = 12345678");

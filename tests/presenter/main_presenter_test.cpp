@@ -65,10 +65,10 @@ class MainPresenterTest : public ::testing::Test {
   }
   // Index of the first map line that holds all of `parts`.
   int64_t Row(std::initializer_list<const char*> parts) const {
-    const rom::LineList& map = p_.lists().MemoryMap;
+    const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
     for (size_t i = 0; i < map.size(); ++i) {
       bool all = true;
-      for (const char* part : parts) all = all && map[i].find(part) != std::string::npos;
+      for (const char* part : parts) all = all && map[i].text.find(part) != std::string::npos;
       if (all) return static_cast<int64_t>(i);
     }
     ADD_FAILURE() << "no line";
@@ -76,17 +76,17 @@ class MainPresenterTest : public ::testing::Test {
   }
   // The first fixed-block line behind the data line of file `name`.
   int64_t FixedBlockAfter(const char* name) const {
-    const rom::LineList& map = p_.lists().MemoryMap;
+    const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
     for (auto i = static_cast<size_t>(Row({"F[", name})); i < map.size(); ++i) {
-      if (rom::MapKindOf(map[i]) == rom::MapLineKind::kFixedBlock) return static_cast<int64_t>(i);
+      if (map[i].kind == rom::StretchKind::kFixedBlock) return static_cast<int64_t>(i);
     }
     ADD_FAILURE() << "no fixed block";
     return -1;
   }
   // "Delta= N ..." of a deletion as a number.
   int32_t Delta() const {
-    EXPECT_EQ(s().status2.rfind("Delta= ", 0), 0u) << s().status2;
-    return static_cast<int32_t>(std::stoul(s().status2.substr(7), nullptr, 16));
+    EXPECT_EQ(s().status_detail.rfind("Delta= ", 0), 0u) << s().status_detail;
+    return static_cast<int32_t>(std::stoul(s().status_detail.substr(7), nullptr, 16));
   }
   const MainState& s() const { return p_.state(); }
 
@@ -104,7 +104,7 @@ TEST_F(MainPresenterTest, LoadingWaitsForAFlashSizeAndFreezesTheChoices) {
   LoadDemo();
   EXPECT_TRUE(s().load.enabled);
   EXPECT_FALSE(s().flash_enabled);
-  EXPECT_EQ(s().status1, "max. FlashSize: 33554432 ( 32 MB )");
+  EXPECT_EQ(s().status_subject, "max. FlashSize: 33554432 ( 32 MB )");
   EXPECT_EQ(s().title, demo_);
   EXPECT_EQ(prompts_.requests.back().filter, "linked WinCE Images (*.nb0 *.bin);;all Files (*.*)");
   p_.ChooseFlash(rom::FlashChoice::k64MB);  // frozen after the first load
@@ -123,7 +123,7 @@ TEST_F(MainPresenterTest, EveryKindOfLineGivesItsButtons) {
   EXPECT_TRUE(s().replace.enabled);
   EXPECT_FALSE(s().del.enabled);
   EXPECT_EQ(s().del.caption, "Datei löschen");
-  EXPECT_EQ(s().status2.substr(0, 12), "0000200C .. ");
+  EXPECT_EQ(s().status_detail.substr(0, 12), "0000200C .. ");
   // A fixed block: "Block löschen", nothing else.
   p_.SelectMapLine(FixedBlockAfter("readme.txt"));
   EXPECT_TRUE(s().del.enabled);
@@ -145,18 +145,18 @@ TEST_F(MainPresenterTest, EveryKindOfLineGivesItsButtons) {
   p_.ShowSorted(false);
   p_.ShowSorted(true);
   EXPECT_FALSE(s().del.enabled || s().replace.enabled);
-  EXPECT_EQ(s().status2, "");
+  EXPECT_EQ(s().status_detail, "");
   // In the log, module and file lines enable export; other lines do not.
   p_.ShowSorted(false);
-  const rom::LineList& log = p_.lists().AnalysisLog;
-  const auto module = std::find_if(log.begin(), log.end(),
-                                   [](const std::string& l) { return l.starts_with("M["); });
+  const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(
+      log.begin(), log.end(), [](const rom::LogRow& row) { return row.text.starts_with("M["); });
   p_.SelectLogLine(module - log.begin());
   EXPECT_TRUE(s().save_file.enabled);
-  EXPECT_EQ(s().status2.substr(0, 2), "M[");
+  EXPECT_EQ(s().status_detail.substr(0, 2), "M[");
   p_.SelectLogLine(3);
   EXPECT_FALSE(s().save_file.enabled);
-  EXPECT_EQ(s().status2, "");
+  EXPECT_EQ(s().status_detail, "");
 }
 
 TEST_F(MainPresenterTest, DeletionsReportAndLeaveNothingSelected) {
@@ -172,13 +172,13 @@ TEST_F(MainPresenterTest, DeletionsReportAndLeaveNothingSelected) {
   p_.DeleteSelected();
   p_.ConfirmBlockDeletion();
   EXPECT_EQ(p_.image().ImageLength(), length - Delta());
-  EXPECT_NE(s().status2.find(" geänderte Direntries= 13 Base= 88000000"), std::string::npos);
+  EXPECT_NE(s().status_detail.find(" geänderte Direntries= 13 Base= 88000000"), std::string::npos);
   EXPECT_EQ(s().map_selection, -1);
 
   p_.SelectMapLine(Row({"F[", "tz.dat"}));
   const uint64_t revision = s().lists_revision;
   p_.DeleteSelected();
-  EXPECT_NE(s().status2.find(" geänderte Direntries= 2 Base= 88000000"), std::string::npos);
+  EXPECT_NE(s().status_detail.find(" geänderte Direntries= 2 Base= 88000000"), std::string::npos);
   EXPECT_GT(s().lists_revision, revision);
   // Nothing selected: the file buttons are off and a click on them does nothing.
   EXPECT_EQ(s().map_selection, -1);
@@ -210,7 +210,7 @@ TEST_F(MainPresenterTest, ALoadClearsWhatThePreviousImageShowedAndAFailureIsAnEr
   const std::string plain = dir_.File("plain.nb0");
   testimg::WriteFile(plain, {1, 2, 3});
   p_.LoadPath(plain);
-  EXPECT_EQ(s().status2, "Kein ROM Header im Image");
+  EXPECT_EQ(s().status_detail, "Kein ROM Header im Image");
   EXPECT_EQ(s().map_selection, -1);
   EXPECT_FALSE(s().del.enabled || s().replace.enabled);
   p_.LoadPath(dir_.File("missing.nb0"));
@@ -228,30 +228,31 @@ TEST_F(MainPresenterTest, ExportSaysWhatItIsDoingAndWhatItDid) {
   p_.ExportSelected();
   EXPECT_EQ(prompts_.requests.back().title, "save Item \"readme.txt\" to File");
   EXPECT_EQ(prompts_.requests.back().file_name, "readme.txt");
-  EXPECT_EQ(s().status2, "File readme.txt decompressed & written");
-  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(s().status_detail, "File readme.txt decompressed & written");
+  EXPECT_EQ(s().status_subject, "");
   EXPECT_EQ(testimg::ReadFile(dir_.File("readme.out")).size(), 1830u);
   // A raw copy does not keep the claim of a decompression: panel 2 shows the line again.
   p_.SetRawExport(true);
   prompts_.files.push_back(dir_.File("readme.raw"));
   p_.ExportSelected();
   EXPECT_TRUE(std::filesystem::exists(dir_.File("readme.raw")));
-  EXPECT_NE(s().status2.find("F[C-R-]"), std::string::npos) << s().status2;
-  EXPECT_NE(s().status2.find("readme.txt"), std::string::npos);
+  EXPECT_NE(s().status_detail.find("F[C-R-]"), std::string::npos) << s().status_detail;
+  EXPECT_NE(s().status_detail.find("readme.txt"), std::string::npos);
   p_.SetRawExport(false);
   // A cancelled dialog clears panel 1 and writes nothing.
   p_.ExportSelected();
-  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(s().status_subject, "");
   // A module line of the log writes the module rebuilt as a PE file.
   p_.ShowSorted(false);
-  const rom::LineList& log = p_.lists().AnalysisLog;
-  const auto module = std::find_if(log.begin(), log.end(),
-                                   [](const std::string& l) { return l.starts_with("M[-HRS]"); });
+  const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+  const auto module = std::find_if(log.begin(), log.end(), [](const rom::LogRow& row) {
+    return row.text.starts_with("M[-HRS]");
+  });
   ASSERT_NE(module, log.end());
   p_.SelectLogLine(module - log.begin());
   prompts_.files.push_back(dir_.File("nk.out"));
   p_.ExportSelected();
-  EXPECT_EQ(s().status2, "Module nk.exe rebuilt & written");
+  EXPECT_EQ(s().status_detail, "Module nk.exe rebuilt & written");
   const Bytes pe = testimg::ReadFile(dir_.File("nk.out"));
   ASSERT_GT(pe.size(), 0x40u);
   EXPECT_EQ(pe[0], 'M');
@@ -269,7 +270,7 @@ TEST_F(MainPresenterTest, AttributeBox) {
   EXPECT_EQ(box.att_text, "$00000043");
   EXPECT_EQ(box.checks, (std::array<bool, 4>{false, true, true, false}));
   EXPECT_EQ(box.real_text, "13");
-  EXPECT_EQ(s().status1, "edit hidden.cfg");
+  EXPECT_EQ(s().status_subject, "edit hidden.cfg");
   // A check box reads the field as hexadecimal and rewrites it; other bits survive.
   const uint64_t revision = box.revision;
   p_.ToggleAttribute("12AB", {true, false, false, false});
@@ -284,10 +285,10 @@ TEST_F(MainPresenterTest, AttributeBox) {
   EXPECT_EQ(prompts_.beeps, 2);
   p_.ConfirmEntryEdit("$10000841", "-1");
   EXPECT_FALSE(box.visible);
-  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(s().status_subject, "");
   EXPECT_EQ(prompts_.beeps, 3);  // the beep confirms the change
   EXPECT_EQ(s().map_selection, row);
-  EXPECT_NE(p_.lists().MemoryMap[static_cast<size_t>(row)].find("F[C-R-] +10000040"),
+  EXPECT_NE(p_.lists().MemoryMap[static_cast<size_t>(row)].text.find("F[C-R-] +10000040"),
             std::string::npos);
   // The box closes, and panel 1 clears, when the image changes underneath it.
   p_.SelectMapLine(Row({"F[", "tz.dat"}));
@@ -295,7 +296,7 @@ TEST_F(MainPresenterTest, AttributeBox) {
   ASSERT_TRUE(box.visible);
   p_.DeleteSelected();
   EXPECT_FALSE(box.visible);
-  EXPECT_EQ(s().status1, "");
+  EXPECT_EQ(s().status_subject, "");
 }
 
 TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {
@@ -308,7 +309,7 @@ TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {
   p_.ReplaceSelected();
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].caption, "Das gibt eine Lücke");
-  EXPECT_EQ(s().status2, "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  EXPECT_EQ(s().status_detail, "ACHTUNG! Real-FileSize ggf. korrigieren!");
   EXPECT_EQ(s().map_selection, Row({"F[", "boot.ini"}));
 }
 

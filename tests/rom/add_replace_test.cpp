@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rom/listing/row_actions.h"
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {
@@ -76,7 +77,7 @@ TEST_F(AddTest, WarnsAboutBytesBehindTheTableAndGoesOnOnlyOverFill) {
   const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x2000);
   const auto o = Add("f", Pattern(4, 1));
   ASSERT_FALSE(o.ok());
-  EXPECT_EQ(o.error().kind, Refusal::kDataBehindTable);
+  EXPECT_EQ(o.error().kind, ErrorKind::kDataBehindTable);
   EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x2000), before);
   EXPECT_EQ(image_.ImageLength(), 0x2000);
 }
@@ -86,7 +87,7 @@ TEST_F(AddTest, RefusesWhatDoesNotFitAndMissingFiles) {
   const Bytes before(image_.Buffer().data(), image_.Buffer().data() + k32MiB);
   const auto o = Add("f", {});
   ASSERT_FALSE(o.ok());
-  EXPECT_EQ(o.error().kind, Refusal::kDoesNotFit);
+  EXPECT_EQ(o.error().kind, ErrorKind::kDoesNotFit);
   EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + k32MiB), before);
   EXPECT_EQ(image_.ImageLength(), k32MiB - 16);
 }
@@ -112,7 +113,7 @@ class ReplaceTest : public testimg::EditFixture {
     const int index = MapIndex(start);
     EXPECT_GE(index, 0);
     const auto plan = PlanReplace(lists_, index);
-    if (!plan) return EditError{.kind = Refusal::kNotAFile};
+    if (!plan) return Error{.kind = ErrorKind::kNotAFile};
     auto r = ReplaceFile(image_, *plan, content, fill);
     if (r.ok()) AnalyseImage(image_, lists_);
     return r;
@@ -193,7 +194,7 @@ TEST_F(ReplaceTest, RefusesGrowthPastTheBuffer) {
   Load(NothingFixedBehind(k32MiB - 8).Build());
   const auto o = Replace("00002000", Pattern(150, 7));
   ASSERT_FALSE(o.ok());
-  EXPECT_EQ(o.error().kind, Refusal::kDoesNotFit);
+  EXPECT_EQ(o.error().kind, ErrorKind::kDoesNotFit);
   EXPECT_EQ(image_.ImageLength(), k32MiB - 8);
   EXPECT_EQ(Contents().at("big"), Pattern(100, 1));
 }

@@ -1,8 +1,9 @@
 // Tests of the analysis log and the memory map, compared line by line.
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 #include <gtest/gtest.h>
 
+#include "rom/listing/list_format.h"
 #include "rom/rom_header.h"
 #include "tests/rom/rom_fixture.h"
 
@@ -12,6 +13,8 @@ namespace {
 using testimg::Bytes;
 using testimg::FileSpec;
 using testimg::ImageBuilder;
+using testimg::Lines;
+using testimg::TextsOf;
 
 std::string Pad(std::string s, size_t width) {
   if (s.size() < width) s.append(width - s.size(), ' ');
@@ -53,7 +56,7 @@ class AnalysisTest : public testimg::RomFixture {};
 
 TEST_F(AnalysisTest, LogOfASmallImage) {
   Load(SmallImage().Build());
-  const LineList expected = {
+  const Lines expected = {
       "; File: " + dir_.File("t.nb0"),
       "; Size   = 00000200 (512)",
       "; ECEC found @ 00000010 Header (abs) @ 80000100, (in Img) @ 00000100",
@@ -97,12 +100,23 @@ TEST_F(AnalysisTest, LogOfASmallImage) {
       " bis    00000092",
       " name-> 00000080",
   };
-  EXPECT_EQ(lists_.AnalysisLog, expected);
+  EXPECT_EQ(TextsOf(lists_.AnalysisLog), expected);
+  // The entry lines name their entries; no other line does.
+  for (const LogRow& row : lists_.AnalysisLog) {
+    const bool module = row.text.starts_with("M[");
+    const bool file = row.text.starts_with("F[");
+    EXPECT_EQ(row.kind, module ? LogRowKind::kModule
+                        : file ? LogRowKind::kFile
+                               : LogRowKind::kOther)
+        << row.text;
+    EXPECT_EQ(row.entry.has_value(), module || file) << row.text;
+  }
+  EXPECT_EQ(lists_.AnalysisLog[38].entry, 1u);
 }
 
 TEST_F(AnalysisTest, MemoryMapOfASmallImage) {
   Load(SmallImage().Build());
-  const LineList expected = {
+  const Lines expected = {
       "00000000 .. 0000003F -!----- 64  ---------------- ",
       "00000040 .. 00000045 namestr \"a.txt\"",
       "00000046 .. 00000047 .  2  ",
@@ -117,7 +131,14 @@ TEST_F(AnalysisTest, MemoryMapOfASmallImage) {
       "000001AC .. 01FFFFFF -------- unallocated",
   };
   // The signature block is no listed stretch: the leading gap reaches to the lowest start.
-  EXPECT_EQ(lists_.MemoryMap, expected);
+  EXPECT_EQ(TextsOf(lists_.MemoryMap), expected);
+  const std::vector<MapRow>& map = lists_.MemoryMap;
+  EXPECT_EQ(Stretch(map[0]), (Stretch{0x00, 0x3F, StretchKind::kFixedBlock, std::nullopt}));
+  EXPECT_EQ(Stretch(map[1]), (Stretch{0x40, 0x45, StretchKind::kFileName, 0}));
+  EXPECT_EQ(Stretch(map[2]), (Stretch{0x46, 0x47, StretchKind::kSmallGap, std::nullopt}));
+  EXPECT_EQ(Stretch(map[7]), (Stretch{0x88, 0x91, StretchKind::kFileData, 1}));
+  EXPECT_EQ(Stretch(map[9]), (Stretch{0x100, 0x1AB, StretchKind::kHeader, std::nullopt}));
+  EXPECT_EQ(Stretch(map[10]), (Stretch{0x1AC, 0x1FFFFFF, StretchKind::kUnallocated, std::nullopt}));
 }
 
 TEST_F(AnalysisTest, GapsBetweenNeighbours) {
@@ -132,12 +153,13 @@ TEST_F(AnalysisTest, GapsBetweenNeighbours) {
                .data_offset = starts[i]});
   }
   Load(b.Build());
-  LineList gaps;
-  for (const std::string& line : lists_.MemoryMap) {
-    const MapLineKind kind = MapKindOf(line);
-    if (kind == MapLineKind::kFixedBlock || kind == MapLineKind::kSmallGap) gaps.push_back(line);
+  Lines gaps;
+  for (const MapRow& row : lists_.MemoryMap) {
+    if (row.kind == StretchKind::kFixedBlock || row.kind == StretchKind::kSmallGap) {
+      gaps.push_back(row.text);
+    }
   }
-  EXPECT_EQ(gaps, (LineList{
+  EXPECT_EQ(gaps, (Lines{
                       "00000000 .. 000000FF -!----- 256  ---------------- ",
                       "000001FC .. 000001FF -!-----       4  ---------------- ",
                       "00000220 .. 00000220 .  1  ",
@@ -150,7 +172,7 @@ TEST_F(AnalysisTest, GapsBetweenNeighbours) {
                       "0000030E .. 0000030F .  2  ",
                       "00000312 .. 00000313 .  2  ",
                   }));
-  EXPECT_EQ(lists_.MemoryMap.back(), "00000316 .. 01FFFFFF -------- unallocated");
+  EXPECT_EQ(lists_.MemoryMap.back().text, "00000316 .. 01FFFFFF -------- unallocated");
   EXPECT_EQ(lists_.MemoryMap.size(), 1 + 12 + gaps.size() + 1);
 }
 
@@ -161,15 +183,15 @@ TEST_F(AnalysisTest, EdgeLinesOfTheMap) {
   b.AddFile({.name = "A", .name_offset = 0x205, .data = {}, .data_offset = 0x380});
   Load(b.Build());
   // The lowest stretch starts at 0: no empty leading gap line.
-  EXPECT_EQ(lists_.MemoryMap.front(), "00000000 .. 0000008B -------- ROM Header");
+  EXPECT_EQ(lists_.MemoryMap.front().text, "00000000 .. 0000008B -------- ROM Header");
   // A file of 0 bytes reads S .. S-1; a name of n characters covers n + 1 bytes.
   EXPECT_GE(MapIndex("00000300 .. 000002FF F[--R-]       0  zero"), 0);
   EXPECT_GE(MapIndex("00000200 .. 00000204 namestr \"zero\""), 0);
   EXPECT_GE(MapIndex("00000205 .. 00000206 namestr \"A\""), 0);
   for (size_t i = 1; i < lists_.MemoryMap.size(); ++i) {
-    EXPECT_FALSE(MapLineLess(lists_.MemoryMap[i], lists_.MemoryMap[i - 1])) << i;
+    EXPECT_FALSE(MapLineLess(lists_.MemoryMap[i].text, lists_.MemoryMap[i - 1].text)) << i;
   }
-  EXPECT_EQ(lists_.MemoryMap.back(), "00000380 .. 01FFFFFF -------- unallocated");
+  EXPECT_EQ(lists_.MemoryMap.back().text, "00000380 .. 01FFFFFF -------- unallocated");
 }
 
 TEST_F(AnalysisTest, SortIgnoresCaseOfLettersOnly) {
@@ -183,9 +205,10 @@ TEST_F(AnalysisTest, SortIgnoresCaseOfLettersOnly) {
 
 TEST_F(AnalysisTest, NoFilesGivesHeaderLeadingGapAndTail) {
   Load(ImageBuilder(0x2000).Build());
-  EXPECT_EQ(lists_.MemoryMap, (LineList{"00000000 .. 00000FFF -!----- 4096  ---------------- ",
-                                        "00001000 .. 00001053 -------- ROM Header",
-                                        "00001054 .. 01FFFFFF -------- unallocated"}));
+  EXPECT_EQ(TextsOf(lists_.MemoryMap),
+            (Lines{"00000000 .. 00000FFF -!----- 4096  ---------------- ",
+                   "00001000 .. 00001053 -------- ROM Header",
+                   "00001054 .. 01FFFFFF -------- unallocated"}));
 }
 
 TEST_F(AnalysisTest, LongNamesAreNotCut) {
@@ -201,7 +224,7 @@ TEST_F(AnalysisTest, LongNamesAreNotCut) {
              .attributes = 0x801,
              .real_size = 123456789});
   Load(b.Build());
-  const LineList& log = lists_.AnalysisLog;
+  const Lines log = TextsOf(lists_.AnalysisLog);
   const auto m =
       std::find_if(log.begin(), log.end(), [](auto& l) { return l.rfind("M[", 0) == 0; });
   ASSERT_NE(m, log.end());
@@ -222,7 +245,7 @@ TEST_F(AnalysisTest, SecondPointerAndNamesAbove0x7F) {
              .data = {1},
              .data_offset = 0x1A00});
   Load(b.Build());
-  EXPECT_EQ(lists_.AnalysisLog[3], "; zweiter Ptr zum RomHdr bei 00000080");
+  EXPECT_EQ(lists_.AnalysisLog[3].text, "; zweiter Ptr zum RomHdr bei 00000080");
   EXPECT_GE(MapIndex("00001800 .. 00001805 namestr \"Gr\xFC\xDF"
                      "e\""),
             0);
@@ -233,7 +256,7 @@ TEST_F(AnalysisTest, NoSignatureClearsTheMapAndTheTables) {
   ASSERT_FALSE(lists_.MemoryMap.empty());
   Load(ImageBuilder(0x200).HeaderOffset(0x100).NoSignature().Build());
   EXPECT_EQ(lists_.AnalysisLog.size(), 2u);
-  EXPECT_EQ(lists_.AnalysisLog[1], "; Size   = 00000200 (512)");
+  EXPECT_EQ(lists_.AnalysisLog[1].text, "; Size   = 00000200 (512)");
   EXPECT_TRUE(lists_.MemoryMap.empty());
   EXPECT_EQ(image_.FileCount(), 0u);
   EXPECT_EQ(image_.SignatureOffset(), -1);
@@ -246,7 +269,7 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
                     .HeaderField(48, 5)
                     .Build();
   Load(bytes);
-  const LineList& log = lists_.AnalysisLog;
+  const Lines log = TextsOf(lists_.AnalysisLog);
   ASSERT_GE(log.size(), 4u);
   EXPECT_EQ(log[log.size() - 6], "; =========================== Files = 5");
   EXPECT_EQ(log.back(),
@@ -256,29 +279,10 @@ TEST_F(AnalysisTest, TablesReachingPastTheBufferAreListedUpToTheEdge) {
 
   // A header outside the buffer: the log says so and the map stays empty.
   Load(ImageBuilder(0x2000).PutDword(0x48, 0x7FFFFFF0).Build());
-  EXPECT_EQ(lists_.AnalysisLog.back(),
+  EXPECT_EQ(lists_.AnalysisLog.back().text,
             "; RomHeader @ 7FFFFFF0 liegt au\xDF"
             "erhalb des Puffers");
   EXPECT_TRUE(lists_.MemoryMap.empty());
-}
-
-TEST(FixedBlockFollows, LooksFromTheIndexToTheEndAtTheKindColumnOnly) {
-  // Names may hold any marker: only the kind column tells a line's kind.
-  const LineList map = {"00000000 .. 00000003 F[--R-]      4  a-!-b.txt",
-                        "00000004 .. 00000007 -!-----       4  ---------------- ",
-                        "00000008 .. 0000000B namestr \"-!- F[\"",
-                        "0000000C .. 0000000F F[--R-]      4  x F[ -!-"};
-  EXPECT_TRUE(FixedBlockFollows(map, 0));
-  EXPECT_TRUE(FixedBlockFollows(map, 1));
-  EXPECT_FALSE(FixedBlockFollows(map, 2));
-  EXPECT_FALSE(FixedBlockFollows(map, 4));
-  EXPECT_FALSE(FixedBlockFollows(map, 100));
-  EXPECT_EQ(MapKindOf(map[0]), MapLineKind::kFileData);
-  EXPECT_EQ(MapKindOf(map[2]), MapLineKind::kFileName);
-  EXPECT_EQ(MapKindOf("00000010 .. 00000011 .  2  "), MapLineKind::kSmallGap);
-  EXPECT_EQ(MapKindOf("00000010 .. 01FFFFFF -------- unallocated"), MapLineKind::kUnallocated);
-  EXPECT_EQ(LogKindOf("F[--R-]  a"), LogLineKind::kFile);
-  EXPECT_EQ(LogKindOf("; M[ F["), LogLineKind::kOther);
 }
 
 }  // namespace
@@ -298,7 +302,7 @@ TEST_F(AnalysisTest, HostileCountsAndEndlessNamesStayBounded) {
   Load(bytes);
   EXPECT_EQ(image_.ModuleCount(), kMaxTableEntries);
   EXPECT_EQ(image_.FileCount(), 0u);
-  const LineList& log = lists_.AnalysisLog;
+  const Lines log = TextsOf(lists_.AnalysisLog);
   EXPECT_EQ(log[log.size() - 3], "; Module ab Nr. 65536 nicht gelistet (mehr als 65536)");
   EXPECT_EQ(log.back(),
             "; Dateien ab Nr. 0 liegen au\xDF"

@@ -17,9 +17,9 @@ class DeleteTest : public testimg::EditFixture {
   Result<Removal> DeleteFileAt(const std::string& start) {
     const int index = MapIndex(start);
     EXPECT_GE(index, 0) << start;
-    const int32_t entry = lists_.MapEntry(index);
-    EXPECT_GE(entry, 0) << start;
-    auto r = DeleteFile(image_, static_cast<uint32_t>(entry), fill_);
+    const MapRow* row = lists_.MapRowAt(index);
+    EXPECT_TRUE(row && row->entry) << start;
+    auto r = DeleteFile(image_, row && row->entry ? *row->entry : ~0u, fill_);
     if (r.ok()) AnalyseImage(image_, lists_);
     return r;
   }
@@ -147,7 +147,7 @@ TEST_F(DeleteTest, RefusesStretchesOutsideTheImage) {
   const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x3000);
   const auto o = DeleteFileAt("00002F00");
   ASSERT_FALSE(o.ok());
-  EXPECT_EQ(o.error().kind, Refusal::kOutsideImage);
+  EXPECT_EQ(o.error().kind, ErrorKind::kOutsideImage);
   EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x3000), before);
   EXPECT_EQ(image_.FileCount(), 1u);
 }
@@ -182,7 +182,7 @@ TEST_F(DeleteTest, BlockDeletionKeepsTheTable) {
 TEST_F(DeleteTest, AnEntryThatDoesNotExistIsRefused) {
   Load(testimg::FourFiles().Build());
   const Bytes before(image_.Buffer().data(), image_.Buffer().data() + 0x112C);
-  EXPECT_EQ(DeleteFile(image_, 4, 0).error().kind, Refusal::kNoEntry);
+  EXPECT_EQ(DeleteFile(image_, 4, 0).error().kind, ErrorKind::kNoEntry);
   EXPECT_EQ(Bytes(image_.Buffer().data(), image_.Buffer().data() + 0x112C), before);
 }
 

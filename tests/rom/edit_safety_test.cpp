@@ -11,6 +11,7 @@
 #include "rom/delete.h"
 #include "rom/entry_edit.h"
 #include "rom/image_save.h"
+#include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
@@ -98,9 +99,9 @@ class EditSafetyTest : public testimg::EditFixture {
     const size_t lines = lists_.MemoryMap.size();
     for (size_t i = 0; i < lines; ++i) {
       LoadSmall(bytes);
-      const auto entry = lists_.MapEntry(static_cast<int64_t>(i));
-      if (MapKindOf(lists_.MemoryMap[i]) != MapLineKind::kFileData || entry < 0) continue;
-      const auto e = static_cast<uint32_t>(entry);
+      const MapRow& row = lists_.MemoryMap[i];
+      if (row.kind != StretchKind::kFileData || !row.entry) continue;
+      const uint32_t e = *row.entry;
       const std::string at = name + " line " + std::to_string(i);
       auto without = [e](uint32_t k) -> std::optional<uint32_t> {
         if (k == e) return std::nullopt;
@@ -116,7 +117,7 @@ class EditSafetyTest : public testimg::EditFixture {
             bytes,
             [&]() -> Result<Replacement> {
               const auto plan = PlanReplace(lists_, static_cast<int64_t>(i));
-              if (!plan) return EditError{.kind = Refusal::kNotAFile};
+              if (!plan) return Error{.kind = ErrorKind::kNotAFile};
               return ReplaceFile(image_, *plan, Pattern(size, 9), 0);
             },
             except, at + " replace " + std::to_string(size));
@@ -157,7 +158,7 @@ TEST_F(EditSafetyTest, NothingMovesAModule) {
   Load(HeaderInTheMiddle(true).Build());
   const auto add = AddFile(image_, "note.txt", Pattern(5, 8), 0);
   ASSERT_FALSE(add.ok());
-  EXPECT_EQ(add.error().kind, Refusal::kModuleBehind);
+  EXPECT_EQ(add.error().kind, ErrorKind::kModuleBehind);
   EXPECT_EQ(add.error().name, "late.dll");
 
   // A file touching the header block, a module behind the tables (where the map lists only
@@ -177,6 +178,17 @@ TEST_F(EditSafetyTest, NothingMovesAModule) {
             "verschoben werden.");
   EXPECT_TRUE(ReplaceFile(image_, *plan, Pattern(16, 2), 0).ok());  // the same size moves nothing
 
+  // A file inside a module's section: removing it would move the section's stored bytes.
+  ImageBuilder inside(0x4000);
+  inside.HeaderOffset(0x100);
+  AddModule(inside, "m.dll", 0x3000);
+  inside.AddFile(
+      {.name = "over", .name_offset = 0x2F00, .data = Pattern(16, 9), .data_offset = 0x3100});
+  Load(inside.Build());
+  EXPECT_EQ(DeleteFile(image_, 0, 0).error().Message(),
+            "Das Modul m.dll (Sektion 0 bei 00003100) liegt dahinter; ein Modul darf nicht "
+            "verschoben werden.");
+
   // A module whose o32_rom records leave the buffer cannot be read: nothing may move.
   ImageBuilder broken = HeaderInTheMiddle(false);
   broken.AddModule({.name = "broken",
@@ -185,7 +197,7 @@ TEST_F(EditSafetyTest, NothingMovesAModule) {
                     .o32_offset = static_cast<uint32_t>(k32MiB - 8)});
   broken.Put(0x1020, {0xFF, 0xFF});
   Load(broken.Build());
-  EXPECT_EQ(DeleteFile(image_, 0, 0).error().kind, Refusal::kModuleUnreadable);
+  EXPECT_EQ(DeleteFile(image_, 0, 0).error().kind, ErrorKind::kModuleUnreadable);
 }
 
 TEST_F(EditSafetyTest, ATableNotListedWholeRefusesEveryEdit) {
@@ -200,9 +212,9 @@ TEST_F(EditSafetyTest, ATableNotListedWholeRefusesEveryEdit) {
   }
   Load(b.Build());
   ASSERT_EQ(image_.FileCount(), 4u);
-  EXPECT_EQ(DeleteFile(image_, 1, 0).error().kind, Refusal::kTablesNotListed);
-  EXPECT_EQ(SetEntry(image_, 1, 1, 1).error().kind, Refusal::kTablesNotListed);
-  EXPECT_EQ(DeleteBlock(image_, 0x1000, 0x100F, 0).error().kind, Refusal::kTablesNotListed);
+  EXPECT_EQ(DeleteFile(image_, 1, 0).error().kind, ErrorKind::kTablesNotListed);
+  EXPECT_EQ(SetEntry(image_, 1, 1, 1).error().kind, ErrorKind::kTablesNotListed);
+  EXPECT_EQ(DeleteBlock(image_, 0x1000, 0x100F, 0).error().kind, ErrorKind::kTablesNotListed);
 }
 
 TEST_F(EditSafetyTest, BlocksThatHoldTheSignatureHeaderOrTablesStay) {
@@ -212,8 +224,8 @@ TEST_F(EditSafetyTest, BlocksThatHoldTheSignatureHeaderOrTablesStay) {
   EXPECT_EQ(sig.error().Message(),
             "Der Bereich enthält den Signaturblock (bei 00000040); er darf nicht entfernt oder "
             "überschrieben werden.");
-  EXPECT_EQ(DeleteBlock(image_, 0x1070, 0x1073, 0).error().what, "den ROM Header");
-  EXPECT_EQ(DeleteBlock(image_, 0x10C0, 0x10C3, 0).error().what, "die Dateitabelle");
+  EXPECT_EQ(DeleteBlock(image_, 0x1070, 0x1073, 0).error().structure, Structure::kRomHeader);
+  EXPECT_EQ(DeleteBlock(image_, 0x10C0, 0x10C3, 0).error().structure, Structure::kFileTable);
   // A file entry whose stored bytes lie in the file table.
   ImageBuilder b(0x1200);
   b.HeaderOffset(0x1100);
@@ -227,7 +239,7 @@ TEST_F(EditSafetyTest, BlocksThatHoldTheSignatureHeaderOrTablesStay) {
   Load(b.Build());
   const auto evil = DeleteFile(image_, 1, 0);
   ASSERT_FALSE(evil.ok());
-  EXPECT_EQ(evil.error().what, "die Dateitabelle");
+  EXPECT_EQ(evil.error().structure, Structure::kFileTable);
 }
 
 TEST_F(EditSafetyTest, AddedNamesMustFitTheCodePageAndTheLines) {
@@ -241,7 +253,7 @@ TEST_F(EditSafetyTest, AddedNamesMustFitTheCodePageAndTheLines) {
   EXPECT_NE(EntryNameFromPath("/tmp/a\nb").error().Message().find("Steuerzeichen U+000A"),
             std::string::npos);
   EXPECT_NE(EntryNameFromPath("/tmp/a\tb").error().Message().find("U+0009"), std::string::npos);
-  EXPECT_EQ(EntryNameFromPath(std::string("/tmp/\xC3(")).error().kind, Refusal::kBadName);
+  EXPECT_EQ(EntryNameFromPath(std::string("/tmp/\xC3(")).error().kind, ErrorKind::kBadName);
   EXPECT_FALSE(EntryNameFromPath("/tmp/").ok());
 }
 
@@ -250,10 +262,10 @@ TEST_F(EditSafetyTest, SavedImageLoadsToTheSameLists) {
   ASSERT_TRUE(DeleteFile(image_, 3, 0).ok());
   AnalyseImage(image_, lists_);
   const RomLists edited = lists_;
-  ASSERT_FALSE(SaveImage(image_, lists_, dir_.File("saved.nb0")));
+  ASSERT_TRUE(SaveImage(image_, dir_.File("saved.nb0")).ok());
   RomImage again;
   RomLists reloaded;
-  ASSERT_TRUE(LoadImage(again, dir_.File("saved.nb0"), FlashChoice::k32MB, 0).ok);
+  ASSERT_TRUE(LoadImage(again, dir_.File("saved.nb0"), FlashChoice::k32MB, 0).ok());
   AnalyseImage(again, reloaded);
   EXPECT_EQ(reloaded.MemoryMap, edited.MemoryMap);
 }

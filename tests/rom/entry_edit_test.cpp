@@ -30,25 +30,28 @@ TEST_F(EntryEditTest, WritesWordAndSizeAndNothingElse) {
   EXPECT_EQ(after, before);
   AnalyseImage(image_, lists_);
   EXPECT_GE(MapIndex("00001038 .. 00001048 F[C-R-] +10000040"), 0);
-  EXPECT_EQ(SetEntry(image_, 4, 1, 1).error().kind, Refusal::kNoEntry);
+  EXPECT_EQ(SetEntry(image_, 4, 1, 1).error().kind, ErrorKind::kNoEntry);
 }
 
 TEST_F(EntryEditTest, SaveWritesImageLengthBytesWithTheSecondPointerRefreshed) {
   const std::string out = dir_.File("out.nb0");
-  ASSERT_FALSE(SaveImage(image_, lists_, out));
+  ASSERT_TRUE(SaveImage(image_, out).ok());
   EXPECT_EQ(testimg::ReadFile(out), testimg::FourFiles().Build());
 
   ASSERT_TRUE(DeleteFile(image_, 1, 0).ok());
   image_.SetDword(0x80, 0);  // a stale copy of the header address
-  ASSERT_FALSE(SaveImage(image_, lists_, out));
+  ASSERT_TRUE(SaveImage(image_, out).ok());
   const Bytes saved = testimg::ReadFile(out);
   EXPECT_EQ(saved.size(), 0x112Cu - 0x18);
   EXPECT_EQ(testimg::LoadDword(saved, 0x80), testimg::LoadDword(saved, 0x44));
-  const auto failed = SaveImage(image_, lists_, dir_.File("no/such/dir/x.nb0"));
-  ASSERT_TRUE(failed);
-  EXPECT_NE(failed->find("x.nb0"), std::string::npos);
+  const auto failed = SaveImage(image_, dir_.File("no/such/dir/x.nb0"));
+  ASSERT_FALSE(failed.ok());
+  EXPECT_EQ(failed.error().kind, ErrorKind::kFile);
+  EXPECT_NE(failed.error().Message().find("x.nb0"), std::string::npos);
   RomImage nothing;
-  EXPECT_TRUE(SaveImage(nothing, RomLists{}, out));
+  const auto nothing_saved = SaveImage(nothing, out);
+  ASSERT_FALSE(nothing_saved.ok());
+  EXPECT_EQ(nothing_saved.error().Message(), "Es ist kein Image geladen.");
   EXPECT_EQ(testimg::ReadFile(out), saved);
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "rom/listing/row_actions.h"
 #include "tests/rom/edit_fixture.h"
 
 namespace rom {
@@ -62,14 +63,14 @@ class ExportTest : public testimg::EditFixture {
     Load(b.Build());
   }
   Result<Exported> FromMap(const std::string& start, bool raw) {
-    const auto entry = EntryOfMapLine(lists_, MapIndex(start));
+    const auto entry = EntryOfMapRow(lists_, MapIndex(start));
     EXPECT_TRUE(entry) << start;
-    if (!entry) return EditError{.kind = Refusal::kNotAFile};
+    if (!entry) return Error{.kind = ErrorKind::kNotAFile};
     return ExportEntry(image_, *entry, raw, Doubling);
   }
   int LogIndex(const std::string& prefix) {
     for (size_t i = 0; i < lists_.AnalysisLog.size(); ++i) {
-      if (lists_.AnalysisLog[i].rfind(prefix, 0) == 0) return static_cast<int>(i);
+      if (lists_.AnalysisLog[i].text.rfind(prefix, 0) == 0) return static_cast<int>(i);
     }
     return -1;
   }
@@ -101,6 +102,26 @@ TEST_F(ExportTest, WrongDecompressedLengthIsAnError) {
   EXPECT_EQ(o.error().Message(), "Error decompressing badsize");
 }
 
+TEST(DecompressFile, OneCapAndExactlyTheRealSize) {
+  // A real size the stream framing cannot describe is refused before memory is taken for it.
+  const auto big = DecompressFile(Pattern(8, 1), 0x20000000, Doubling, "big");
+  ASSERT_FALSE(big.ok());
+  EXPECT_EQ(big.error().kind, ErrorKind::kDecompression);
+  EXPECT_EQ(big.error().reason,
+            "nRealFileSize 536870912 is above the 64 MiB a compressed file can hold");
+  EXPECT_EQ(big.error().Message(), "Error decompressing big");
+  // A stream that gives more than the real size is refused, not cut; one that gives less too.
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 15, Doubling, "x").error().reason,
+            "the stream is not valid or holds more than nRealFileSize (15 bytes)");
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 17, Doubling, "x").error().reason,
+            "it decodes to 16 bytes, nRealFileSize is 17");
+  EXPECT_EQ(DecompressFile(Pattern(8, 1), 16, nullptr, "x").error().reason,
+            "no decompression available");
+  const auto exact = DecompressFile(Pattern(8, 1), 16, Doubling, "x");
+  ASSERT_TRUE(exact.ok());
+  EXPECT_EQ(exact->size(), 16u);
+}
+
 TEST_F(ExportTest, CompressedZeroLengthFileIsAnEmptyFile) {
   const auto o = FromMap("00002030", false);
   ASSERT_TRUE(o.ok());
@@ -111,7 +132,7 @@ TEST_F(ExportTest, CompressedZeroLengthFileIsAnEmptyFile) {
     return std::optional<uint32_t>();
   };
   EXPECT_FALSE(
-      ExportEntry(image_, *EntryOfMapLine(lists_, MapIndex("00002030")), false, failing).ok());
+      ExportEntry(image_, *EntryOfMapRow(lists_, MapIndex("00002030")), false, failing).ok());
 }
 
 TEST_F(ExportTest, StoredBytesOutsideTheBufferAreNotExported) {
@@ -124,24 +145,24 @@ TEST_F(ExportTest, MapLineExportsTheEntryAtItsOffsetEvenWithATwinName) {
 
 TEST_F(ExportTest, LogLineExportsTheEntryOfItsPosition) {
   // A blank and extra attribute bits in the name's line, and the second of two twins.
-  auto entry = EntryOfLogLine(lists_, LogIndex("F[C-R-+040]  My File"));
+  auto entry = EntryOfLogRow(lists_, LogIndex("F[C-R-+040]  My File"));
   ASSERT_TRUE(entry);
   EXPECT_EQ(EntryName(image_, *entry), "My File.txt");
   EXPECT_EQ(ExportEntry(image_, *entry, true, Doubling)->bytes, Pattern(12, 2));
 
   const int first_twin = LogIndex("F[--R-]  twin");
-  entry = EntryOfLogLine(lists_, first_twin + 4);
+  entry = EntryOfLogRow(lists_, first_twin + 4);
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->index, 3u);
 
   // Header and detail lines select nothing.
-  EXPECT_FALSE(EntryOfLogLine(lists_, 0));
-  EXPECT_FALSE(EntryOfLogLine(lists_, first_twin + 1));
-  EXPECT_FALSE(EntryOfLogLine(lists_, -1));
+  EXPECT_FALSE(EntryOfLogRow(lists_, 0));
+  EXPECT_FALSE(EntryOfLogRow(lists_, first_twin + 1));
+  EXPECT_FALSE(EntryOfLogRow(lists_, -1));
 }
 
 TEST_F(ExportTest, ModuleIsNotAFile) {
-  const auto entry = EntryOfLogLine(lists_, LogIndex("M["));
+  const auto entry = EntryOfLogRow(lists_, LogIndex("M["));
   ASSERT_TRUE(entry);
   EXPECT_EQ(entry->kind, EntryRef::Kind::kModule);
   EXPECT_FALSE(ExportEntry(image_, *entry, false, Doubling).ok());

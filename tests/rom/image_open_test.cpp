@@ -25,13 +25,13 @@ class ImageOpenTest : public testimg::EditFixture {
   // Opens the file `bytes` as the tools do and analyses it.
   void Open(const Bytes& bytes, const std::string& name) {
     testimg::WriteFile(dir_.File(name), bytes);
-    const LoadResult r = OpenImage(image_, dir_.File(name), FlashChoice::k32MB, 0);
-    ASSERT_TRUE(r.ok) << r.error;
+    const auto r = OpenImage(image_, dir_.File(name), FlashChoice::k32MB, 0);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
     AnalyseImage(image_, lists_);
   }
   Bytes Saved(const std::string& name) {
-    const auto e = SaveImage(image_, lists_, dir_.File(name));
-    EXPECT_FALSE(e) << *e;
+    const auto e = SaveImage(image_, dir_.File(name));
+    EXPECT_TRUE(e.ok()) << e.error().Message();
     return testimg::ReadFile(dir_.File(name));
   }
   // The demo image as records cut unevenly, out of order, with the signature block alone.
@@ -54,9 +54,9 @@ TEST_F(ImageOpenTest, ARecordFileOpensAsItsFlatFormAndSavesBackByteForByte) {
   EXPECT_EQ(lists_.MemoryMap, from_flat.MemoryMap);
   ASSERT_EQ(lists_.AnalysisLog.size(), from_flat.AnalysisLog.size() + 1);
   const size_t cuts = 2 + testimg::EvenCuts(0x4C, static_cast<uint32_t>(flat.size()), 0x333).size();
-  EXPECT_EQ(lists_.AnalysisLog[0],
+  EXPECT_EQ(lists_.AnalysisLog[0].text,
             "; B000FF records: " + std::to_string(cuts) + ", start 88000000, launch 88001000");
-  EXPECT_EQ(lists_.AnalysisLog[1], "; File: " + dir_.File("demo.bin"));
+  EXPECT_EQ(lists_.AnalysisLog[1].text, "; File: " + dir_.File("demo.bin"));
   EXPECT_TRUE(std::equal(lists_.AnalysisLog.begin() + 2, lists_.AnalysisLog.end(),
                          from_flat.AnalysisLog.begin() + 1));
   // Unchanged: the same record file again; flat: the image's bytes.
@@ -70,7 +70,7 @@ TEST_F(ImageOpenTest, AnEditSavedAsRecordsLoadsBackAsTheSameEditOnTheFlatForm) {
   auto edit = [&] {
     const int64_t line = MapIndex("00002074");  // default.fdf
     ASSERT_GE(line, 0);
-    ASSERT_TRUE(DeleteFile(image_, static_cast<uint32_t>(lists_.MapEntry(line)), 0).ok());
+    ASSERT_TRUE(DeleteFile(image_, MapEntry(line), 0).ok());
     ASSERT_TRUE(AddFile(image_, "new.txt", testimg::Pattern(33, 4), 0).ok());
     AnalyseImage(image_, lists_);
   };
@@ -86,8 +86,9 @@ TEST_F(ImageOpenTest, AnEditSavedAsRecordsLoadsBackAsTheSameEditOnTheFlatForm) {
   Open(saved, "edited.bin");
   EXPECT_EQ(lists_.MemoryMap, flat_edited.MemoryMap);
   EXPECT_EQ(Head(static_cast<size_t>(image_.ImageLength())), flat_bytes);
-  EXPECT_EQ(lists_.AnalysisLog[0].substr(0, 18), "; B000FF records: ");
-  EXPECT_NE(lists_.AnalysisLog[0].find(", start 88000000, launch 88001000"), std::string::npos);
+  EXPECT_EQ(lists_.AnalysisLog[0].text.substr(0, 18), "; B000FF records: ");
+  EXPECT_NE(lists_.AnalysisLog[0].text.find(", start 88000000, launch 88001000"),
+            std::string::npos);
 }
 
 TEST_F(ImageOpenTest, AFlatImageSavedAsRecordsLoadsBackToTheSameBuffer) {
@@ -124,8 +125,8 @@ TEST_F(ImageOpenTest, AnImageBehindAnotherToolsHeaderOpensWithItsModulesAndFiles
       EXPECT_EQ(image_.ImageLength(), 0x2000);
       const std::string found = "; RomHdr gesucht: Image ab " + H8(wrapper) +
                                 ", RomHdr (in Img) @ 00001000, RomBase 80000000";
-      EXPECT_NE(std::find(lists_.AnalysisLog.begin(), lists_.AnalysisLog.end(), found),
-                lists_.AnalysisLog.end());
+      const testimg::Lines log = testimg::TextsOf(lists_.AnalysisLog);
+      EXPECT_NE(std::find(log.begin(), log.end(), found), log.end());
       // The buffer holds the image, and a save writes it without the wrapper.
       EXPECT_EQ(Saved("plain.nb0"), image);
       // Edits find the header again after it moved: the addition moves it behind the new
@@ -143,8 +144,8 @@ TEST_F(ImageOpenTest, AnImageBehindAnotherToolsHeaderOpensWithItsModulesAndFiles
 
 TEST_F(ImageOpenTest, AnImageWithAPlausibleHeaderOpensAsBefore) {
   Open(RealLooking().Build(), "plain.nb0");
-  for (const std::string& line : lists_.AnalysisLog)
-    EXPECT_EQ(line.find("gesucht"), std::string::npos);
+  for (const LogRow& row : lists_.AnalysisLog)
+    EXPECT_EQ(row.text.find("gesucht"), std::string::npos);
   EXPECT_EQ(image_.Source().wrapper_bytes, 0u);
   EXPECT_FALSE(image_.Source().header_offset);
 }
@@ -153,9 +154,9 @@ TEST_F(ImageOpenTest, ADamagedRecordFileLoadsNothing) {
   Bytes records = DemoRecords(testimg::DemoImage(nullptr));
   records[15 + 12 + 3] ^= 1;  // a byte of the first record's data: its checksum fails
   testimg::WriteFile(dir_.File("bad.bin"), records);
-  const LoadResult r = OpenImage(image_, dir_.File("bad.bin"), FlashChoice::k32MB, 0);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("checksum"), std::string::npos) << r.error;
+  const auto r = OpenImage(image_, dir_.File("bad.bin"), FlashChoice::k32MB, 0);
+  ASSERT_FALSE(r.ok());
+  EXPECT_NE(r.error().Message().find("checksum"), std::string::npos) << r.error().Message();
   EXPECT_FALSE(image_.HasData());
 }
 

@@ -148,7 +148,7 @@ TEST(RealImages, ExportAllWritesNkExe) {
   const std::filesystem::path p = std::filesystem::path(TARNWICK_REALDATA) / "6410_EBOOT.nb0";
   if (!std::filesystem::exists(p)) GTEST_SKIP() << "real images not present";
   RomImage image;
-  ASSERT_TRUE(LoadImage(image, p.string(), FlashChoice::k32MB, 0).ok);
+  ASSERT_TRUE(LoadImage(image, p.string(), FlashChoice::k32MB, 0).ok());
   (void)LocateRomHeader(image);
   testimg::TempDir tmp;
   const ExportAllResult r = ExportAll(image, tmp.path().string(), Decompressor());

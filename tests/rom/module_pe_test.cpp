@@ -25,21 +25,21 @@ const Decompressor kFake = testimg::FakeDecompress;
 // Reads module 0 and rebuilds it; the test fails when either step does.
 PeFile Rebuild(const RomImage& image, E32Layout layout = E32Layout::kWithTimestamp,
                const Decompressor& decompress = kFake) {
-  const ModuleReadResult r = ReadModule(image, 0, layout);
-  EXPECT_TRUE(r.ok()) << r.problem.message;
+  const Result<ModuleInfo> r = ReadModule(image, 0, layout);
+  EXPECT_TRUE(r.ok()) << r.error().Message();
   if (!r.ok()) return {};
-  const PeBuildResult pe = BuildPeFile(image, *r.module, *RomCpuType(image), decompress);
-  EXPECT_TRUE(pe.ok()) << pe.problem.message;
-  return pe.ok() ? *pe.pe : PeFile{};
+  const Result<PeFile> pe = BuildPeFile(image, *r, *RomCpuType(image), decompress);
+  EXPECT_TRUE(pe.ok()) << pe.error().Message();
+  return pe.ok() ? *pe : PeFile{};
 }
 
-PeProblem RebuildProblem(const RomImage& image, const Decompressor& decompress = kFake) {
-  const ModuleReadResult r = ReadModule(image, 0, E32Layout::kWithTimestamp);
-  EXPECT_TRUE(r.ok()) << r.problem.message;
+Error RebuildProblem(const RomImage& image, const Decompressor& decompress = kFake) {
+  const Result<ModuleInfo> r = ReadModule(image, 0, E32Layout::kWithTimestamp);
+  EXPECT_TRUE(r.ok()) << r.error().Message();
   if (!r.ok()) return {};
-  const PeBuildResult pe = BuildPeFile(image, *r.module, 0x14C, decompress);
+  const Result<PeFile> pe = BuildPeFile(image, *r, 0x14C, decompress);
   EXPECT_FALSE(pe.ok());
-  return pe.problem;
+  return pe.ok() ? Error{} : pe.error();
 }
 
 // The content a section must show at its rva: its data, then zeros up to o32_vsize.
@@ -203,13 +203,13 @@ TEST(BuildPeFile, RefusesWhatCannotBeRebuilt) {
     b.PutDword(0x7000, 0x301);
     RomImage image;
     Adopt(image, b.Build());
-    const PeProblem p = RebuildProblem(image);
-    EXPECT_EQ(p.kind, PeProblemKind::kCorruptSection);
+    const Error p = RebuildProblem(image);
+    EXPECT_EQ(p.kind, ErrorKind::kCorruptSection);
     EXPECT_EQ(p.section, 2u);
-    EXPECT_EQ(p.message,
+    EXPECT_EQ(p.Message(),
               "module 0 app.exe: section 2 (.data): its compressed stream (772 bytes at 00007000) "
               "is corrupt or decodes to more than o32_vsize (4096 bytes)");
-    EXPECT_EQ(RebuildProblem(image, Decompressor()).kind, PeProblemKind::kNoDecompressor);
+    EXPECT_EQ(RebuildProblem(image, Decompressor()).kind, ErrorKind::kNoDecompressor);
   }
   {
     // Decoded data longer than o32_vsize does not fit the section.
@@ -217,14 +217,14 @@ TEST(BuildPeFile, RefusesWhatCannotBeRebuilt) {
     m.sections[1].vsize = 0x8FF;
     RomImage image;
     Adopt(image, ModuleImage({m}));
-    EXPECT_EQ(RebuildProblem(image).kind, PeProblemKind::kCorruptSection);
+    EXPECT_EQ(RebuildProblem(image).kind, ErrorKind::kCorruptSection);
   }
   {
     testimg::ModuleSpec m = AppModule();
     m.sections.clear();
     RomImage image;
     Adopt(image, ModuleImage({m}));
-    EXPECT_EQ(RebuildProblem(image).message,
+    EXPECT_EQ(RebuildProblem(image).Message(),
               "module 0 app.exe: e32_objcnt is 0, the module has no sections to rebuild");
   }
   {
@@ -233,8 +233,8 @@ TEST(BuildPeFile, RefusesWhatCannotBeRebuilt) {
     m.sections[2].vsize = 0xFFFFFFF0;
     RomImage image;
     Adopt(image, ModuleImage({m}));
-    const PeProblem p = RebuildProblem(image);
-    EXPECT_EQ(p.kind, PeProblemKind::kTooLarge);
+    const Error p = RebuildProblem(image);
+    EXPECT_EQ(p.kind, ErrorKind::kPeTooLarge);
     EXPECT_EQ(p.section, 2u);
   }
   {
@@ -242,7 +242,7 @@ TEST(BuildPeFile, RefusesWhatCannotBeRebuilt) {
     m.sections[6].rva = 0xFFFFF000;
     RomImage image;
     Adopt(image, ModuleImage({m}));
-    EXPECT_EQ(RebuildProblem(image).kind, PeProblemKind::kNoRoom);
+    EXPECT_EQ(RebuildProblem(image).kind, ErrorKind::kNoRoom);
   }
 }
 
@@ -264,26 +264,26 @@ TEST(RealImages, NkExeReadsAndRebuilds) {
     const std::string path = RealImage(c.file);
     if (path.empty()) GTEST_SKIP() << "real images not present";
     RomImage image;
-    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok);
+    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok());
     (void)LocateRomHeader(image);
     const LayoutDetection layout = DetectE32Layout(image);
     EXPECT_TRUE(layout.decided) << c.file;
     EXPECT_EQ(layout.layout, E32Layout::kWithTimestamp) << c.file;
     std::cout << c.file << "\n" << layout.log_line << "\n";
-    const ModuleReadResult r = ReadModule(image, 0, layout.layout);
-    ASSERT_TRUE(r.ok()) << r.problem.message;
-    EXPECT_EQ(r.module->name, "nk.exe");
-    for (const std::string& line : SectionLogLines(*r.module)) std::cout << line << "\n";
+    const Result<ModuleInfo> r = ReadModule(image, 0, layout.layout);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
+    EXPECT_EQ(r->name, "nk.exe");
+    for (const std::string& line : SectionLogLines(*r)) std::cout << line << "\n";
     EXPECT_EQ(*RomCpuType(image), 0x1C2);  // THUMB
 
     // No section is compressed: a decompression that always fails must not be asked.
     const Decompressor never = [](std::span<const uint8_t>, std::span<uint8_t>) {
       return std::optional<uint32_t>();
     };
-    const PeBuildResult pe = BuildPeFile(image, *r.module, 0x1C2, never);
-    ASSERT_TRUE(pe.ok()) << pe.problem.message;
-    for (const std::string& line : pe.pe->log) std::cout << "  " << line << "\n";
-    const ParsedPe parsed = testimg::ParsePe(pe.pe->bytes);
+    const Result<PeFile> pe = BuildPeFile(image, *r, 0x1C2, never);
+    ASSERT_TRUE(pe.ok()) << pe.error().Message();
+    for (const std::string& line : pe->log) std::cout << "  " << line << "\n";
+    const ParsedPe parsed = testimg::ParsePe(pe->bytes);
     ASSERT_EQ(parsed.error, "") << c.file;
     EXPECT_EQ(parsed.machine, 0x1C2);
     ASSERT_EQ(parsed.sections.size(), 3u);
@@ -295,10 +295,10 @@ TEST(RealImages, NkExeReadsAndRebuilds) {
     EXPECT_EQ(parsed.sections[2].vsize, c.data_vsize);
     EXPECT_EQ(parsed.dirs[3], (std::array<uint32_t, 2>{c.pdata_rva, c.pdata_vsize}));
     // The code at its rva is the image's bytes at the section's stored position.
-    const SectionInfo& text = r.module->sections[0];
+    const SectionInfo& text = r->sections[0];
     const auto stored = *image.Bytes(text.data_offset, 4096);
     const Bytes want(stored.begin(), stored.end());
-    EXPECT_EQ(parsed.At(pe.pe->bytes, text.o32_rva, 4096), want);
+    EXPECT_EQ(parsed.At(pe->bytes, text.o32_rva, 4096), want);
   }
 }
 

@@ -33,9 +33,9 @@ TEST(DetectE32Layout, DecidesEachLayoutFromTheUnits) {
                                     : "without e32_timestamp (2 module(s) examined: 0 fit the "
                                       "layout with e32_timestamp better, 2 the layout without)"));
 
-    const ModuleReadResult r = ReadModule(image, 0);
-    ASSERT_TRUE(r.ok()) << r.problem.message;
-    const E32Fields& e = r.module->e32;
+    const Result<ModuleInfo> r = ReadModule(image, 0);
+    ASSERT_TRUE(r.ok()) << r.error().Message();
+    const E32Fields& e = r->e32;
     EXPECT_EQ(e.e32_timestamp, with ? std::optional<uint32_t>(0x4E71AA63) : std::nullopt);
     EXPECT_EQ(e.e32_unit[e32rom::kUnitException], (E32Unit{0x6000, 0x40}));
     EXPECT_EQ(e.e32_unit[e32rom::kUnitFixup], (E32Unit{0x9000, 0x80}));
@@ -56,9 +56,9 @@ TEST(DetectE32Layout, WithoutModulesIsUndecided) {
 TEST(ReadModule, ReadsTheRecordsAndListsEveryStretch) {
   RomImage image;
   Adopt(image, ModuleImage({AppModule()}));
-  const ModuleReadResult r = ReadModule(image, 0, E32Layout::kWithTimestamp);
-  ASSERT_TRUE(r.ok()) << r.problem.message;
-  const ModuleInfo& m = *r.module;
+  const Result<ModuleInfo> r = ReadModule(image, 0, E32Layout::kWithTimestamp);
+  ASSERT_TRUE(r.ok()) << r.error().Message();
+  const ModuleInfo& m = *r;
   EXPECT_EQ(m.name, "app.exe");
   EXPECT_EQ(m.entry_offset, 0x1000u + 84u);
   ASSERT_EQ(m.sections.size(), 7u);
@@ -72,20 +72,17 @@ TEST(ReadModule, ReadsTheRecordsAndListsEveryStretch) {
   EXPECT_TRUE(s2.compressed());
   EXPECT_EQ(s2.data_offset, 0x7000u);
 
-  const std::vector<ModuleStretch> stretches = ModuleStretches(m);
-  std::vector<std::tuple<uint32_t, uint32_t, std::string>> got;
-  for (const auto& s : stretches) got.emplace_back(s.offset, s.length, s.what);
   // The uninitialised section 6 stores nothing and occupies nothing.
-  EXPECT_EQ(got, (std::vector<std::tuple<uint32_t, uint32_t, std::string>>{
-                     {0x1800, 8, "name"},
-                     {0x1900, 110, "e32_rom"},
-                     {0x1980, 7 * 24, "o32_rom table"},
-                     {0x4000, 0x1800, "section 0 stored bytes"},
-                     {0x6000, 0x904, "section 1 stored bytes"},
-                     {0x7000, 0x304, "section 2 stored bytes"},
-                     {0x7800, 0x100, "section 3 stored bytes"},
-                     {0x7A00, 0x40, "section 4 stored bytes"},
-                     {0x7C00, 0x200, "section 5 stored bytes"}}));
+  using P = ModulePart;
+  EXPECT_EQ(ModuleStretches(m), (std::vector<ModuleStretch>{{0x1800, 8, P::kName},
+                                                            {0x1900, 110, P::kE32Header},
+                                                            {0x1980, 7 * 24, P::kO32Table},
+                                                            {0x4000, 0x1800, P::kSectionData, 0},
+                                                            {0x6000, 0x904, P::kSectionData, 1},
+                                                            {0x7000, 0x304, P::kSectionData, 2},
+                                                            {0x7800, 0x100, P::kSectionData, 3},
+                                                            {0x7A00, 0x40, P::kSectionData, 4},
+                                                            {0x7C00, 0x200, P::kSectionData, 5}}));
 }
 
 // One damaged part per case: a problem naming it, no read outside the buffer (the buffer is
@@ -94,13 +91,13 @@ TEST(ReadModule, RefusesWhatDoesNotLieInTheBuffer) {
   struct Case {
     const char* what;
     void (*damage)(testimg::ModuleSpec&);
-    ModuleProblemKind kind;
+    ErrorKind kind;
     std::optional<uint32_t> section;
     const char* message;
   };
   const Case cases[] = {
       {"objcnt 65535", [](testimg::ModuleSpec& m) { m.e32->objcnt = 65535; },
-       ModuleProblemKind::kTooManySections, std::nullopt,
+       ErrorKind::kTooManySections, std::nullopt,
        "module 0 app.exe: e32_objcnt 65535 is above 96, the most sections a module has"},
       {"o32 table past the end",
        [](testimg::ModuleSpec& m) {
@@ -108,11 +105,11 @@ TEST(ReadModule, RefusesWhatDoesNotLieInTheBuffer) {
          m.e32->objcnt = 96;
          m.o32_offset = 0x10000 - 95 * 24;
        },
-       ModuleProblemKind::kO32Outside, std::nullopt,
+       ErrorKind::kO32Outside, std::nullopt,
        "module 0 app.exe: its o32_rom table (0000F718, 96 records of 24 bytes) lies outside the "
        "buffer"},
       {"stored bytes past the end", [](testimg::ModuleSpec& m) { m.sections[1].psize = 0xA001; },
-       ModuleProblemKind::kSectionOutside, 1u,
+       ErrorKind::kSectionOutside, 1u,
        "module 0 app.exe: the stored bytes of section 1 (00006000, 40961 bytes) lie outside the "
        "buffer"},
       {"stored bytes wrapping round",
@@ -120,14 +117,14 @@ TEST(ReadModule, RefusesWhatDoesNotLieInTheBuffer) {
          m.sections[3].dataptr = 0x7FFFFFF0;  // offset 0xFFFFFFF0
          m.sections[3].psize = 0x20;
        },
-       ModuleProblemKind::kSectionOutside, 3u,
+       ErrorKind::kSectionOutside, 3u,
        "module 0 app.exe: the stored bytes of section 3 (FFFFFFF0, 32 bytes) lie outside the "
        "buffer"},
       {"e32 at the end", [](testimg::ModuleSpec& m) { m.e32_offset = 0x10000 - 108; },
-       ModuleProblemKind::kE32Outside, std::nullopt,
+       ErrorKind::kE32Outside, std::nullopt,
        "module 0 app.exe: its e32_rom header (0000FF94, 110 bytes) lies outside the buffer"},
       {"name outside", [](testimg::ModuleSpec& m) { m.name_offset = 0x20000; },
-       ModuleProblemKind::kNameOutside, std::nullopt,
+       ErrorKind::kNameOutside, std::nullopt,
        "module 0: its name (00020000) lies outside the buffer"},
   };
   for (const Case& c : cases) {
@@ -153,18 +150,19 @@ TEST(ReadModule, RefusesWhatDoesNotLieInTheBuffer) {
     }
     RomImage image;
     Adopt(image, b.Build());
-    const ModuleReadResult r = ReadModule(image, 0, E32Layout::kWithTimestamp);
+    const Result<ModuleInfo> r = ReadModule(image, 0, E32Layout::kWithTimestamp);
     ASSERT_FALSE(r.ok()) << c.what;
-    EXPECT_EQ(r.problem.kind, c.kind) << c.what;
-    EXPECT_EQ(r.problem.section, c.section) << c.what;
-    EXPECT_EQ(r.problem.message, c.message) << c.what;
-    const ModuleStretchesResult s = ModuleStretches(image, 0, E32Layout::kWithTimestamp);
-    EXPECT_TRUE(s.problem.has_value()) << c.what;
-    EXPECT_TRUE(s.stretches.empty()) << c.what;
+    EXPECT_EQ(r.error().kind, c.kind) << c.what;
+    EXPECT_EQ(r.error().section, c.section) << c.what;
+    EXPECT_EQ(r.error().module, 0u) << c.what;
+    EXPECT_EQ(r.error().Message(), c.message) << c.what;
+    const auto s = ModuleStretches(image, 0, E32Layout::kWithTimestamp);
+    ASSERT_FALSE(s.ok()) << c.what;
+    EXPECT_EQ(s.error().kind, c.kind) << c.what;
   }
   RomImage image;
   Adopt(image, ModuleImage({AppModule()}));
-  EXPECT_EQ(ReadModule(image, 1).problem.kind, ModuleProblemKind::kNoSuchModule);
+  EXPECT_EQ(ReadModule(image, 1).error().kind, ErrorKind::kNoSuchModule);
 }
 
 TEST(ReadModule, ObjcntZeroIsAModuleWithoutSections) {
@@ -172,10 +170,10 @@ TEST(ReadModule, ObjcntZeroIsAModuleWithoutSections) {
   m.sections.clear();
   RomImage image;
   Adopt(image, ModuleImage({m}));
-  const ModuleReadResult r = ReadModule(image, 0, E32Layout::kWithTimestamp);
+  const Result<ModuleInfo> r = ReadModule(image, 0, E32Layout::kWithTimestamp);
   ASSERT_TRUE(r.ok());
-  EXPECT_TRUE(r.module->sections.empty());
-  EXPECT_EQ(ModuleStretches(*r.module).size(), 2u);  // name and e32_rom
+  EXPECT_TRUE(r->sections.empty());
+  EXPECT_EQ(ModuleStretches(*r).size(), 2u);  // name and e32_rom
 }
 
 }  // namespace

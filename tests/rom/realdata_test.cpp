@@ -4,9 +4,10 @@
 
 #include <filesystem>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
 #include "rom/text_format.h"
+#include "tests/rom/list_texts.h"
 
 namespace rom {
 namespace {
@@ -32,9 +33,9 @@ TEST(RealImages, LogAndMapOfTheBootloaders) {
     if (path.empty()) GTEST_SKIP() << "real images not present";
     RomImage image;
     RomLists lists;
-    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok);
+    ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok());
     AnalyseImage(image, lists);
-    const LineList& log = lists.AnalysisLog;
+    const testimg::Lines log = testimg::TextsOf(lists.AnalysisLog);
     ASSERT_EQ(log.size(), 34u) << c.file;
     EXPECT_EQ(log[2], c.ecec_line);
     EXPECT_EQ(log[3], "; zweiter Ptr zum RomHdr FEHLT !!!");
@@ -43,8 +44,9 @@ TEST(RealImages, LogAndMapOfTheBootloaders) {
     EXPECT_EQ(log.back(), "; =========================== Files = 0");
     // Header block (84 + 32 bytes), leading gap and tail.
     ASSERT_EQ(lists.MemoryMap.size(), 3u);
-    EXPECT_NE(lists.MemoryMap[1].find("-------- ROM Header"), std::string::npos);
-    EXPECT_EQ(*LineEnd(lists.MemoryMap[1]) - *LineStart(lists.MemoryMap[1]), 84u + 32u - 1u);
+    EXPECT_NE(lists.MemoryMap[1].text.find("-------- ROM Header"), std::string::npos);
+    EXPECT_EQ(lists.MemoryMap[1].kind, StretchKind::kHeader);
+    EXPECT_EQ(lists.MemoryMap[1].last - lists.MemoryMap[1].first, 84u + 32u - 1u);
   }
 }
 
@@ -53,9 +55,10 @@ TEST(RealImages, SteploaderHasNoSignature) {
   if (path.empty()) GTEST_SKIP() << "real images not present";
   RomImage image;
   RomLists lists;
-  ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok);
+  ASSERT_TRUE(LoadImage(image, path, FlashChoice::k64MB, 0xFF).ok());
   AnalyseImage(image, lists);
-  EXPECT_EQ(lists.AnalysisLog, (LineList{"; File: " + path, "; Size   = 00002000 (8192)"}));
+  EXPECT_EQ(testimg::TextsOf(lists.AnalysisLog),
+            (testimg::Lines{"; File: " + path, "; Size   = 00002000 (8192)"}));
   EXPECT_TRUE(lists.MemoryMap.empty());
 }
 

@@ -41,9 +41,10 @@ TEST(LoadImage, FillsTheRestOfTheBufferWithThePreset) {
   const Bytes content = testimg::Pattern(1000, 3);
   testimg::WriteFile(dir.File("a.nb0"), content);
   RomImage image;
-  const LoadResult r = LoadImage(image, dir.File("a.nb0"), FlashChoice::k64MB, 0xFF);
-  ASSERT_TRUE(r.ok) << r.error;
-  EXPECT_EQ(r.status_text, "max. FlashSize: 67108864 ( 64 MB )");
+  const auto r = LoadImage(image, dir.File("a.nb0"), FlashChoice::k64MB, 0xFF);
+  ASSERT_TRUE(r.ok()) << r.error().Message();
+  EXPECT_EQ(FlashSizeText(r->buffer_size), "max. FlashSize: 67108864 ( 64 MB )");
+  EXPECT_FALSE(r->records);
   EXPECT_EQ(image.BufferSize(), k64MiB);
   EXPECT_EQ(image.ImageLength(), 1000);
   EXPECT_EQ(image.FileName(), dir.File("a.nb0"));
@@ -57,17 +58,17 @@ TEST(LoadImage, EmptyFileAndFileOfExactlyTheFlashSize) {
   testimg::TempDir dir;
   testimg::WriteFile(dir.File("empty.nb0"), {});
   RomImage image;
-  LoadResult r = LoadImage(image, dir.File("empty.nb0"), FlashChoice::k32MB, 0);
-  ASSERT_TRUE(r.ok);
-  EXPECT_EQ(r.status_text, "max. FlashSize: 33554432 ( 32 MB )");
+  auto r = LoadImage(image, dir.File("empty.nb0"), FlashChoice::k32MB, 0);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(FlashSizeText(r->buffer_size), "max. FlashSize: 33554432 ( 32 MB )");
   EXPECT_EQ(image.ImageLength(), 0);
 
   Bytes full(k32MiB + 1, 0x5A);
   testimg::WriteFile(dir.File("full.nb0"), full);
   r = LoadImage(image, dir.File("full.nb0"), FlashChoice::k32MB, 0xFF);
-  ASSERT_TRUE(r.ok);
+  ASSERT_TRUE(r.ok());
   EXPECT_EQ(image.BufferSize(), k32MiB + 1);
-  EXPECT_EQ(r.status_text, "max. FlashSize: 33554433 ( 32 MB )");
+  EXPECT_EQ(FlashSizeText(r->buffer_size), "max. FlashSize: 33554433 ( 32 MB )");
   EXPECT_EQ(image.Buffer().data()[k32MiB], 0x5A);
 }
 
@@ -75,21 +76,22 @@ TEST(LoadImage, FailedLoadLeavesNoImage) {
   testimg::TempDir dir;
   testimg::WriteFile(dir.File("a.nb0"), testimg::Pattern(64, 0));
   RomImage image;
-  ASSERT_TRUE(LoadImage(image, dir.File("a.nb0"), FlashChoice::k32MB, 0).ok);
+  ASSERT_TRUE(LoadImage(image, dir.File("a.nb0"), FlashChoice::k32MB, 0).ok());
   RomLocation found;  // as if an earlier analysis had found something
   found.SignatureOffset = 4;
   image.SetLocation(found);
 
-  const LoadResult r = LoadImage(image, dir.File("missing.nb0"), FlashChoice::k32MB, 0);
-  EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.error.find("missing.nb0"), std::string::npos);
-  EXPECT_TRUE(r.status_text.empty());
+  const auto r = LoadImage(image, dir.File("missing.nb0"), FlashChoice::k32MB, 0);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kFile);
+  EXPECT_NE(r.error().Message().find("missing.nb0"), std::string::npos);
+  EXPECT_FALSE(r.error().buffer_size);  // the size was never decided
   EXPECT_FALSE(image.HasData());
   EXPECT_TRUE(image.FileName().empty());
   EXPECT_EQ(image.ImageLength(), 0);
   EXPECT_EQ(image.SignatureOffset(), -1);
 
-  EXPECT_FALSE(LoadImage(image, dir.path().string(), FlashChoice::k32MB, 0).ok);
+  EXPECT_FALSE(LoadImage(image, dir.path().string(), FlashChoice::k32MB, 0).ok());
 }
 
 TEST(LoadImage, RefusesWhatIsNotARegularFileWithoutReadingIt) {
@@ -99,9 +101,9 @@ TEST(LoadImage, RefusesWhatIsNotARegularFileWithoutReadingIt) {
   RomImage image;
   // Opening a FIFO for reading would wait for a writer; the load refuses it at once.
   for (const std::string& path : {fifo, std::string("/dev/zero")}) {
-    const LoadResult r = LoadImage(image, path, FlashChoice::k32MB, 0);
-    EXPECT_FALSE(r.ok) << path;
-    EXPECT_EQ(r.error, path + ": not a regular file");
+    const auto r = LoadImage(image, path, FlashChoice::k32MB, 0);
+    ASSERT_FALSE(r.ok()) << path;
+    EXPECT_EQ(r.error().Message(), path + ": not a regular file");
   }
 }
 
@@ -109,7 +111,7 @@ class LoadedImage : public ::testing::Test {
  protected:
   void Load(const Bytes& bytes, FlashChoice flash = FlashChoice::k32MB) {
     testimg::WriteFile(dir_.File("t.nb0"), bytes);
-    ASSERT_TRUE(LoadImage(image_, dir_.File("t.nb0"), flash, 0).ok);
+    ASSERT_TRUE(LoadImage(image_, dir_.File("t.nb0"), flash, 0).ok());
   }
   void SetRomBase(uint32_t base) {
     RomLocation where;

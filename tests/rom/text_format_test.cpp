@@ -1,9 +1,7 @@
-// Tests of number formatting and of reading numbers back from lines and text fields.
+// Tests of number formatting and of reading numbers from text fields.
 #include "rom/text_format.h"
 
 #include <gtest/gtest.h>
-
-#include "rom/list_format.h"
 
 namespace rom {
 namespace {
@@ -21,14 +19,12 @@ TEST(TextFormat, HexAndDecimalColumns) {
   EXPECT_EQ(wide, "12345678");
 }
 
-TEST(HexField, ReadsFixedColumnsOnly) {
-  EXPECT_EQ(LineStart("0000ABCD .. 0000ffff F[C-R-]"), 0xABCDu);
-  EXPECT_EQ(LineEnd("0000ABCD .. 0000ffff F[C-R-]"), 0xFFFFu);
-  EXPECT_FALSE(LineStart("0000ABC"));
-  EXPECT_FALSE(LineStart("0000ABCX .. 00000000"));
-  EXPECT_FALSE(LineEnd("00000000 .. 0000"));
+TEST(ParseHex32, OneToEightDigitsOfEitherCase) {
+  EXPECT_EQ(ParseHex32("0000ABCD"), 0xABCDu);
+  EXPECT_EQ(ParseHex32("ffffffff"), 0xFFFFFFFFu);
   EXPECT_FALSE(ParseHex32(""));
   EXPECT_FALSE(ParseHex32("123456789"));
+  EXPECT_FALSE(ParseHex32("0000ABCX"));
 }
 
 TEST(ParseFieldNumber, DecimalWithSignAndBlanks) {

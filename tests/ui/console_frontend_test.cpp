@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
@@ -29,9 +29,10 @@ RunResult RunConsole(const std::vector<std::string>& args) {
   return {status, out.str(), err.str()};
 }
 
-std::string Joined(const rom::LineList& lines) {
+template <typename Row>
+std::string Joined(const std::vector<Row>& rows) {
   std::string s;
-  for (const auto& l : lines) s += l + "\r\n";
+  for (const Row& row : rows) s += row.text + "\r\n";
   return s;
 }
 
@@ -42,7 +43,7 @@ TEST(ConsoleFrontend, WritesLogThenMapExactlyAsTheListsHoldThem) {
 
   rom::RomImage image;
   rom::RomLists lists;
-  ASSERT_TRUE(rom::LoadImage(image, path, rom::FlashChoice::k64MB, 0xFF).ok);
+  ASSERT_TRUE(rom::LoadImage(image, path, rom::FlashChoice::k64MB, 0xFF).ok());
   rom::AnalyseImage(image, lists);
   ASSERT_GT(lists.MemoryMap.size(), 30u);
 
@@ -131,11 +132,11 @@ TEST_F(ConsoleOperations, RunInOrderOnTheChangedImage) {
 
   rom::RomImage image;
   rom::RomLists lists;
-  ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok);
+  ASSERT_TRUE(rom::LoadImage(image, saved, rom::FlashChoice::k32MB, 0).ok());
   rom::AnalyseImage(image, lists);
   EXPECT_EQ(image.ImageLength(), 0x112C - 0x18 + 28 + 8 + 8);
   std::string map;
-  for (const auto& l : lists.MemoryMap) map += l + "\n";
+  for (const rom::MapRow& row : lists.MemoryMap) map += row.text + "\n";
   EXPECT_NE(map.find("00001020 .. 00001030 F[C-R-] +040     17  c.bin"), std::string::npos) << map;
   EXPECT_NE(map.find("namestr \"new.txt\""), std::string::npos) << map;
 }

@@ -50,10 +50,10 @@ TEST_F(WindowsTest, HexViewOpensOnTheSelectedLineAndShowsValues) {
             QString::fromUtf8("Hex View von 00000000 bis 00000FFF Länge: 4096"));
 
   const auto& map = form_->lists().MemoryMap;
-  const int file_row = static_cast<int>(
-      std::find_if(map.begin(), map.end(),
-                   [](const std::string& l) { return l.rfind("00001900", 0) == 0; }) -
-      map.begin());
+  const int file_row =
+      static_cast<int>(std::find_if(map.begin(), map.end(),
+                                    [](const rom::MapRow& row) { return row.first == 0x1900; }) -
+                       map.begin());
   ClickMapRow(file_row);
   form_->findChild<QPushButton*>("HexButton")->click();
   ui::THexPanel* panel = form_->HexPanel();

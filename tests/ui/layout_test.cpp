@@ -110,7 +110,7 @@ class LayoutTest : public uitest::FormFixture {
   int MapRow(const char* part) const {
     const auto& map = form_->lists().MemoryMap;
     for (size_t i = 0; i < map.size(); ++i) {
-      if (map[i].find(part) != std::string::npos) return static_cast<int>(i);
+      if (map[i].text.find(part) != std::string::npos) return static_cast<int>(i);
     }
     return -1;
   }

@@ -45,10 +45,10 @@ class MainFormTest : public uitest::FormFixture {
 
   // Index of the first memory-map line that holds all of `parts`; -1 when none does.
   int MapRow(std::initializer_list<const char*> parts) const {
-    const rom::LineList& map = form_->lists().MemoryMap;
+    const std::vector<rom::MapRow>& map = form_->lists().MemoryMap;
     for (size_t i = 0; i < map.size(); ++i) {
       bool all = true;
-      for (const char* p : parts) all = all && map[i].find(p) != std::string::npos;
+      for (const char* p : parts) all = all && map[i].text.find(p) != std::string::npos;
       if (all) return static_cast<int>(i);
     }
     return -1;
@@ -250,7 +250,7 @@ TEST_F(MainFormTest, AddsEditsAndSavesTheImage) {
   EXPECT_EQ(edited, row);  // the selection stays on the edited line
   // Panel 2 shows the line as the edit left it, panel 1 no longer the edit's subject.
   EXPECT_EQ(form_->StatusText(2),
-            ui::FromCp1252(form_->lists().MemoryMap[static_cast<size_t>(edited)]));
+            ui::FromCp1252(form_->lists().MemoryMap[static_cast<size_t>(edited)].text));
   EXPECT_EQ(form_->StatusText(1), "");
   EXPECT_EQ(Get<QListView>("FileListBox")->selectionModel()->selectedRows().front().row(), row);
 
@@ -266,7 +266,7 @@ TEST_F(MainFormTest, AddsEditsAndSavesTheImage) {
   Button("WriteButton")->click();
   EXPECT_EQ(dialogs_.requests.back().title, "Sortierte Dateiliste speichern");
   std::string expected;
-  for (const auto& line : form_->lists().MemoryMap) expected += line + "\r\n";
+  for (const rom::MapRow& line : form_->lists().MemoryMap) expected += line.text + "\r\n";
   const Bytes written = testimg::ReadFile(list.toStdString());
   EXPECT_EQ(std::string(written.begin(), written.end()), expected);
 }

@@ -284,8 +284,8 @@ class MainWindowDialogsTest : public RealDialogsTest {
   // The row of the first map line holding `part`, -1 when there is none.
   int MapRow(const char* part) const {
     const auto& map = form_->lists().MemoryMap;
-    const auto it = std::find_if(map.begin(), map.end(), [&](const std::string& l) {
-      return l.find(part) != std::string::npos;
+    const auto it = std::find_if(map.begin(), map.end(), [&](const rom::MapRow& row) {
+      return row.text.find(part) != std::string::npos;
     });
     return it == map.end() ? -1 : static_cast<int>(it - map.begin());
   }

@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
   auto* view = form.findChild<QListView*>("FileListBox");
   const auto& map = form.lists().MemoryMap;
   for (size_t i = 0; i < map.size(); ++i) {
-    if (map[i].find("readme.txt") != std::string::npos && map[i].find("F[") != std::string::npos) {
+    if (map[i].kind == rom::StretchKind::kFileData &&
+        map[i].text.find("readme.txt") != std::string::npos) {
       view->selectionModel()->setCurrentIndex(view->model()->index(static_cast<int>(i), 0),
                                               QItemSelectionModel::ClearAndSelect);
       view->scrollTo(view->currentIndex());

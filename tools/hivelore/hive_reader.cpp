@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "bytes/byte_order.h"
 #include "tools/hivelore/hive_layout.h"
 
 namespace hivelore {
@@ -58,13 +59,8 @@ class HiveReader {
   };
 
   // Reads inside the cell area; every caller has checked the bounds.
-  [[nodiscard]] uint32_t U32(uint32_t rel) const {
-    const uint8_t* p = area_ + rel;
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-  }
-  [[nodiscard]] uint16_t U16(uint32_t rel) const {
-    return static_cast<uint16_t>(area_[rel] | (area_[rel + 1] << 8));
-  }
+  [[nodiscard]] uint32_t U32(uint32_t rel) const { return bytes::LoadLe32(area_ + rel); }
+  [[nodiscard]] uint16_t U16(uint32_t rel) const { return bytes::LoadLe16(area_ + rel); }
   [[nodiscard]] uint32_t TypeOf(uint32_t cell) const { return U32(cell) >> 28; }
   [[nodiscard]] uint32_t PayloadSize(uint32_t cell) const {
     const uint32_t word = U32(cell);
@@ -155,8 +151,7 @@ std::optional<HiveRefusal> HiveReader::ScanCells() {
 std::optional<HiveRefusal> HiveReader::ReadDirectory() {
   for (uint32_t k = 0; k < hive::kDirectoryEntries; ++k) {
     const uint32_t at = hive::kDirectoryOffset + 4 * k;
-    const uint8_t* p = file_.data() + at;
-    const uint32_t table = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+    const uint32_t table = bytes::LoadLe32(file_.data() + at);
     if (k > 0 && table == 0) break;
     auto entry = [k] { return "directory entry " + std::to_string(k); };
     if (!IsCellStart(table) || TypeOf(table) != hive::kTableCell) {
@@ -378,9 +373,7 @@ std::string HiveRefusal::Message() const { return "at offset " + Hex(offset) + "
 
 bool IsHive(std::span<const uint8_t> file) {
   if (file.size() < hive::kSignatureOffset + 4) return false;
-  const uint8_t* p = file.data() + hive::kSignatureOffset;
-  return (p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24)) ==
-         hive::kSignature;
+  return bytes::LoadLe32(file.data() + hive::kSignatureOffset) == hive::kSignature;
 }
 
 std::optional<HiveRefusal> WalkHive(std::span<const uint8_t> file, RecordSink& sink) {

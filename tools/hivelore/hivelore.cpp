@@ -6,6 +6,9 @@
 #include <utility>
 
 #include "fileio/file_io.h"
+#include "tools/hivelore/byte_block.h"
+#include "tools/hivelore/compile_command.h"
+#include "tools/hivelore/file_sink.h"
 #include "tools/hivelore/hive_reader.h"
 #include "tools/hivelore/regedit4_writer.h"
 #include "tools/hivelore/registry_image.h"
@@ -24,21 +27,6 @@ constexpr const char* kUsage =
     " REGCOMP myfilename aPathWhereTheFileGoesTo\n";
 
 constexpr const char* kNothingWritten = "; nothing written, a previous file of that name is kept";
-
-// Hands the text to the output file's temporary file and keeps the first error.
-class FileSink : public ChunkSink {
- public:
-  explicit FileSink(fileio::AtomicWriter& file) : file_(file) {}
-  bool Write(std::string_view chunk) override {
-    error_ = file_.Write(chunk);
-    return !error_;
-  }
-  [[nodiscard]] const std::optional<fileio::Error>& error() const { return error_; }
-
- private:
-  fileio::AtomicWriter& file_;
-  std::optional<fileio::Error> error_;
-};
 
 int Fail(std::ostream& err, const std::string& message) {
   err << "Hivelore: " << message << "\n";
@@ -73,18 +61,19 @@ int InputError(const std::string& name, const fileio::Error& error, std::ostream
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const Options& options) {
+  if (!args.empty() && args[0] == kCompileSwitch) return RunCompile(args, out, err, options);
   if (args.size() != 1) {
     out << kUsage;
     return 0;
   }
-  fileio::ReadResult input = fileio::ReadWholeFile(args[0], kMaxRegistryFileSize);
+  InputRead input = ReadInputFile(args[0], kMaxRegistryFileSize);
   if (input.error) return InputError(args[0], *input.error, out, err);
 
   fileio::AtomicWriter file;
   if (auto e = file.Open(kOutputFileName)) return Fail(err, e->Message() + kNothingWritten);
 
   RegistryImage image;
-  image.LoadBytes(std::move(input.bytes));
+  image.LoadBlock(std::move(input.block));
   const bool precompiled = image.CheckSignature();
   if (!precompiled && !IsHive(image.bytes())) {
     if (auto e = file.Write(std::string_view("die Datei hat eine falsche Signatur.\r\n"))) {

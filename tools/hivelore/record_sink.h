@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "bytes/byte_order.h"
+
 namespace hivelore {
 
 class ValueData {
@@ -24,7 +26,9 @@ class ValueData {
   }
   // The unit at the cursor; moves the cursor by 2.
   uint16_t ReadU16() {
-    const auto unit = static_cast<uint16_t>(ByteAt(cursor_) | (ByteAt(cursor_ + 1) << 8));
+    const uint16_t unit = cursor_ < size_ && size_ - cursor_ >= 2
+                              ? bytes::LoadLe16(data_ + cursor_)
+                              : static_cast<uint16_t>(ByteAt(cursor_) | (ByteAt(cursor_ + 1) << 8));
     cursor_ += 2;
     return unit;
   }

@@ -2,6 +2,11 @@
 #include "tools/hivelore/regedit4_writer.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <iterator>
+
+#include "tools/hivelore/exact_text.h"
+#include "tools/hivelore/regedit4_syntax.h"
 
 namespace hivelore {
 
@@ -69,17 +74,18 @@ void Regedit4Writer::WriteHeader() {
 }
 
 void Regedit4Writer::WriteKeyLine(uint16_t root, std::string_view path) {
-  static constexpr std::string_view kRoots[] = {"[HKEY_CLASSES_ROOT\\", "[HKEY_CURRENT_USER\\",
-                                                "[HKEY_LOCAL_MACHINE\\", "[HKEY_USERS\\"};
   ++statistics_.keys;
   out_.Append(kLineEnd);
-  if (root < 4) {
-    out_.Append(kRoots[root]);
+  out_.Put('[');
+  if (root < std::size(reg::kRootNames)) {
+    out_.Append(reg::kRootNames[root]);
   } else {
-    // No root key has this code: a name that a registry compiler refuses loudly, instead of
-    // attaching the values to some other key.
-    out_.Append("[HKEY_ROOT_" + std::to_string(root) + "\\");
+    // No root key has this code: a name that other registry compilers refuse loudly, instead
+    // of attaching the values to some other key, and that --compile reads back as the code.
+    out_.Append(reg::kOtherRoot);
+    out_.Append(std::to_string(root));
   }
+  out_.Put('\\');
   out_.Append(path);
   out_.Put(']');
   out_.Append(kLineEnd);
@@ -88,62 +94,77 @@ void Regedit4Writer::WriteKeyLine(uint16_t root, std::string_view path) {
 void Regedit4Writer::WriteValueLine(uint16_t value_type, uint16_t data_length,
                                     std::string_view name, ValueData data) {
   statistics_.CountValue(value_type);
+  if (!reg::HasDataForm(value_type)) {
+    WriteMarkerLine(value_type, name);
+    return;
+  }
+  if (!NameReadsBackUnchanged(name) || !DataReadsBackExactly(value_type, data_length, data)) {
+    WriteExactValueLine(value_type, data_length, name, data);
+    return;
+  }
   out_.Put('"');
   out_.Append(name);
   out_.Append("\"=");
   switch (value_type) {
-    case 0:
-      out_.Append("-----------------------none---");
-      break;
-    case 1:
+    case reg::kString:
       out_.Put('"');
       WriteString(data, true);
       out_.Put('"');
       break;
-    case 2:
-      out_.Append("----------------------expand_sz---");
-      break;
-    case 3:
-      out_.Append("hex:");
+    case reg::kBinary:
+      out_.Append(reg::kHex);
       WriteHexByteList(data, data_length);
       break;
-    case 4: {
-      out_.Append("dword:");
+    case reg::kDwordType: {
+      out_.Append(reg::kDword);
       const uint32_t v = data.ReadU32();
       for (int shift = 28; shift >= 0; shift -= 4) out_.Put(kHexDigits[(v >> shift) & 0xF]);
       break;
     }
-    case 5:
-      out_.Append("----dword_be---");
-      break;
-    case 6:
-      out_.Append("----link---");
-      break;
-    case 7:
-      out_.Append("multi_sz:");
+    case reg::kMultiString:
+      out_.Append(reg::kMultiSz);
       WriteMultiStringList(data, data_length);
       break;
-    case 8:
-      out_.Append("---- resorcelist--");
-      break;
-    case 9:
-      out_.Append("---- full resorce descr--");
-      break;
-    case 10:
-      out_.Append("---- resorce requirements--");
-      break;
-    case 11:
-      out_.Append("---- Qword--");
-      break;
-    case 21:
-      out_.Append("mui_sz:\"");
+    case reg::kMuiString:
+      out_.Append(reg::kMuiSz);
+      out_.Put('"');
       WriteString(data, false);
       out_.Put('"');
       break;
     default:
-      out_.Append("--------------------- unbekannt " + std::to_string(value_type));
-      break;
+      break;  // the other types were written as markers above
   }
+  out_.Append(kLineEnd);
+}
+
+void Regedit4Writer::WriteMarkerLine(uint16_t value_type, std::string_view name) {
+  out_.Put('"');
+  out_.Append(name);
+  out_.Append("\"=");
+  const std::string_view marker = reg::MarkerOf(value_type);
+  if (!marker.empty()) {
+    out_.Append(marker);
+  } else {
+    out_.Append(reg::kUnknownMarker);
+    out_.Append(std::to_string(value_type));
+  }
+  out_.Append(kLineEnd);
+}
+
+void Regedit4Writer::WriteExactValueLine(uint16_t value_type, uint16_t data_length,
+                                         std::string_view name, const ValueData& data) {
+  out_.Put('"');
+  for (const char c : name) {
+    if (c == '\\' || c == '"') out_.Put('\\');
+    out_.Put(c);
+  }
+  out_.Append("\"=");
+  out_.Append(reg::kTypedHex);
+  char code[8];
+  std::snprintf(code, sizeof code, "%x", static_cast<unsigned>(value_type));
+  out_.Append(code);
+  out_.Append("):");
+  WriteHexByteList(data, data_length);
   out_.Append(kLineEnd);
 }
 

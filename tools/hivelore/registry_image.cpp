@@ -3,10 +3,22 @@
 
 #include <utility>
 
+#include "bytes/byte_order.h"
+
 namespace hivelore {
 
 void RegistryImage::LoadBytes(std::vector<uint8_t> bytes) {
-  bytes_ = std::move(bytes);
+  owned_ = std::move(bytes);
+  block_ = ByteBlock();
+  bytes_ = owned_;
+  cursor_ = 0;
+  body_start_ = 0;
+}
+
+void RegistryImage::LoadBlock(ByteBlock block) {
+  owned_.clear();
+  block_ = std::move(block);
+  bytes_ = block_.bytes();
   cursor_ = 0;
   body_start_ = 0;
 }
@@ -14,7 +26,7 @@ void RegistryImage::LoadBytes(std::vector<uint8_t> bytes) {
 bool RegistryImage::CheckSignature() { return ReadU32() == kRegistrySignature; }
 
 uint16_t RegistryImage::ReadU16() {
-  const auto v = static_cast<uint16_t>(ByteAt(cursor_) | (ByteAt(cursor_ + 1) << 8));
+  const uint16_t v = U16At(cursor_);
   cursor_ += 2;
   return v;
 }
@@ -48,6 +60,9 @@ std::string RegistryImage::ReadWideString() {
 }
 
 uint16_t RegistryImage::U16At(int64_t offset) const {
+  if (offset >= 0 && offset + 1 < size()) {
+    return bytes::LoadLe16(bytes_.data() + static_cast<size_t>(offset));
+  }
   return static_cast<uint16_t>(ByteAt(offset) | (ByteAt(offset + 1) << 8));
 }
 
@@ -84,6 +99,21 @@ void RegistryImage::WalkRecords(RecordSink& sink) {
     }
     cursor_ = body_start_ + body_length;
   }
+}
+
+bool RegistryImage::FirstKeyHasOlderLayout() {
+  while (cursor_ < size()) {
+    const uint16_t body_length = ReadU16();
+    const uint16_t record_type = ReadU16();
+    body_start_ = cursor_;
+    cursor_ = body_start_ + body_length;
+    if (record_type == kKeyRecord) {
+      const bool older = HasOlderKeyLayout(body_length);
+      cursor_ = size();
+      return older;
+    }
+  }
+  return false;
 }
 
 }  // namespace hivelore

@@ -7,9 +7,11 @@
 #define TARNWICK_TOOLS_HIVELORE_REGISTRY_IMAGE_H_
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "tools/hivelore/byte_block.h"
 #include "tools/hivelore/record_sink.h"
 #include "tools/hivelore/registry_layout.h"
 
@@ -19,6 +21,7 @@ class RegistryImage {
  public:
   // Takes the whole file; the cursor goes to 0.
   void LoadBytes(std::vector<uint8_t> bytes);
+  void LoadBlock(ByteBlock block);
 
   // Reads one u32 at the cursor and compares it with the signature.
   [[nodiscard]] bool CheckSignature();
@@ -28,7 +31,7 @@ class RegistryImage {
   std::string ReadWideString();
   // One byte without moving the cursor; zero past the end of the file.
   [[nodiscard]] uint8_t ByteAt(int64_t offset) const {
-    return offset >= 0 && offset < size() ? bytes_[static_cast<size_t>(offset)] : 0;
+    return offset >= 0 && offset < size() ? bytes_[static_cast<size_t>(offset)] : uint8_t{0};
   }
 
   // Hands every key and value record to `sink`, from the cursor to the end of the file. A key
@@ -37,8 +40,12 @@ class RegistryImage {
   // rest of the file behind its name. Ends early once the sink is stopped.
   void WalkRecords(RecordSink& sink);
 
+  // True when the first key record behind the cursor is in the older layout; false when it is
+  // in the current one or there is none. Moves the cursor to the end of the file.
+  [[nodiscard]] bool FirstKeyHasOlderLayout();
+
   [[nodiscard]] int64_t size() const { return static_cast<int64_t>(bytes_.size()); }
-  [[nodiscard]] const std::vector<uint8_t>& bytes() const { return bytes_; }
+  [[nodiscard]] std::span<const uint8_t> bytes() const { return bytes_; }
   [[nodiscard]] int64_t cursor() const { return cursor_; }
 
  private:
@@ -49,7 +56,9 @@ class RegistryImage {
   // unit n from offset 6 zero.
   [[nodiscard]] bool HasOlderKeyLayout(uint16_t body_length) const;
 
-  std::vector<uint8_t> bytes_;
+  std::vector<uint8_t> owned_;
+  ByteBlock block_;
+  std::span<const uint8_t> bytes_;  // owned_ or block_
   int64_t cursor_ = 0;
   int64_t body_start_ = 0;
 };

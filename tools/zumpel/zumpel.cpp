@@ -1,13 +1,13 @@
 // Switches, buffers and outcome lines of Zumpel.
 #include "tools/zumpel/zumpel.h"
 
-#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
 #include <span>
 
 #include "fileio/file_io.h"
+#include "fileio/native_path.h"
 
 namespace zumpel {
 
@@ -58,8 +58,7 @@ int Run(const std::vector<std::string>& args, const codec::CompressionLibrary& l
   if (args.size() != 3) return Usage(out, 0);
   const std::string& in_name = args[1];
   const std::string& out_name = args[2];
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(in_name, ec)) {
+  if (fileio::KindOf(in_name) != fileio::FileKind::kRegular) {
     out << "no File \"" << in_name << "\"\n";
     return Usage(out, 1);
   }

@@ -8,21 +8,20 @@
 #endif
 
 #include <chrono>
-#include <filesystem>
 #include <optional>
 
 #include "fileio/creation_time.h"
 #include "fileio/file_io.h"
+#include "fileio/native_path.h"
 #include "rom/add_replace.h"
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/cp1252.h"
-#include "rom/delete.h"
 #include "rom/entry_edit.h"
-#include "rom/export.h"
 #include "rom/export_all.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_image.h"
+#include "rom/listing/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -116,7 +115,7 @@ std::optional<LinePick> ParsePick(const std::string& text) {
   LinePick pick{*v, std::nullopt};
   if (text.size() > 8) {
     const std::string name = text.substr(9);
-    pick.name = rom::Utf8ToCp1252(name).value_or(name);
+    pick.name = rom::Utf8ToCp1252(fileio::NativeToUtf8(name)).value_or(name);
   }
   return pick;
 }
@@ -196,9 +195,11 @@ std::optional<Options> Parse(const std::vector<std::string>& args, std::string& 
   return o;
 }
 
-void WriteLines(const rom::LineList& lines, std::ostream& out) {
-  for (const std::string& line : lines) {
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+// The rows' texts, each followed by CR LF, as the window saves a list.
+template <typename Row>
+void WriteLines(const std::vector<Row>& rows, std::ostream& out) {
+  for (const Row& row : rows) {
+    out.write(row.text.data(), static_cast<std::streamsize>(row.text.size()));
     out.write("\r\n", 2);
   }
 }
@@ -273,8 +274,7 @@ class Session {
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        if (auto e = rom::SaveImage(image_, lists_, op.values[0])) return Refuse(*e);
-        return true;
+        return Save(op.values[0]);
       case OpKind::kExportModule:
         return ExportModule(op);
       case OpKind::kExportAll:
@@ -284,15 +284,15 @@ class Session {
   }
 
  private:
-  // Index of the first memory-map line that starts where `pick` says, is of a kind `fits`
+  // Index of the first memory-map row that starts where `pick` says, is of a kind `fits`
   // accepts and, when a name is given, belongs to the entry of that name; -1 when none does.
   template <typename Fits>
   int64_t FindLine(const LinePick& pick, Fits fits) const {
     for (size_t i = 0; i < lists_.MemoryMap.size(); ++i) {
-      const std::string& line = lists_.MemoryMap[i];
-      if (rom::LineStart(line) != pick.start || !fits(rom::MapKindOf(line))) continue;
+      const rom::MapRow& row = lists_.MemoryMap[i];
+      if (row.first != pick.start || !fits(row.kind)) continue;
       if (pick.name) {
-        const auto entry = rom::EntryOfMapLine(lists_, static_cast<int64_t>(i));
+        const auto entry = rom::EntryOfMapRow(lists_, static_cast<int64_t>(i));
         if (!entry || rom::EntryName(image_, *entry) != *pick.name) continue;
       }
       return static_cast<int64_t>(i);
@@ -301,10 +301,12 @@ class Session {
   }
 
   int64_t FindFileLine(const LinePick& pick) const {
-    return FindLine(pick, [](rom::MapLineKind k) { return k == rom::MapLineKind::kFileData; });
+    return FindLine(pick, [](rom::StretchKind k) { return k == rom::StretchKind::kFileData; });
   }
 
-  bool Fail(const std::string& reason) {
+  // The operation cannot be carried out as asked (no such line or module, a value that is no
+  // number): the console's own words, and the run stops.
+  bool RejectRequest(const std::string& reason) {
     err_ << "Tarnwick: " << reason << "\n";
     return false;
   }
@@ -312,15 +314,15 @@ class Session {
   bool NoLine(const LinePick& pick, const char* kind) {
     std::string where = rom::H8(pick.start);
     if (pick.name) where += " for " + rom::Cp1252ToUtf8(*pick.name);
-    return Fail("no " + std::string(kind) + " line starts at " + where);
+    return RejectRequest("no " + std::string(kind) + " line starts at " + where);
   }
 
   // Says what the window would show in its status bar or a message box.
-  void Say(const std::string& text) { err_ << text << "\n"; }
+  void ShowStatus(const std::string& text) { err_ << text << "\n"; }
 
   // An operation refused or a file failed: the window's message, and the run stops.
-  bool Refuse(const std::string& text) {
-    Say(text);
+  bool StopWith(const std::string& text) {
+    ShowStatus(text);
     return false;
   }
 
@@ -330,42 +332,50 @@ class Session {
   std::optional<std::vector<uint8_t>> ReadInput(const std::string& path) {
     fileio::ReadResult r = fileio::ReadWholeFile(path, static_cast<uint64_t>(image_.BufferSize()));
     if (r.error) {
-      Refuse(r.error->Message());
+      StopWith(r.error->Message());
       return std::nullopt;
     }
     return std::move(r.bytes);
   }
 
+  bool Save(const std::string& path) {
+    const auto saved = rom::SaveImage(image_, path);
+    if (!saved) return StopWith(saved.error().Message());
+    return true;
+  }
+
   bool Export(const Operation& op, bool raw) {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
-    const auto entry = rom::EntryOfMapLine(lists_, index);
+    const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto exported = rom::ExportEntry(image_, *entry, raw, decompress_);
-    if (!exported) return Refuse(exported.error().Message());
+    if (!exported) return StopWith(exported.error().Message());
     if (auto e = fileio::WriteFileAtomically(op.values[0], exported->bytes)) {
-      return Refuse(e->Message());
+      return StopWith(e->Message());
     }
     if (exported->decompressed) {
-      Say("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) + " decompressed & written");
+      ShowStatus("File " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry)) +
+                 " decompressed & written");
     }
     return true;
   }
 
   bool ExportModule(const Operation& op) {
-    const std::string name = rom::Utf8ToCp1252(op.values[0]).value_or(op.values[0]);
+    const std::string name =
+        rom::Utf8ToCp1252(fileio::NativeToUtf8(op.values[0])).value_or(op.values[0]);
     std::optional<rom::EntryRef> module;
     for (uint32_t i = 0; i < image_.ModuleCount() && !module; ++i) {
       const rom::EntryRef ref{rom::EntryRef::Kind::kModule, i};
       if (rom::EntryName(image_, ref) == name) module = ref;
     }
-    if (!module) return Fail("no module is named " + op.values[0]);
+    if (!module) return RejectRequest("no module is named " + op.values[0]);
     const auto exported = rom::ExportEntry(image_, *module, false, decompress_);
-    if (!exported) return Refuse(exported.error().Message());
-    for (const std::string& line : exported->details) Say(rom::Cp1252ToUtf8(line));
+    if (!exported) return StopWith(exported.error().Message());
+    for (const std::string& line : exported->details) ShowStatus(rom::Cp1252ToUtf8(line));
     if (auto e = fileio::WriteFileAtomically(op.values[1], exported->bytes)) {
-      return Refuse(e->Message());
+      return StopWith(e->Message());
     }
-    Say("Module " + op.values[0] + " rebuilt & written");
+    ShowStatus("Module " + op.values[0] + " rebuilt & written");
     return true;
   }
 
@@ -379,46 +389,40 @@ class Session {
         },
         [&](uint64_t done, uint64_t total) { progress.Show(done, total); });
     progress.Clear();
-    if (r.error) return Refuse(*r.error);
-    Say(r.layout_line);
-    Say(std::to_string(r.written) + " written, " + std::to_string(r.written_raw) +
-        " written as stored, " + std::to_string(r.refused) + " refused, " +
-        std::to_string(r.file_errors) + " file errors");
+    if (r.error) return StopWith(*r.error);
+    ShowStatus(r.layout_line);
+    ShowStatus(std::to_string(r.written) + " written, " + std::to_string(r.written_raw) +
+               " written as stored, " + std::to_string(r.refused) + " refused, " +
+               std::to_string(r.file_errors) + " file errors");
     return r.refused == 0 && r.file_errors == 0;
   }
 
   bool Delete(const Operation& op) {
-    const int64_t index = FindLine(op.pick, [](rom::MapLineKind k) {
-      return k == rom::MapLineKind::kFileData || k == rom::MapLineKind::kFixedBlock;
+    const int64_t index = FindLine(op.pick, [](rom::StretchKind k) {
+      return k == rom::StretchKind::kFileData || k == rom::StretchKind::kFixedBlock;
     });
     if (index < 0) return NoLine(op.pick, "file or fixed-block");
-    const std::string& line = lists_.MemoryMap[static_cast<size_t>(index)];
-    rom::Result<rom::Removal> removal = rom::Removal{};
-    if (const auto entry = rom::EntryOfMapLine(lists_, index)) {
-      if (rom::FixedBlockFollows(lists_.MemoryMap, index)) {
-        return Fail("the file at " + rom::H8(op.pick.start) +
-                    " has a fixed block behind it and cannot be deleted");
-      }
-      removal = rom::DeleteFile(image_, entry->index, preset_);
-    } else {
-      removal = rom::DeleteBlock(image_, *rom::LineStart(line), *rom::LineEnd(line), preset_);
+    const auto removal = rom::DeleteStretch(image_, lists_, index, preset_);
+    if (!removal && removal.error().kind == rom::ErrorKind::kFixedBlockBehind) {
+      return RejectRequest("the file at " + rom::H8(op.pick.start) +
+                           " has a fixed block behind it and cannot be deleted");
     }
-    if (!removal) return Refuse(removal.error().Message());
+    if (!removal) return StopWith(removal.error().Message());
     Reanalyse();
-    Say(rom::Describe(removal.value()));
+    ShowStatus(rom::Describe(removal.value()));
     return true;
   }
 
   bool Add(const Operation& op) {
     const std::string& path = op.values[0];
-    if (const auto warning = rom::CheckTableEnd(image_)) Say(rom::Describe(*warning));
-    const auto name = rom::EntryNameFromPath(path);
-    if (!name) return Refuse(name.error().Message());
+    if (const auto warning = rom::CheckTableEnd(image_)) ShowStatus(rom::Describe(*warning));
+    const auto name = rom::EntryNameFromPath(fileio::NativeToUtf8(path));
+    if (!name) return StopWith(name.error().Message());
     const auto bytes = ReadInput(path);
     if (!bytes) return false;
     const auto added =
         rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(path).value_or(0));
-    if (!added) return Refuse(added.error().Message());
+    if (!added) return StopWith(added.error().Message());
     Reanalyse();
     return true;
   }
@@ -427,15 +431,17 @@ class Session {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
     const auto plan = rom::PlanReplace(lists_, index);
-    if (!plan) return Fail("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
+    if (!plan)
+      return RejectRequest("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
     const auto bytes = ReadInput(op.values[0]);
     if (!bytes) return false;
     const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
-    if (!replaced) return Refuse(replaced.error().Message());
+    if (!replaced) return StopWith(replaced.error().Message());
     Reanalyse();
-    Say("ACHTUNG! Real-FileSize ggf. korrigieren!");
+    ShowStatus("ACHTUNG! Real-FileSize ggf. korrigieren!");
     if (replaced->gap_left) {
-      Say("Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
+      ShowStatus(
+          "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
           "übrig.");
     }
     return true;
@@ -445,12 +451,12 @@ class Session {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
     const auto real = rom::ParseFieldNumber(op.values[1], 32);
-    if (!real) return Fail("RealSize is not a number: " + op.values[1]);
+    if (!real) return RejectRequest("RealSize is not a number: " + op.values[1]);
     const auto word = rom::ParseFieldWordLow32(WithDollar(op.values[0]));
-    if (!word) return Fail("Atts is not a hexadecimal number: " + op.values[0]);
-    const auto entry = rom::EntryOfMapLine(lists_, index);
+    if (!word) return RejectRequest("Atts is not a hexadecimal number: " + op.values[0]);
+    const auto entry = rom::EntryOfMapRow(lists_, index);
     const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
-    if (!set) return Refuse(set.error().Message());
+    if (!set) return StopWith(set.error().Message());
     Reanalyse();
     return true;
   }
@@ -481,22 +487,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     return 2;
   }
 
-  std::error_code ec;
-  std::filesystem::path path(options->image);
-  const std::filesystem::path absolute =
-      path.is_absolute() ? path : std::filesystem::absolute(path, ec);
   rom::RomImage image;
   rom::RomLists lists;
-  const rom::LoadResult load = rom::OpenImage(image, ec ? options->image : absolute.string(),
-                                              options->flash, options->preset);
-  if (!load.ok) {
-    err << "Tarnwick: " << load.error << "\n";
+  const auto load =
+      rom::OpenImage(image, fileio::AbsolutePath(options->image), options->flash, options->preset);
+  if (!load) {
+    err << "Tarnwick: " << load.error().Message() << "\n";
     return 1;
   }
   rom::AnalyseImage(image, lists);
   // The lists are still valid without a header; the window says the same in its status bar.
   if (image.SignatureOffset() < 0) {
-    err << "Tarnwick: " << rom::EditError{.kind = rom::Refusal::kNoHeader}.Message() << "\n";
+    err << "Tarnwick: " << rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message() << "\n";
   }
 
   Session session{image, lists, options->preset, decompress, err};

@@ -132,7 +132,8 @@ HexValueText ShowValue(const HexViewState& s, const HexShowOptions& o) {
       digits = 4;
       break;
     case HexShowAs::kDWord:
-      n = static_cast<int32_t>(v);
+      // The sign choice holds for every width: "ohne" reads 802808B4 as 2150107316.
+      n = o.negative ? int64_t{static_cast<int32_t>(v)} : int64_t{v};
       digits = 4;
       break;
     case HexShowAs::kPChar: {

@@ -5,13 +5,13 @@
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
 #include "rom/cp1252.h"
-#include "rom/delete.h"
 #include "rom/edit_steps.h"
 #include "rom/entry_edit.h"
-#include "rom/export.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
 #include "rom/rom_header.h"
+#include "rom/rom_layout.h"
+#include "rom/listing/row_actions.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -35,7 +35,7 @@ std::string WithDollar(const std::string& text) {
 MainPresenter::MainPresenter(Prompts& prompts, rom::Decompressor decompress,
                              std::string open_folder)
     : prompts_(prompts), decompress_(std::move(decompress)), open_folder_(std::move(open_folder)) {
-  state_.status1 = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
+  state_.status_subject = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
   UpdateControls();
 }
 
@@ -54,8 +54,8 @@ void MainPresenter::SetRawExport(bool raw) { state_.raw_export = raw; }
 void MainPresenter::ShowSorted(bool shown) {
   state_.sorted_shown = shown;
   // Switching the view takes back what a click on a map line enabled.
-  map_armed_ = false;
-  state_.status2.clear();
+  map_row_clicked_ = false;
+  state_.status_detail.clear();
   UpdateControls();
 }
 
@@ -71,47 +71,56 @@ void MainPresenter::LoadPath(const std::string& path) {
   state_.delete_warning_visible = false;
   if (before_release_) before_release_();
   lists_ = {};
-  const rom::LoadResult load = rom::OpenImage(image_, path, state_.flash, Fill());
-  if (!load.status_text.empty()) state_.status1 = load.status_text;
-  state_.status2.clear();
-  if (load.ok) {
+  const rom::Result<rom::LoadedImage> load = rom::OpenImage(image_, path, state_.flash, Fill());
+  // Panel 1 shows the buffer's size once the load has decided it, even when it failed later.
+  const std::optional<int32_t> buffer_size =
+      load ? std::optional(load->buffer_size) : load.error().buffer_size;
+  if (buffer_size) state_.status_subject = rom::FlashSizeText(*buffer_size);
+  state_.status_detail.clear();
+  if (load) {
     rom::AnalyseImage(image_, lists_);
     state_.title = path;
     if (image_.SignatureOffset() < 0) {
-      state_.status2 = rom::EditError{.kind = rom::Refusal::kNoHeader}.Message();
+      state_.status_detail = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
     }
   }
   state_.log_selection = -1;
-  map_armed_ = false;
+  map_row_clicked_ = false;
   ListsChanged(-1);
-  if (!load.ok) prompts_.Message(load.error, kProgram, Severity::kError);
+  if (!load) prompts_.Message(load.error().Message(), kProgram, Severity::kError);
 }
 
+namespace {
+
+// What panel 2 shows for a log row: the line of a module or file entry, nothing for the others.
+std::string LogRowText(const rom::LogRow* row) {
+  return row && row->kind != rom::LogRowKind::kOther ? rom::Cp1252ToUtf8(row->text) : std::string();
+}
+
+}  // namespace
+
 void MainPresenter::SelectLogLine(int64_t index) {
-  const std::string* line = lists_.LogLine(index);
-  if (!line) return;
+  const rom::LogRow* row = lists_.LogRowAt(index);
+  if (!row) return;
   state_.log_selection = index;
-  state_.status2 =
-      rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line) : std::string();
+  state_.status_detail = LogRowText(row);
   UpdateControls();
 }
 
 std::string MainPresenter::SelectionText() const {
   if (state_.sorted_shown) {
-    const std::string* line = lists_.MapLine(state_.map_selection);
-    return line ? rom::Cp1252ToUtf8(*line) : std::string();
+    const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+    return row ? rom::Cp1252ToUtf8(row->text) : std::string();
   }
-  const std::string* line = lists_.LogLine(state_.log_selection);
-  return line && rom::LogKindOf(*line) != rom::LogLineKind::kOther ? rom::Cp1252ToUtf8(*line)
-                                                                   : std::string();
+  return LogRowText(lists_.LogRowAt(state_.log_selection));
 }
 
 void MainPresenter::SelectMapLine(int64_t index) {
-  const std::string* line = lists_.MapLine(index);
-  if (!line) return;
+  const rom::MapRow* row = lists_.MapRowAt(index);
+  if (!row) return;
   state_.map_selection = index;
-  map_armed_ = true;
-  state_.status2 = rom::Cp1252ToUtf8(*line);
+  map_row_clicked_ = true;
+  state_.status_detail = rom::Cp1252ToUtf8(row->text);
   UpdateControls();
 }
 
@@ -123,25 +132,25 @@ void MainPresenter::UpdateControls() {
   state_.edit_group_visible = sorted;
   // The editing group lies over "CompressTool".
   state_.compress_tool.visible = !sorted;
-  state_.save_file.enabled = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection).has_value()
-                                    : rom::EntryOfLogLine(lists_, state_.log_selection).has_value();
+  state_.save_file.enabled = sorted ? rom::EntryOfMapRow(lists_, state_.map_selection).has_value()
+                                    : rom::EntryOfLogRow(lists_, state_.log_selection).has_value();
 
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  const rom::MapLineKind kind =
-      sorted && map_armed_ && line ? rom::MapKindOf(*line) : rom::MapLineKind::kOther;
-  state_.replace.enabled = kind == rom::MapLineKind::kFileData;
-  state_.del.caption = kind == rom::MapLineKind::kFixedBlock ? "Block löschen" : "Datei löschen";
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  const std::optional<rom::StretchKind> kind =
+      sorted && map_row_clicked_ && row ? std::optional(row->kind) : std::nullopt;
+  state_.replace.enabled = kind == rom::StretchKind::kFileData;
+  state_.del.caption = kind == rom::StretchKind::kFixedBlock ? "Block löschen" : "Datei löschen";
   // A file with a fixed block anywhere behind it cannot be deleted.
-  state_.del.enabled = kind == rom::MapLineKind::kFixedBlock ||
-                       (kind == rom::MapLineKind::kFileData &&
+  state_.del.enabled = kind == rom::StretchKind::kFixedBlock ||
+                       (kind == rom::StretchKind::kFileData &&
                         !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
 }
 
 void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
-  state_.map_selection = lists_.MapLine(map_selection) ? map_selection : -1;
-  if (state_.map_selection < 0) map_armed_ = false;
-  if (!lists_.LogLine(state_.log_selection)) state_.log_selection = -1;
+  state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
+  if (state_.map_selection < 0) map_row_clicked_ = false;
+  if (!lists_.LogRowAt(state_.log_selection)) state_.log_selection = -1;
   // The attribute box edits an entry by its index: it closes when the tables change.
   if (state_.edit_box.visible) CloseEntryEdit();
   UpdateControls();
@@ -169,9 +178,14 @@ void MainPresenter::SaveList() {
                          .confirm_overwrite = true});
   if (!path) return;
   std::string text;
-  for (const std::string& line : sorted ? lists_.MemoryMap : lists_.AnalysisLog) {
+  auto append = [&text](const std::string& line) {
     text += line;
     text += "\r\n";
+  };
+  if (sorted) {
+    for (const rom::MapRow& row : lists_.MemoryMap) append(row.text);
+  } else {
+    for (const rom::LogRow& row : lists_.AnalysisLog) append(row.text);
   }
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (auto e = fileio::WriteFileAtomically(*path, bytes)) {
@@ -181,20 +195,20 @@ void MainPresenter::SaveList() {
 
 void MainPresenter::ExportSelected() {
   const bool sorted = state_.sorted_shown;
-  const auto entry = sorted ? rom::EntryOfMapLine(lists_, state_.map_selection)
-                            : rom::EntryOfLogLine(lists_, state_.log_selection);
+  const auto entry = sorted ? rom::EntryOfMapRow(lists_, state_.map_selection)
+                            : rom::EntryOfLogRow(lists_, state_.log_selection);
   if (!entry) return;
   const std::string name = rom::EntryName(image_, *entry);
   const std::string shown = rom::Cp1252ToUtf8(name);
-  if (sorted) state_.status1 = "save " + shown;
+  if (sorted) state_.status_subject = "save " + shown;
   const auto path = prompts_.SaveFile({.title = "save Item \"" + shown + "\" to File",
                                        .file_name = shown,
                                        .confirm_overwrite = true});
-  state_.status1.clear();
+  state_.status_subject.clear();
   if (!path) return;
   const auto exported = rom::ExportEntry(image_, *entry, state_.raw_export, decompress_);
   if (!exported) {
-    state_.status2 = exported.error().Message();
+    state_.status_detail = exported.error().Message();
     prompts_.Beep();
     return;
   }
@@ -203,44 +217,39 @@ void MainPresenter::ExportSelected() {
     return;
   }
   if (entry->kind == rom::EntryRef::Kind::kModule) {
-    state_.status2 = "Module " + shown + " rebuilt & written";
+    state_.status_detail = "Module " + shown + " rebuilt & written";
   } else if (exported->decompressed) {
-    state_.status2 = "File " + shown + " decompressed & written";
+    state_.status_detail = "File " + shown + " decompressed & written";
   } else {
     // A copy of the stored bytes has no message of its own; an earlier export's would claim a
     // decompression that did not happen.
-    state_.status2 = SelectionText();
+    state_.status_detail = SelectionText();
   }
 }
 
 void MainPresenter::DeleteSelected() {
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!state_.del.enabled || !line) return;
-  if (rom::MapKindOf(*line) == rom::MapLineKind::kFixedBlock) {
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (!state_.del.enabled || !row) return;
+  if (row->kind == rom::StretchKind::kFixedBlock) {
     state_.delete_warning_visible = true;
     return;
   }
-  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
-  if (!entry) return;
-  const auto removal = rom::DeleteFile(image_, entry->index, Fill());
+  DeleteSelectedStretch();
+}
+
+void MainPresenter::DeleteSelectedStretch() {
+  const auto removal = rom::DeleteStretch(image_, lists_, state_.map_selection, Fill());
   if (!removal) return Refused(removal.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
   ListsChanged(-1);
-  state_.status2 = rom::Describe(removal.value());
+  state_.status_detail = rom::Describe(removal.value());
 }
 
 void MainPresenter::ConfirmBlockDeletion() {
   state_.delete_warning_visible = false;
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!line || rom::MapKindOf(*line) != rom::MapLineKind::kFixedBlock) return;
-  const auto first = rom::LineStart(*line);
-  const auto last = rom::LineEnd(*line);
-  if (!first || !last) return;
-  const auto removal = rom::DeleteBlock(image_, *first, *last, Fill());
-  if (!removal) return Refused(removal.error().Message(), kNoWay);
-  rom::AnalyseImage(image_, lists_);
-  ListsChanged(-1);
-  state_.status2 = rom::Describe(removal.value());
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (!row || row->kind != rom::StretchKind::kFixedBlock) return;
+  DeleteSelectedStretch();
 }
 
 void MainPresenter::CancelBlockDeletion() { state_.delete_warning_visible = false; }
@@ -252,10 +261,10 @@ void MainPresenter::AddFile() {
   }
   const auto path = prompts_.OpenFile({.title = kPickFile});
   if (!path) return;
-  state_.status2.clear();  // the result of an earlier action no longer applies
+  state_.status_detail.clear();  // the result of an earlier action no longer applies
   if (const auto warning = rom::CheckTableEnd(image_)) {
     prompts_.Beep();
-    state_.status2 = rom::Describe(*warning);
+    state_.status_detail = rom::Describe(*warning);
   }
   const auto name = rom::EntryNameFromPath(*path);
   if (!name) return Refused(name.error().Message(), kNoWay);
@@ -286,26 +295,22 @@ void MainPresenter::ReplaceSelected() {
         "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest übrig.",
         "Das gibt eine Lücke", Severity::kInformation);
   }
-  state_.status2 = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+  state_.status_detail = "ACHTUNG! Real-FileSize ggf. korrigieren!";
 }
 
 void MainPresenter::OpenEntryEdit() {
-  edit_pending_ = false;
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (!line || !rom::LineStart(*line)) return;
-  edit_entry_.reset();
-  const auto entry = rom::EntryOfMapLine(lists_, state_.map_selection);
+  edit_target_.reset();
+  const auto entry = rom::EntryOfMapRow(lists_, state_.map_selection);
   if (!entry) return;
-  edit_pending_ = true;
   const auto e = rom::FileEntry(image_, entry->index);
   if (!e) return;
-  edit_entry_ = entry->index;
-  state_.status1 = "edit " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry));
+  edit_target_ = entry->index;
+  state_.status_subject = "edit " + rom::Cp1252ToUtf8(rom::EntryName(image_, *entry));
   const uint32_t attributes = e->Get(rom::filesentry::dwFileAttributes);
   EditBoxState& box = state_.edit_box;
   box.real_enabled = true;
   box.att_text = "$" + rom::H8(attributes);
-  for (size_t k = 0; k < 4; ++k) box.checks[k] = (attributes & rom::kNamedAttributeBits[k]) != 0;
+  for (size_t k = 0; k < 4; ++k) box.checks[k] = (attributes & rom::kNamedAttributes[k]) != 0;
   box.real_text = std::to_string(e->Get(rom::filesentry::nRealFileSize));
   box.visible = true;
   ++box.revision;
@@ -319,8 +324,7 @@ void MainPresenter::ToggleAttribute(const std::string& att_text,
     return;
   }
   for (size_t k = 0; k < 4; ++k) {
-    *word =
-        checks[k] ? (*word | rom::kNamedAttributeBits[k]) : (*word & ~rom::kNamedAttributeBits[k]);
+    *word = checks[k] ? (*word | rom::kNamedAttributes[k]) : (*word & ~rom::kNamedAttributes[k]);
   }
   EditBoxState& box = state_.edit_box;
   box.att_text = "$" + rom::H8(*word);
@@ -335,34 +339,32 @@ void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::str
     return;
   }
   state_.edit_box.visible = false;
-  state_.status1.clear();
+  state_.status_subject.clear();
   const auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
   if (!word) {
     prompts_.Beep();
-    edit_entry_.reset();
+    edit_target_.reset();
     return;
   }
   bool refused = false;
-  if (edit_pending_ && edit_entry_) {
-    const auto set = rom::SetEntry(image_, *edit_entry_, *word, static_cast<uint32_t>(*real));
+  if (edit_target_) {
+    const auto set = rom::SetEntry(image_, *edit_target_, *word, static_cast<uint32_t>(*real));
     prompts_.Beep();  // the beep confirms the change, or marks the refusal
     refused = !set;
-    if (refused) state_.status2 = set.error().Message();
+    if (refused) state_.status_detail = set.error().Message();
   }
-  edit_pending_ = false;
-  edit_entry_.reset();
+  edit_target_.reset();
   rom::AnalyseImage(image_, lists_);
   ListsChanged(state_.map_selection);
   // The selected line now reads as the entry was left; a refusal's message stays instead.
-  const std::string* line = lists_.MapLine(state_.map_selection);
-  if (line && !refused) state_.status2 = rom::Cp1252ToUtf8(*line);
+  const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
+  if (row && !refused) state_.status_detail = rom::Cp1252ToUtf8(row->text);
 }
 
 void MainPresenter::CloseEntryEdit() {
   state_.edit_box.visible = false;
-  state_.status1.clear();
-  edit_entry_.reset();
-  edit_pending_ = false;
+  state_.status_subject.clear();
+  edit_target_.reset();
 }
 
 void MainPresenter::SaveImage() {
@@ -378,19 +380,19 @@ void MainPresenter::SaveImage() {
                          .confirm_overwrite = true,
                          .confirm_create = true});
   if (!path) return;
-  if (auto e = rom::SaveImage(image_, lists_, *path))
-    prompts_.Message(*e, kProgram, Severity::kError);
+  const auto saved = rom::SaveImage(image_, *path);
+  if (!saved) prompts_.Message(saved.error().Message(), kProgram, Severity::kError);
 }
 
 std::optional<HexRequest> MainPresenter::HexRange() {
   if (lists_.MemoryMap.empty() || !image_.HasData()) return std::nullopt;
-  if (!lists_.MapLine(state_.map_selection)) {
+  if (!lists_.MapRowAt(state_.map_selection)) {
     state_.map_selection = 0;
     UpdateControls();
   }
-  const std::string& line = lists_.MemoryMap[static_cast<size_t>(state_.map_selection)];
-  return HexRequest{static_cast<int32_t>(rom::LineStart(line).value_or(0)),
-                    static_cast<int32_t>(rom::LineEnd(line).value_or(0)), image_.RomBase()};
+  const rom::MapRow& row = lists_.MemoryMap[static_cast<size_t>(state_.map_selection)];
+  return HexRequest{static_cast<int32_t>(row.first), static_cast<int32_t>(row.last),
+                    image_.RomBase()};
 }
 
 }  // namespace presenter

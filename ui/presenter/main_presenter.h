@@ -14,7 +14,7 @@
 #include <optional>
 #include <string>
 
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 #include "rom/decompressor.h"
 #include "rom/rom_image.h"
 #include "ui/presenter/prompts.h"
@@ -59,8 +59,10 @@ struct MainState {
   ControlState entry_edit{true, true, "Eintrag editieren"};
   ControlState image_save{true, true, "Image speichern"};
   EditBoxState edit_box;
-  std::string status1;  // subject of a running action, the load's flash text
-  std::string status2;  // the selected line, results
+  // Status panel 1: what an action is about ("save x", "edit x") or the buffer's size.
+  std::string status_subject;
+  // Status panel 2: the selected line, what an action did, or why it was refused.
+  std::string status_detail;
   int64_t log_selection = -1;
   int64_t map_selection = -1;
   uint64_t lists_revision = 0;  // grows whenever the lists are rewritten
@@ -119,6 +121,8 @@ class MainPresenter {
   // What status panel 2 shows for the selected line of the list that is shown.
   [[nodiscard]] std::string SelectionText() const;
   void ListsChanged(int64_t map_selection);
+  // Deletes the file or block of the selected map row.
+  void DeleteSelectedStretch();
   void UpdateControls();
   void Refused(const std::string& text, const std::string& caption);
   [[nodiscard]] uint8_t Fill() const { return state_.preset_ff ? 0xFF : 0x00; }
@@ -131,9 +135,12 @@ class MainPresenter {
   rom::RomImage image_;
   rom::RomLists lists_;
   MainState state_;
-  bool map_armed_ = false;              // a map line was clicked since the last view switch or load
-  std::optional<uint32_t> edit_entry_;  // the file entry the open attribute box edits
-  bool edit_pending_ = false;
+  // A map row was clicked since the last switch of the view or load: only then do "Datei
+  // löschen" and "Datei ersetzen" act on the selected row.
+  bool map_row_clicked_ = false;
+  // The file entry that "OK" of the attribute box writes; nullopt: "OK" writes nothing (the box
+  // was opened on no file entry, or "Eintrag editieren" was pressed since on no file row).
+  std::optional<uint32_t> edit_target_;
 };
 
 }  // namespace presenter

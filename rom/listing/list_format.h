@@ -1,9 +1,9 @@
-// The two lists' line format: the columns, the kind markers, how a line is written and read.
+// The two lists' line format: the columns and kind markers, and the writers of each line.
 //
 // The analysis log and the memory map are text (Windows-1252 bytes) that users save and
-// scripts read, so their columns are a format. Everything that writes a line or reads one back
-// uses this header. A line's kind is read from its kind column only, never by searching the
-// text: a file name can hold any of the markers.
+// scripts read, so their columns are a format. The lists are written here and nowhere read
+// back: a row keeps what its line says as fields (analysis.h). A script reads a line's kind
+// from its kind column only, never by searching the text: a file name can hold any marker.
 //
 // Memory-map line:  SSSSSSSS .. EEEEEEEE KIND...
 //   columns 0-7 the first offset, 12-19 the last offset (inclusive), both 8 upper-case
@@ -12,41 +12,19 @@
 //     ".  "       small gap        "-------- ROM Header"       "-------- unallocated"
 // Analysis log: columns 0-1 are "M[" on a module line and "F[" on a file line; the attribute
 //   letters C, H, R, S stand in columns 2-5 (23-26 on a memory-map file line).
-#ifndef TARNWICK_ROM_LIST_FORMAT_H_
-#define TARNWICK_ROM_LIST_FORMAT_H_
+#ifndef TARNWICK_ROM_LISTING_LIST_FORMAT_H_
+#define TARNWICK_ROM_LISTING_LIST_FORMAT_H_
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "rom/bin_records.h"
+#include "rom/header_search.h"
+
 namespace rom {
 
-inline constexpr size_t kMapStartColumn = 0;
-inline constexpr size_t kMapEndColumn = 12;
-inline constexpr size_t kMapKindColumn = 21;
-inline constexpr size_t kMapLetterColumn = 23;  // "CHRS" of a file data line
-inline constexpr size_t kLogLetterColumn = 2;   // "CHRS" of a log entry line
-
-enum class MapLineKind {
-  kFileData,
-  kFileName,
-  kFixedBlock,
-  kSmallGap,
-  kHeader,
-  kUnallocated,
-  kOther
-};
-enum class LogLineKind { kModule, kFile, kOther };
-
-// The kind of a memory-map line, from its kind column.
-[[nodiscard]] MapLineKind MapKindOf(std::string_view line);
-// The kind of an analysis-log line, from its first two columns.
-[[nodiscard]] LogLineKind LogKindOf(std::string_view line);
-
-// First offset (columns 0-7) and last offset (columns 12-19) of a memory-map line.
-[[nodiscard]] std::optional<uint32_t> LineStart(std::string_view line);
-[[nodiscard]] std::optional<uint32_t> LineEnd(std::string_view line);
+inline constexpr size_t kLogLetterColumn = 2;  // "CHRS" of a log entry line
 
 // Writers. Each appends to `out`.
 // "SSSSSSSS .. EEEEEEEE"
@@ -65,9 +43,17 @@ void ApplyLetterMarks(std::string& line, size_t column, uint32_t attributes);
 [[nodiscard]] std::string LeadingGapLine(uint32_t size);
 [[nodiscard]] std::string UnallocatedLine(uint32_t first, uint32_t last);
 
+// Lines of the analysis log about where the image came from.
+// "; B000FF records: N, start XXXXXXXX, launch XXXXXXXX": N data records (the end record is
+// not counted), the image's start and launch addresses.
+[[nodiscard]] std::string BinLogLine(const BinLayout& layout);
+// "; RomHdr gesucht: Image ab XXXXXXXX, RomHdr (in Img) @ XXXXXXXX, RomBase XXXXXXXX", for a
+// header found by the search.
+[[nodiscard]] std::string FoundHeaderLogLine(const FoundHeader& found);
+
 // Order of the memory map: byte by byte after mapping A-Z to a-z.
 [[nodiscard]] bool MapLineLess(std::string_view a, std::string_view b);
 
 }  // namespace rom
 
-#endif  // TARNWICK_ROM_LIST_FORMAT_H_
+#endif  // TARNWICK_ROM_LISTING_LIST_FORMAT_H_

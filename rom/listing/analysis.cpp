@@ -1,13 +1,13 @@
 // AnalyseImage: the analysis log and the memory map with its gap pass.
-#include "rom/analysis.h"
+#include "rom/listing/analysis.h"
 
 #include <algorithm>
 #include <numeric>
 #include <utility>
 
-#include "rom/bin_image.h"
 #include "rom/file_time.h"
 #include "rom/header_search.h"
+#include "rom/listing/list_format.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
@@ -41,15 +41,23 @@ void AppendEntryTime(std::string& out, const ConstRecordView& e, uint32_t ft_fie
   AppendFileTime(out, e.Get(ft_field), e.Get(ft_field + 4));
 }
 
-void WriteHeaderFields(const ConstRecordView& hdr, LineList& log) {
+// Appends a log row that describes no entry, or module or file entry `entry`.
+void Push(RomLists& lists, std::string text) {
+  lists.AnalysisLog.push_back({LogRowKind::kOther, std::nullopt, std::move(text)});
+}
+void Push(RomLists& lists, LogRowKind kind, uint32_t entry, std::string text) {
+  lists.AnalysisLog.push_back({kind, entry, std::move(text)});
+}
+
+void WriteHeaderFields(const ConstRecordView& hdr, RomLists& lists) {
   size_t label = 0;
   for (uint32_t field = 0; field < romhdr::kSize; field += 4) {
     if (field == romhdr::usCPUType) {
-      log.push_back(kHeaderLabels[label++] + H8(hdr.Get16(romhdr::usCPUType)));
-      log.push_back(kHeaderLabels[label++] + H8(hdr.Get16(romhdr::usMiscFlags)));
+      Push(lists, kHeaderLabels[label++] + H8(hdr.Get16(romhdr::usCPUType)));
+      Push(lists, kHeaderLabels[label++] + H8(hdr.Get16(romhdr::usMiscFlags)));
       continue;
     }
-    log.push_back(kHeaderLabels[label++] + H8(hdr.Get(field)));
+    Push(lists, kHeaderLabels[label++] + H8(hdr.Get(field)));
   }
 }
 
@@ -88,12 +96,6 @@ std::string EntryLineHead(char kind, uint32_t attributes, const RomImage& image,
   return line;
 }
 
-// Appends a log line that describes entry `entry` (-1: none).
-void Push(RomLists& lists, std::string line, int32_t entry = -1) {
-  lists.AnalysisLog.push_back(std::move(line));
-  lists.LogEntries.push_back(entry);
-}
-
 void WriteModules(const RomImage& image, uint32_t nummods, RomLists& lists) {
   for (uint32_t i = 0; i < image.ModuleCount(); ++i) {
     const ConstRecordView m = *ModuleEntry(image, i);
@@ -106,7 +108,7 @@ void WriteModules(const RomImage& image, uint32_t nummods, RomLists& lists) {
     AppendDec(line, size);
     line.push_back(')');
     ApplyLetterMarks(line, kLogLetterColumn, attributes);
-    Push(lists, std::move(line), static_cast<int32_t>(i));
+    Push(lists, LogRowKind::kModule, i, std::move(line));
     Push(lists, Detail("  E32  : ", OffsetOf(image, m.Get(tocentry::ulE32Offset))));
     Push(lists, Detail("  O32  : ", OffsetOf(image, m.Get(tocentry::ulO32Offset))));
     Push(lists, Detail("  Load : ", m.Get(tocentry::ulLoadOffset)));
@@ -129,7 +131,7 @@ void WriteFiles(const RomImage& image, uint32_t numfiles, RomLists& lists) {
       AppendDec(line, comp);
     }
     ApplyLetterMarks(line, kLogLetterColumn, attributes);
-    Push(lists, std::move(line), static_cast<int32_t>(i));
+    Push(lists, LogRowKind::kFile, i, std::move(line));
     Push(lists, Detail(" von    ", OffsetOf(image, load)));
     Push(lists, Detail(" bis    ", OffsetOf(image, load + comp)));
     Push(lists, Detail(" name-> ", OffsetOf(image, f.Get(filesentry::lpszFileName))));
@@ -137,144 +139,89 @@ void WriteFiles(const RomImage& image, uint32_t numfiles, RomLists& lists) {
   if (image.FileCount() < numfiles) Push(lists, RestOfTable("Dateien", image.FileCount()));
 }
 
-const std::string* LineAt(const LineList& list, int64_t index) {
-  return index >= 0 && static_cast<uint64_t>(index) < list.size()
-             ? &list[static_cast<size_t>(index)]
-             : nullptr;
+// The text of the memory-map line of stretch `s`.
+std::string MapText(const RomImage& image, const Stretch& s) {
+  switch (s.kind) {
+    case StretchKind::kHeader:
+      return HeaderBlockLine(s.first, s.last);
+    case StretchKind::kFixedBlock:
+    case StretchKind::kSmallGap:
+      return GapLine(s.first, s.last, s.last - s.first + 1);
+    case StretchKind::kUnallocated:
+      return UnallocatedLine(s.first, s.last);
+    case StretchKind::kFileData:
+    case StretchKind::kFileName:
+      break;
+  }
+  const ConstRecordView f = *FileEntry(image, *s.entry);
+  const uint32_t name_address = f.Get(filesentry::lpszFileName);
+  std::string line;
+  if (s.kind == StretchKind::kFileName) {
+    line.reserve(40 + image.RomStringLength(name_address));
+    AppendMapRange(line, s.first, s.last);
+    line.append(" namestr \"");
+    AppendName(line, image, name_address);
+    line.push_back('"');
+    return line;
+  }
+  line.reserve(96);
+  AppendMapRange(line, s.first, s.last);
+  AppendFileKind(line, f.Get(filesentry::dwFileAttributes));
+  AppendDec(line, f.Get(filesentry::nCompFileSize), 7);
+  line.append("  ");
+  AppendName(line, image, name_address);
+  PadRight(line, 60);
+  line.push_back('(');
+  AppendEntryTime(line, f, filesentry::ftTime);
+  line.append(") name @ ");
+  AppendHex(line, OffsetOf(image, name_address), 8);
+  return line;
 }
 
-int32_t EntryAt(const std::vector<int32_t>& entries, int64_t index) {
-  return index >= 0 && static_cast<uint64_t>(index) < entries.size()
-             ? entries[static_cast<size_t>(index)]
-             : -1;
+// The order of the memory map's texts: each begins with its first and last offset in 8
+// upper-case hexadecimal digits, so comparing the numbers first gives the order of the texts.
+bool MapRowLess(const MapRow& a, const MapRow& b) {
+  if (a.first != b.first) return a.first < b.first;
+  if (a.last != b.last) return a.last < b.last;
+  return MapLineLess(a.text, b.text);
+}
+
+template <typename Row>
+const Row* RowAt(const std::vector<Row>& rows, int64_t index) {
+  return index >= 0 && static_cast<uint64_t>(index) < rows.size()
+             ? &rows[static_cast<size_t>(index)]
+             : nullptr;
 }
 
 }  // namespace
 
-int32_t RomLists::LogEntry(int64_t index) const { return EntryAt(LogEntries, index); }
-int32_t RomLists::MapEntry(int64_t index) const { return EntryAt(MapEntries, index); }
-const std::string* RomLists::LogLine(int64_t index) const { return LineAt(AnalysisLog, index); }
-const std::string* RomLists::MapLine(int64_t index) const { return LineAt(MemoryMap, index); }
-
-bool FixedBlockFollows(const LineList& map, int64_t index) {
-  if (index < 0) index = 0;
-  for (auto i = static_cast<size_t>(index); i < map.size(); ++i) {
-    if (MapKindOf(map[i]) == MapLineKind::kFixedBlock) return true;
-  }
-  return false;
-}
+const LogRow* RomLists::LogRowAt(int64_t index) const { return RowAt(AnalysisLog, index); }
+const MapRow* RomLists::MapRowAt(int64_t index) const { return RowAt(MemoryMap, index); }
 
 void WriteMemoryMap(const RomImage& image, RomLists& lists) {
-  LineList& map = lists.MemoryMap;
-  std::vector<int32_t>& entries = lists.MapEntries;
+  std::vector<MapRow>& map = lists.MemoryMap;
   map.clear();
-  entries.clear();
-  if (!image.RomHeaderInBuffer()) return;
-
-  // Every line begins with its start offset in 8 upper-case hexadecimal digits, so comparing
-  // the numbers first gives the order of the texts; equal starts compare the whole text.
-  struct Stretch {
-    uint32_t start;
-    uint32_t end;
-    std::string text;
-    int32_t entry;
-  };
-  std::vector<Stretch> lines;
-  lines.reserve(size_t{image.FileCount()} * 2 + 1);
-  const uint32_t block_end = image.RomHeaderOffset() + romhdr::kSize +
-                             tocentry::kSize * image.ModuleCount() +
-                             filesentry::kSize * image.FileCount() - 1;
-  lines.push_back({image.RomHeaderOffset(), block_end,
-                   HeaderBlockLine(image.RomHeaderOffset(), block_end), -1});
-
-  for (uint32_t i = 0; i < image.FileCount(); ++i) {
-    const ConstRecordView f = *FileEntry(image, i);
-    const uint32_t attributes = f.Get(filesentry::dwFileAttributes);
-    const uint32_t comp = f.Get(filesentry::nCompFileSize);
-    const FileStretch st = FileStretchOf(image, i);
-    const uint32_t name_address = f.Get(filesentry::lpszFileName);
-    const uint32_t name_length = image.RomStringLength(name_address);
-    const auto entry = static_cast<int32_t>(i);
-
-    std::string data;
-    data.reserve(96);
-    AppendMapRange(data, st.data, st.data + st.length - 1);
-    AppendFileKind(data, attributes);
-    AppendDec(data, comp, 7);
-    data.append("  ");
-    AppendName(data, image, name_address);
-    PadRight(data, 60);
-    data.push_back('(');
-    AppendEntryTime(data, f, filesentry::ftTime);
-    data.append(") name @ ");
-    AppendHex(data, st.name, 8);
-    lines.push_back({st.data, st.data + st.length - 1, std::move(data), entry});
-
-    std::string name;
-    name.reserve(40 + name_length);
-    AppendMapRange(name, st.name, st.name + name_length);
-    name.append(" namestr \"");
-    AppendName(name, image, name_address);
-    name.push_back('"');
-    lines.push_back({st.name, st.name + name_length, std::move(name), entry});
+  const std::optional<ImageStretches> stretches = StretchesOf(image);
+  if (!stretches) return;
+  std::vector<MapRow> rows;
+  rows.reserve(stretches->listed.size() + 2);
+  for (const Stretch& s : stretches->listed) rows.push_back({s, MapText(image, s)});
+  if (const auto& gap = stretches->leading_gap) {
+    rows.push_back({*gap, LeadingGapLine(gap->last + 1)});
   }
-  std::stable_sort(lines.begin(), lines.end(), [](const Stretch& a, const Stretch& b) {
-    return a.start != b.start ? a.start < b.start : MapLineLess(a.text, b.text);
-  });
-
-  // Gap pass: each line against the line directly before it in sort order. A gap line sorts
-  // directly before the line that follows it, so it is written there.
-  map.reserve(lines.size() * 2 + 2);
-  entries.reserve(lines.size() * 2 + 2);
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i > 0) {
-      const uint32_t e = lines[i - 1].end;
-      const uint32_t d = lines[i].start;
-      const auto gap = static_cast<int32_t>(d - e - 1u);
-      if (gap > 0) {
-        map.push_back(GapLine(e + 1, d - 1, static_cast<uint32_t>(gap)));
-        entries.push_back(-1);
-      }
-    }
-    map.push_back(std::move(lines[i].text));
-    entries.push_back(lines[i].entry);
-  }
-
-  // Stretches that wrap around the 32-bit range can make a gap line sort elsewhere: sort the
-  // lines and their entries together.
-  auto less = [](const std::string& a, const std::string& b) { return MapLineLess(a, b); };
-  if (!std::is_sorted(map.begin(), map.end(), less)) {
-    std::vector<size_t> order(map.size());
-    std::iota(order.begin(), order.end(), size_t{0});
-    std::stable_sort(order.begin(), order.end(),
-                     [&map](size_t a, size_t b) { return MapLineLess(map[a], map[b]); });
-    LineList sorted_map;
-    std::vector<int32_t> sorted_entries;
-    sorted_map.reserve(map.size());
-    sorted_entries.reserve(map.size());
-    for (size_t k : order) {
-      sorted_map.push_back(std::move(map[k]));
-      sorted_entries.push_back(entries[k]);
-    }
-    map = std::move(sorted_map);
-    entries = std::move(sorted_entries);
-  }
-  auto insert_sorted = [&](std::string line) {
-    const auto at = std::upper_bound(map.begin(), map.end(), line, less);
-    entries.insert(entries.begin() + (at - map.begin()), -1);
-    map.insert(at, std::move(line));
-  };
-  // An empty leading gap (the lowest stretch starts at 0) gets no line: it would offer an
-  // empty block for deletion.
-  const uint32_t d0 = *LineStart(map.front());
-  if (d0 != 0) insert_sorted(LeadingGapLine(d0));
-  insert_sorted(
-      UnallocatedLine(*LineEnd(map.back()) + 1, static_cast<uint32_t>(image.BufferSize()) - 1));
+  rows.push_back({stretches->unallocated, MapText(image, stretches->unallocated)});
+  // Rows of equal text keep the order of the stretches: the file table's order. The order is
+  // found on indices, so that the sort moves no text.
+  std::vector<uint32_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::stable_sort(order.begin(), order.end(),
+                   [&rows](uint32_t a, uint32_t b) { return MapRowLess(rows[a], rows[b]); });
+  map.reserve(rows.size());
+  for (const uint32_t i : order) map.push_back(std::move(rows[i]));
 }
 
 void AnalyseImage(RomImage& image, RomLists& lists) {
   lists.AnalysisLog.clear();
-  lists.LogEntries.clear();
   const ImageSource& source = image.Source();
   if (source.records) Push(lists, BinLogLine(*source.records));
   Push(lists, "; File: " + image.FileName());
@@ -284,11 +231,9 @@ void AnalyseImage(RomImage& image, RomLists& lists) {
   const auto loc = LocateRomHeader(image);
   if (!loc) {
     lists.MemoryMap.clear();
-    lists.MapEntries.clear();
     return;
   }
   lists.AnalysisLog.reserve(size_t{image.ModuleCount()} * 4 + size_t{image.FileCount()} * 4 + 40);
-  lists.LogEntries.reserve(lists.AnalysisLog.capacity());
   Push(lists, "; ECEC found @ " + H8(loc->signature_offset) + " Header (abs) @ " +
                   H8(loc->header_address) + ", (in Img) @ " + H8(loc->header_offset));
   if (source.wrapper_bytes != 0 || source.header_offset) {
@@ -302,11 +247,9 @@ void AnalyseImage(RomImage& image, RomLists& lists) {
   if (!hdr) {
     Push(lists, "; RomHeader @ " + H8(loc->header_offset) + " liegt" + kOutsideBuffer);
     lists.MemoryMap.clear();
-    lists.MapEntries.clear();
     return;
   }
-  WriteHeaderFields(*hdr, lists.AnalysisLog);
-  lists.LogEntries.resize(lists.AnalysisLog.size(), -1);
+  WriteHeaderFields(*hdr, lists);
   Push(lists, "; =========================== Modules = " + std::to_string(loc->nummods));
   Push(lists, "; [CHRS] = Compressed,Hidden,ROM,System");
   WriteModules(image, loc->nummods, lists);

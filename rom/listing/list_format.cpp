@@ -1,32 +1,10 @@
-// Writing and reading the columns of list lines.
-#include "rom/list_format.h"
+// Writing the columns of list lines.
+#include "rom/listing/list_format.h"
 
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
 
 namespace rom {
-
-MapLineKind MapKindOf(std::string_view line) {
-  if (line.size() <= kMapKindColumn || line[kMapKindColumn - 1] != ' ') return MapLineKind::kOther;
-  const std::string_view kind = line.substr(kMapKindColumn);
-  if (kind.starts_with("F[")) return MapLineKind::kFileData;
-  if (kind.starts_with("namestr ")) return MapLineKind::kFileName;
-  if (kind.starts_with("-!-")) return MapLineKind::kFixedBlock;
-  if (kind.starts_with(".  ")) return MapLineKind::kSmallGap;
-  if (kind == "-------- ROM Header") return MapLineKind::kHeader;
-  if (kind == "-------- unallocated") return MapLineKind::kUnallocated;
-  return MapLineKind::kOther;
-}
-
-LogLineKind LogKindOf(std::string_view line) {
-  if (line.starts_with("M[")) return LogLineKind::kModule;
-  if (line.starts_with("F[")) return LogLineKind::kFile;
-  return LogLineKind::kOther;
-}
-
-std::optional<uint32_t> LineStart(std::string_view line) { return HexField(line, kMapStartColumn); }
-
-std::optional<uint32_t> LineEnd(std::string_view line) { return HexField(line, kMapEndColumn); }
 
 void AppendMapRange(std::string& out, uint32_t first, uint32_t last) {
   AppendHex(out, first, 8);
@@ -42,9 +20,8 @@ void AppendExtraBits(std::string& out, uint32_t attributes) {
 }
 
 void ApplyLetterMarks(std::string& line, size_t column, uint32_t attributes) {
-  constexpr uint32_t kBits[] = {kAttrCompressed, kAttrHidden, kAttrRom, kAttrSystem};
-  for (size_t i = 0; i < 4; ++i) {
-    if ((attributes & kBits[i]) == 0) line[column + i] = '-';
+  for (size_t i = 0; i < kNamedAttributes.size(); ++i) {
+    if ((attributes & kNamedAttributes[i]) == 0) line[column + i] = '-';
   }
 }
 
@@ -91,6 +68,16 @@ std::string UnallocatedLine(uint32_t first, uint32_t last) {
   AppendMapRange(line, first, last);
   line.append(" -------- unallocated");
   return line;
+}
+
+std::string BinLogLine(const BinLayout& layout) {
+  return "; B000FF records: " + std::to_string(layout.records.size()) + ", start " +
+         H8(layout.start) + ", launch " + H8(layout.launch);
+}
+
+std::string FoundHeaderLogLine(const FoundHeader& found) {
+  return "; RomHdr gesucht: Image ab " + H8(found.image_start) + ", RomHdr (in Img) @ " +
+         H8(found.header_offset) + ", RomBase " + H8(found.rom_base);
 }
 
 bool MapLineLess(std::string_view a, std::string_view b) {
