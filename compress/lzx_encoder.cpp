@@ -1,9 +1,9 @@
 // Encoder of LZX page records (the coding is described at the top of lzx_decoder.cpp).
 //
-// Per page: the forward E8 translation; a greedy parse, then two lazy parses, each priced with
-// what the symbols of the parse before cost (-log2 of their share), which price the
-// near-optimal parse (lzx_parser.cpp) that is written; one block covering the page, verbatim or
-// aligned offset, whichever comes out smaller. The code lengths are sent with the cheapest run
+// Per page: the forward E8 translation; a greedy parse, then a lazy parse priced with what the
+// symbols of the greedy one cost (-log2 of their share), whose symbols price the near-optimal
+// parse (lzx_parser.cpp) that is written; one block covering the page, verbatim or aligned
+// offset, whichever comes out smaller. The code lengths are sent with the cheapest run
 // codes under the pretree they lead to (a search per run of equal lengths, repeated with the
 // pretree found). The encoder writes only what the platform's own streams contain: E8 header
 // bit 0, one block per page, complete codes (a second symbol of length 1 where only one is
@@ -34,8 +34,9 @@ namespace {
 using namespace lzx;
 
 // Lazy parses per page that price the minimum-cost one, each priced with the symbols of the
-// parse before (the first with those of a greedy parse).
-constexpr uint32_t kLazyParses = 2;
+// parse before (the first with those of a greedy parse). A second one gained 0.03 % on text
+// for 7 % of the time.
+constexpr uint32_t kLazyParses = 1;
 // Choices of the run codes of the trees written, each under the pretree of the one before.
 constexpr uint32_t kRefineRounds = 2;
 constexpr uint16_t kNoLengthSymbol = 0xFFFF;
