@@ -152,7 +152,18 @@ task both hivelore-hive hivelore-hive Hivelore "$in/default.hv"
 # Tarnwick.
 task both tarnwick tarnwick-log-map Tarnwick --image "$in/demo.nb0" --log --map
 task both tarnwick tarnwick-export-all Tarnwick --image "$in/demo.nb0" --export-all export
-edits=(--edit 000024D4 '$841' 48 --replace 000023E8 "$in/short.txt")
+# The demo image's layout follows from the sizes its compressed files come to: the starts of the
+# edited files are read from the Linux program's memory map.
+start_of() {
+  "$linux_build/ui/Tarnwick" --image "$in/demo.nb0" --map |
+    awk -v name="$1" '$4 ~ /^F\[/ && index($0, "  " name " ") { print $1; exit }'
+}
+my_file=$(start_of "My File.txt")
+readme=$(start_of readme.txt)
+hidden=$(start_of hidden.cfg)
+[ -n "$my_file" ] && [ -n "$readme" ] && [ -n "$hidden" ] ||
+  fail "the demo image's map lacks My File.txt, readme.txt or hidden.cfg"
+edits=(--edit "$my_file" '$841' 48 --replace "$readme" "$in/short.txt")
 # An added entry carries the file's creation time, which Linux and Wine read alike only where
 # the file system keeps one.
 if [ "$(stat -c %W "$in/Zusätz.txt")" != 0 ]; then
@@ -161,7 +172,7 @@ else
   echo "compare_with_linux ($bits-bit): this file system keeps no creation times; the edit" \
     "adds no file"
 fi
-edits+=(--delete 00002510 --save edited.nb0 --save edited.bin --log --map)
+edits+=(--delete "$hidden" --save edited.nb0 --save edited.bin --log --map)
 task both tarnwick tarnwick-edit Tarnwick --image "$in/demo.nb0" "${edits[@]}"
 wait
 [ "$(cat "$work/console-linux/tarnwick-edit.status")" = 0 ] ||
