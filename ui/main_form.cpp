@@ -18,6 +18,7 @@
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
+#include <functional>
 
 #include "ui/compress_form.h"
 #include "ui/console/library_decompressor.h"
@@ -83,16 +84,22 @@ QString Lines(std::initializer_list<const char*> lines) {
 // The presenter's questions, put through the window's dialogs.
 class TMainForm::PromptsAdapter final : public presenter::Prompts {
  public:
-  PromptsAdapter(Dialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+  // `show` brings the window up to the presenter's state before a dialog blocks it: the
+  // person sees what the action is about ("save x" in panel 1) while the dialog asks.
+  PromptsAdapter(Dialogs& dialogs, QWidget* parent, std::function<void()> show)
+      : dialogs_(dialogs), parent_(parent), show_(std::move(show)) {}
 
   std::optional<std::string> OpenFile(const presenter::FileRequest& r) override {
+    show_();
     return Native(dialogs_.OpenFile(parent_, Request(r)));
   }
   std::optional<std::string> SaveFile(const presenter::FileRequest& r) override {
+    show_();
     return Native(dialogs_.SaveFile(parent_, Request(r)));
   }
   void Message(const std::string& text, const std::string& caption,
                presenter::Severity severity) override {
+    show_();
     dialogs_.Message(parent_, QString::fromStdString(text), QString::fromStdString(caption),
                      severity);
   }
@@ -115,6 +122,7 @@ class TMainForm::PromptsAdapter final : public presenter::Prompts {
 
   Dialogs& dialogs_;
   QWidget* parent_;
+  std::function<void()> show_;
 };
 
 TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent)
@@ -130,7 +138,9 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     small.setPixelSize(std::max(1, small.pixelSize() * 11 / 12));
   }
   setFont(small);
-  prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this);
+  prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this, [this] {
+    if (presenter_) Sync();
+  });
   // The open dialog starts in the program's own folder.
   presenter_ = std::make_unique<presenter::MainPresenter>(
       *prompts_, console::MakeDecompressor(library_),
@@ -438,9 +448,13 @@ void TMainForm::BuildAttributeBox() {
     presenter_->ConfirmEntryEdit(att_edit_->text().toStdString(), real_edit_->text().toStdString());
     Sync();
   });
+  // Escape closes the box wherever the focus is in the window (a shortcut of a hidden widget
+  // does not fire).
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), edit_box_);
-  escape->setContext(Qt::WidgetWithChildrenShortcut);
-  connect(escape, &QShortcut::activated, exit, &QPushButton::click);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, exit, [this, exit] {
+    if (edit_box_->isVisible()) exit->click();
+  });
   edit_box_->hide();
 }
 

@@ -6,6 +6,7 @@
 
 #include <deque>
 #include <filesystem>
+#include <functional>
 
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
@@ -185,6 +186,74 @@ TEST_F(MainPresenterTest, DeletionsReportAndLeaveNothingSelected) {
   EXPECT_FALSE(s().del.enabled || s().replace.enabled || s().save_file.enabled);
   p_.DeleteSelected();
   EXPECT_EQ(s().lists_revision, revision + 1);
+}
+
+// Every change of the image rewrites both lists and moves their rows: a log row that stayed
+// selected would name another entry (and export it). After each change nothing is selected in
+// the log; the map keeps its row only after a replacement and an entry edit, which act on it.
+TEST_F(MainPresenterTest, NoLogRowStaysSelectedAfterAChange) {
+  LoadDemo();
+  const std::string picked = dir_.File("picked.bin");
+  testimg::WriteFile(picked, testimg::Pattern(8, 3));
+  struct Change {
+    const char* what;
+    const char* map_row;  // the map line selected before the change
+    std::function<void()> run;
+    bool map_kept;
+  };
+  const std::vector<Change> changes = {
+      {"file deletion", "tz.dat", [&] { p_.DeleteSelected(); }, false},
+      {"block deletion", nullptr,
+       [&] {
+         p_.SelectMapLine(FixedBlockAfter("readme.txt"));
+         p_.DeleteSelected();
+         p_.ConfirmBlockDeletion();
+       },
+       false},
+      {"addition", "readme.txt",
+       [&] {
+         prompts_.files.push_back(picked);
+         p_.AddFile();
+       },
+       false},
+      {"replacement", "readme.txt",
+       [&] {
+         prompts_.files.push_back(picked);
+         p_.ReplaceSelected();
+       },
+       true},
+      {"entry edit", "readme.txt",
+       [&] {
+         p_.OpenEntryEdit();
+         p_.ConfirmEntryEdit("$00000001", "8");
+       },
+       true},
+  };
+  for (const Change& change : changes) {
+    // A file line of the log selected: it can be exported.
+    p_.ShowSorted(false);
+    const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+    const auto file = std::find_if(log.begin(), log.end(), [](const rom::LogRow& row) {
+      return row.text.starts_with("F[") && row.text.find("boot.ini") != std::string::npos;
+    });
+    ASSERT_NE(file, log.end());
+    p_.SelectLogLine(file - log.begin());
+    ASSERT_TRUE(s().save_file.enabled) << change.what;
+    p_.ShowSorted(true);
+    const int64_t row = change.map_row ? Row({"F[", change.map_row}) : -1;
+    if (change.map_row) p_.SelectMapLine(row);
+    const uint64_t revision = s().lists_revision;
+    change.run();
+    ASSERT_GT(s().lists_revision, revision) << change.what << " changed nothing";
+    EXPECT_EQ(s().log_selection, -1) << change.what;
+    EXPECT_EQ(s().map_selection, change.map_kept ? row : -1) << change.what;
+    EXPECT_EQ(s().save_file.enabled, change.map_kept) << change.what;
+    EXPECT_EQ(s().del.enabled || s().replace.enabled, change.map_kept) << change.what;
+    // Back in the log, nothing is selected and there is nothing to export.
+    p_.ShowSorted(false);
+    EXPECT_FALSE(s().save_file.enabled) << change.what;
+    EXPECT_EQ(s().log_selection, -1) << change.what;
+  }
 }
 
 TEST_F(MainPresenterTest, ARefusalBeepsAndWarnsAndChangesNothing) {

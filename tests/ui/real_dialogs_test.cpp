@@ -421,6 +421,76 @@ TEST_F(MainWindowDialogsTest, ClosingDuringABatchRunWaitsForTheRun) {
   EXPECT_FALSE(form_->isVisible());
 }
 
+// A log line selected before a deletion in the sorted list: the log's rows move up, and a kept
+// row number would select (and export) another file. Nothing stays selected.
+TEST_F(MainWindowDialogsTest, NoLogLineStaysSelectedAfterADeletion) {
+  form_->LoadAtStart(QString::fromStdString(image_));
+  auto* log = Get<QListView>("LiBox");
+  const auto& rows = form_->lists().AnalysisLog;
+  const auto boot = std::find_if(rows.begin(), rows.end(), [](const rom::LogRow& row) {
+    return row.text.starts_with("F[") && row.text.find("boot.ini") != std::string::npos;
+  });
+  ASSERT_NE(boot, rows.end());
+  const QModelIndex index = log->model()->index(static_cast<int>(boot - rows.begin()), 0);
+  log->scrollTo(index);
+  QApplication::processEvents();
+  ClickOn(log->viewport(), QPoint(40, log->visualRect(index).center().y()));
+  auto* save = Get<QPushButton>("SaveFileButton");
+  ASSERT_TRUE(save->isEnabled());
+  auto* sorted = Get<QCheckBox>("FileListCheckBox");
+  ClickOn(sorted);
+  ClickLine("  \x80uro.dat ", true);
+  ClickOn(Get<QPushButton>("DeleteButton"));
+  ASSERT_TRUE(form_->StatusText(2).startsWith("Delta= ")) << form_->StatusText(2).toStdString();
+  ClickOn(sorted);
+  ASSERT_FALSE(sorted->isChecked());
+  EXPECT_TRUE(log->selectionModel()->selectedRows().isEmpty());
+  // (Enabled, a click would open the export's dialog for whatever file the row now holds.)
+  EXPECT_FALSE(save->isEnabled());
+}
+
+// Panel 1 names the file while the export's file dialog is up (the dialog is modal: the window
+// must show it before the dialog opens).
+TEST_F(MainWindowDialogsTest, PanelOneNamesTheExportWhileItsDialogIsUp) {
+  LoadAndClick("  readme.txt ");
+  ModalDriver driver;
+  QString during;
+  driver.Then([&](QWidget* d) {
+    ASSERT_NE(qobject_cast<QFileDialog*>(d), nullptr) << d->metaObject()->className();
+    during = form_->StatusText(1);
+    ModalDriver::Key(d, Qt::Key_Escape);
+  });
+  ClickOn(Get<QPushButton>("SaveFileButton"));
+  EXPECT_TRUE(driver.Done());
+  EXPECT_EQ(during, "save readme.txt");
+  EXPECT_EQ(form_->StatusText(1), "");  // cancelled: cleared again
+}
+
+// Escape closes the attribute box wherever the focus is in the window, also right after the
+// box opened; with the box closed it leaves panel 1 alone.
+TEST_F(MainWindowDialogsTest, EscapeClosesTheAttributeBox) {
+  LoadAndClick("  readme.txt ");
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  ClickOn(Get<QPushButton>("EntryEditButton"));
+  auto* box = Get<QWidget>("EditBox");
+  ASSERT_TRUE(box->isVisible());
+  EXPECT_EQ(form_->StatusText(1), "edit readme.txt");
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_FALSE(box->isVisible());
+  EXPECT_EQ(form_->StatusText(1), "");
+  // Opened again, with the focus in the list.
+  ClickOn(Get<QPushButton>("EntryEditButton"));
+  ClickLine("  readme.txt ", false);
+  ASSERT_TRUE(box->isVisible());
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_FALSE(box->isVisible());
+  form_->LoadAtStart(QString::fromStdString(image_));
+  const QString loaded = form_->StatusText(1);
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_EQ(form_->StatusText(1), loaded);
+}
+
 TEST_F(MainWindowDialogsTest, FailuresShowTheCriticalIcon) {
   ModalDriver driver;
   QMessageBox::Icon icon = QMessageBox::NoIcon;

@@ -150,7 +150,9 @@ void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
   state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
   if (state_.map_selection < 0) map_row_clicked_ = false;
-  if (!lists_.LogRowAt(state_.log_selection)) state_.log_selection = -1;
+  // The log's rows move with every change of the image: a kept row number would name another
+  // entry (and export it).
+  state_.log_selection = -1;
   // The attribute box edits an entry by its index: it closes when the tables change.
   if (state_.edit_box.visible) CloseEntryEdit();
   UpdateControls();
