@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -165,6 +166,11 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   column->addWidget(BuildBottomPanel());
   source_list_->installEventFilter(this);
   source_list_->viewport()->installEventFilter(this);
+  // Escape closes the window (during a run: cancels it, then closes); F5 reads the lists anew.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
+  connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+          &TCompressForm::RefreshLists);
 }
 
 TCompressForm::~TCompressForm() = default;
@@ -195,6 +201,10 @@ QGroupBox* TCompressForm::BuildListSide(QSplitter* splitter, const char* group_n
   auto* row = new QHBoxLayout();
   edit = new QLineEdit(box);
   edit->setObjectName(edit_name);
+  // A folder typed and confirmed (Enter, or the focus moving on) is listed at once.
+  connect(edit, &QLineEdit::editingFinished, this, [this] {
+    if (!Running()) TakeTypedFolders();
+  });
   auto* button = new QToolButton(box);
   button->setText("...");
   connect(button, &QToolButton::clicked, this, choose);
@@ -244,9 +254,14 @@ QWidget* TCompressForm::BuildBottomPanel() {
   start_button_->setMinimumWidth(
       start_button_->fontMetrics().horizontalAdvance(start_button_->text()) + 24);
   connect(start_button_, &QPushButton::clicked, this, &TCompressForm::StartButtonClick);
+  refresh_button_ = new QPushButton("Neu einlesen", panel);
+  refresh_button_->setObjectName("RefreshButton");
+  refresh_button_->setToolTip("Beide Listen neu von der Platte lesen (F5)");
+  connect(refresh_button_, &QPushButton::clicked, this, &TCompressForm::RefreshLists);
   right->addWidget(count_label_, 0, 0);
   right->addWidget(start_button_, 0, 1, Qt::AlignRight);
-  right->addWidget(overwrite_, 1, 0, 1, 2);
+  right->addWidget(overwrite_, 1, 0);
+  right->addWidget(refresh_button_, 1, 1, Qt::AlignRight);
   row->addLayout(right);
   return panel;
 }
@@ -274,6 +289,23 @@ void TCompressForm::ZielDirectoryEditAfterDialog(const QString& folder) {
   ShowZielLines();
 }
 
+bool TCompressForm::TakeTypedFolders() {
+  const presenter::BatchState& s = presenter_->state();
+  const std::string source = s.source_folder, target = s.target_folder;
+  const bool taken = presenter_->TypeSourceFolder(PathToNative(source_edit_->text())) &&
+                     presenter_->TypeTargetFolder(PathToNative(ziel_edit_->text()));
+  if (s.source_folder != source) ShowSourceLines();
+  if (s.target_folder != target) ShowZielLines();
+  return taken;
+}
+
+void TCompressForm::RefreshLists() {
+  if (Running()) return;
+  presenter_->Refresh();
+  ShowSourceLines();
+  ShowZielLines();
+}
+
 void TCompressForm::ShowSourceLines() {
   const std::vector<presenter::BatchRow>& rows = presenter_->state().source_rows;
   source_list_->clear();
@@ -285,12 +317,18 @@ void TCompressForm::ShowZielLines() {
   const std::vector<presenter::BatchRow>& rows = presenter_->state().target_rows;
   ziel_list_->clear();
   ziel_rows_->SetColumns(LongestLine(rows), ziel_list_);
-  for (const presenter::BatchRow& row : rows) ziel_list_->addItem(Text(row.text));
+  for (const presenter::BatchRow& row : rows) AddZielItem(row);
+}
+
+void TCompressForm::AddZielItem(const presenter::BatchRow& row) {
+  auto* item = new QListWidgetItem(Text(row.text), ziel_list_);
+  // A "Fehler!" line says why in its tool tip.
+  if (!row.reason.empty()) item->setToolTip(Text(row.reason));
 }
 
 void TCompressForm::AddZielLine(const presenter::BatchRow& row) {
   ziel_rows_->SetColumns(std::max(ziel_rows_->Columns(), LongestLine({row})), ziel_list_);
-  ziel_list_->addItem(Text(row.text));
+  AddZielItem(row);
   ziel_list_->scrollToBottom();
 }
 
@@ -312,6 +350,17 @@ bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
     ToggleMark();
     return true;  // the blank key is consumed
+  }
+  if (watched == source_list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    // On a "[DIR]" line: that folder is listed. (On a file line the second click counts as
+    // no press, as before.)
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    QListWidgetItem* item = source_list_->itemAt(mouse->position().toPoint());
+    if (item && presenter_->OpenFolderRow(source_list_->row(item))) {
+      source_edit_->setText(Text(presenter_->state().source_folder));
+      ShowSourceLines();
+      return true;
+    }
   }
   if (watched == source_list_->viewport() && event->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -347,14 +396,15 @@ QStringList TCompressForm::ZielLines() const {
 
 void TCompressForm::FreezeControls(bool frozen) {
   for (QWidget* w : {static_cast<QWidget*>(splitter_), static_cast<QWidget*>(operation_box_),
-                     static_cast<QWidget*>(overwrite_), static_cast<QWidget*>(start_button_)}) {
+                     static_cast<QWidget*>(overwrite_), static_cast<QWidget*>(start_button_),
+                     static_cast<QWidget*>(refresh_button_)}) {
     w->setEnabled(!frozen);
   }
 }
 
 void TCompressForm::StartButtonClick() {
   // The progress box lets events through while a run goes on: a second click starts nothing.
-  if (!presenter_->BeginRun()) return;
+  if (Running() || !TakeTypedFolders() || !presenter_->BeginRun()) return;
   close_requested_ = false;
   emit RunningChanged(true);
   // The run lets events through: the folders, marks and choices stay as they were at "Start".
@@ -365,6 +415,7 @@ void TCompressForm::StartButtonClick() {
                   overwrite_->isChecked());
   prompts_->SetProgress(nullptr);
   progress.StepAside();
+  ShowSourceLines();
   ShowZielLines();
   // Input that came during the last file (an impatient second click on "Start") reaches the
   // controls while they are still off, instead of starting a second run once they are on.

@@ -6,6 +6,12 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTimer>
+#include <QUrl>
 #include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -73,6 +79,14 @@ QPushButton* PanelButton(QWidget* parent, const char* name, const QString& capti
   return b;
 }
 
+// The one local file that `mime` carries; nullopt for folders, several files or anything else.
+std::optional<QString> DroppedFile(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
+  return url.toLocalFile();
+}
+
 QString Lines(std::initializer_list<const char*> lines) {
   QStringList list;
   for (const char* l : lines) list << QString::fromUtf8(l);
@@ -104,6 +118,10 @@ class TMainForm::PromptsAdapter final : public presenter::Prompts {
                      severity);
   }
   void Beep() override { dialogs_.Beep(); }
+  presenter::SaveChanges AskSaveChanges() override {
+    show_();
+    return dialogs_.AskSaveChanges(parent_);
+  }
 
  private:
   static FileDialogRequest Request(const presenter::FileRequest& r) {
@@ -129,6 +147,7 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     : QMainWindow(parent), dialogs_(dialogs), library_(library) {
   setObjectName("MainForm");
   resize(640, 560);
+  setAcceptDrops(true);
   // The small dialog font of the designed geometry: 11 pixels where the desktop's font has 12
   // (9 points at 96 dots an inch). It follows the desktop's font size, and the panel with it.
   QFont small = QApplication::font();
@@ -173,6 +192,7 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   statusBar()->addWidget(status_[0]);
   statusBar()->addWidget(status_[1], 1);
   statusBar()->setMinimumHeight(std::max(26, statusBar()->sizeHint().height()));
+  BuildShortcuts();
   Sync();
 }
 
@@ -187,6 +207,31 @@ void TMainForm::Connect(QPushButton* button, void (presenter::MainPresenter::*ac
     ((*presenter_).*action)();
     Sync();
   });
+}
+
+void TMainForm::BuildShortcuts() {
+  const auto add = [this](std::initializer_list<QKeySequence> keys, std::function<void()> action) {
+    for (const QKeySequence& key : keys) {
+      auto* shortcut = new QShortcut(key, this);
+      shortcut->setContext(Qt::WindowShortcut);
+      connect(shortcut, &QShortcut::activated, this, [this, action] {
+        // Off while a batch run goes on, as the panel's buttons are.
+        if (running_batches_ != 0) return;
+        action();
+        Sync();
+      });
+    }
+  };
+  presenter::MainPresenter& p = *presenter_;
+  add({QKeySequence(Qt::CTRL | Qt::Key_O)}, [&p] {
+    if (p.state().load.enabled) p.Load();
+  });
+  add({QKeySequence(Qt::CTRL | Qt::Key_S)}, [&p] {
+    if (p.image().HasData()) p.SaveImage();
+  });
+  // The same as "Datei löschen" / "Block löschen": only where the button is on.
+  add({QKeySequence(Qt::Key_Delete)}, [&p] { p.DeleteSelected(); });
+  add({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)}, [&p] { p.Reload(); });
 }
 
 void TMainForm::BuildClientArea() {
@@ -519,6 +564,9 @@ void TMainForm::Sync() {
   SelectRow(li_box_, s.log_selection);
   SelectRow(file_list_box_, s.map_selection);
   setWindowTitle(PathFromNative(s.title));
+  if (s.flash != rom::FlashChoice::kNone && flash_group_->checkedId() < 0) {
+    flash_group_->button(s.flash == rom::FlashChoice::k64MB ? 1 : 0)->setChecked(true);
+  }
   flash_radio_->setEnabled(s.flash_enabled);
   preset_->setEnabled(s.flash_enabled);
   auto apply = [](QPushButton* b, const presenter::ControlState& c) {
@@ -578,6 +626,12 @@ void TMainForm::LoadAtStart(const QString& path) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Unsaved changes are asked about first (while a batch run goes on, once it has ended).
+  if (running_batches_ == 0 && !presenter_->MayDropImage()) {
+    Sync();
+    event->ignore();
+    return;
+  }
   bool waiting = false;
   for (TCompressForm* form : findChildren<TCompressForm*>()) {
     if (form->close()) continue;
@@ -590,6 +644,22 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (running_batches_ == 0 && DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = DroppedFile(event->mimeData());
+  if (running_batches_ != 0 || !path) return;
+  event->acceptProposedAction();
+  // Loaded once the drop has ended: the question about unsaved changes and a failed load's
+  // message are modal, and the dragging program waits for the drop to end.
+  QTimer::singleShot(0, this, [this, file = *path] {
+    presenter_->LoadDropped(PathToNative(file));
+    Sync();
+  });
 }
 
 void TMainForm::OpenCompressForm() {

@@ -54,6 +54,9 @@ class TMainForm : public QMainWindow {
   // While a batch run goes on the window stays: it closes once the run has ended at its next
   // file and the batch window has gone (else the program would go on without a window).
   void closeEvent(QCloseEvent* event) override;
+  // An image file dragged onto the window loads as if picked in the open dialog.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class PromptsAdapter;
@@ -70,6 +73,8 @@ class TMainForm : public QMainWindow {
   void BuildClientArea();
   void LayoutPanel();
   void Connect(QPushButton* button, void (presenter::MainPresenter::*action)());
+  // The keyboard's ways to the panel's actions (Ctrl+O, Ctrl+S, Del, F5 and Ctrl+R).
+  void BuildShortcuts();
   // Copies the presenter's state into the widgets.
   void Sync();
   void KeepMinimumSize();

@@ -10,6 +10,7 @@
 
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
+#include "ui/presenter/save_filter.h"
 
 namespace presenter {
 namespace {
@@ -26,6 +27,8 @@ class ScriptedPrompts final : public Prompts {
   };
   std::vector<Shown> messages;
   int beeps = 0;
+  std::deque<SaveChanges> save_answers;  // answers to "Änderungen speichern?"; none: cancel
+  int save_questions = 0;
 
   std::optional<std::string> OpenFile(const FileRequest& r) override { return Next(r); }
   std::optional<std::string> SaveFile(const FileRequest& r) override { return Next(r); }
@@ -33,6 +36,13 @@ class ScriptedPrompts final : public Prompts {
     messages.push_back({text, caption, s});
   }
   void Beep() override { ++beeps; }
+  SaveChanges AskSaveChanges() override {
+    ++save_questions;
+    if (save_answers.empty()) return SaveChanges::kCancel;
+    const SaveChanges answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
+  }
 
  private:
   std::optional<std::string> Next(const FileRequest& r) {
@@ -230,6 +240,8 @@ TEST_F(MainPresenterTest, NoLogRowStaysSelectedAfterAChange) {
        true},
   };
   for (const Change& change : changes) {
+    p_.LoadPath(demo_);
+    ASSERT_FALSE(s().modified);
     // A file line of the log selected: it can be exported.
     p_.ShowSorted(false);
     const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
@@ -245,6 +257,8 @@ TEST_F(MainPresenterTest, NoLogRowStaysSelectedAfterAChange) {
     const uint64_t revision = s().lists_revision;
     change.run();
     ASSERT_GT(s().lists_revision, revision) << change.what << " changed nothing";
+    EXPECT_TRUE(s().modified) << change.what;
+    EXPECT_EQ(s().title, "*" + demo_) << change.what;
     EXPECT_EQ(s().log_selection, -1) << change.what;
     EXPECT_EQ(s().map_selection, change.map_kept ? row : -1) << change.what;
     EXPECT_EQ(s().save_file.enabled, change.map_kept) << change.what;
@@ -254,6 +268,95 @@ TEST_F(MainPresenterTest, NoLogRowStaysSelectedAfterAChange) {
     EXPECT_FALSE(s().save_file.enabled) << change.what;
     EXPECT_EQ(s().log_selection, -1) << change.what;
   }
+}
+
+// Unsaved changes: the title marks them, and whatever would drop the image (a load, a reload,
+// closing the window) asks first; each answer does what it says.
+TEST_F(MainPresenterTest, UnsavedChangesAreMarkedAndAskedAbout) {
+  EXPECT_FALSE(s().write.enabled);  // no list yet: "Log speichern" would write an empty file
+  LoadDemo();
+  EXPECT_TRUE(s().write.enabled);
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_TRUE(p_.MayDropImage());  // nothing changed: nothing asked
+  EXPECT_EQ(prompts_.save_questions, 0);
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.DeleteSelected();
+  ASSERT_TRUE(s().modified);
+  EXPECT_EQ(s().title, "*" + demo_);
+  const int32_t changed = p_.image().ImageLength();
+  const size_t requests = prompts_.requests.size();
+
+  // "Abbrechen": the load asks for no file and the image stays.
+  prompts_.save_answers.push_back(SaveChanges::kCancel);
+  p_.Load();
+  EXPECT_EQ(prompts_.save_questions, 1);
+  EXPECT_EQ(prompts_.requests.size(), requests);
+  EXPECT_FALSE(p_.MayDropImage());  // (the window stays open: no answer left means cancel)
+  // "Speichern" with the save dialog cancelled: nothing was saved, so the image stays too.
+  prompts_.save_answers.push_back(SaveChanges::kSave);
+  prompts_.files.push_back("");
+  p_.Reload();
+  EXPECT_EQ(p_.image().ImageLength(), changed);
+  EXPECT_TRUE(s().modified);
+  EXPECT_EQ(prompts_.requests.back().title, "Image speichern");
+
+  // "Speichern": written; the title names the file saved to, panel 2 where it went.
+  const std::string saved = dir_.File("saved.nb0");
+  prompts_.save_answers.push_back(SaveChanges::kSave);
+  prompts_.files.push_back(saved);
+  EXPECT_TRUE(p_.MayDropImage());
+  EXPECT_EQ(testimg::ReadFile(saved).size(), static_cast<size_t>(changed));
+  EXPECT_FALSE(s().modified);
+  EXPECT_EQ(s().title, saved);
+  EXPECT_EQ(s().status_detail, "Image gespeichert: " + saved);
+
+  // "Verwerfen": the reload reads the saved file from disk, the edit since is gone.
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "empty.dat"}));
+  p_.DeleteSelected();
+  ASSERT_TRUE(s().modified);
+  prompts_.save_answers.push_back(SaveChanges::kDiscard);
+  p_.Reload();
+  EXPECT_EQ(prompts_.save_questions, 5);
+  EXPECT_EQ(p_.image().ImageLength(), changed);
+  EXPECT_FALSE(s().modified);
+  EXPECT_EQ(s().title, saved);
+}
+
+// A file dropped onto the window loads with the flash size chosen, or 32 MB before any choice,
+// and asks first about unsaved changes.
+TEST_F(MainPresenterTest, ADroppedFileLoadsLikeTheFirstLoad) {
+  p_.LoadDropped(demo_);
+  EXPECT_EQ(s().flash, rom::FlashChoice::k32MB);
+  EXPECT_FALSE(s().flash_enabled);
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_EQ(p_.image().BufferSize(), 32 * 1024 * 1024);
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.DeleteSelected();
+  const std::string other = dir_.File("other.nb0");
+  std::filesystem::copy_file(demo_, other);
+  p_.LoadDropped(other);  // cancelled at the question
+  EXPECT_EQ(prompts_.save_questions, 1);
+  EXPECT_EQ(s().title, "*" + demo_);
+  prompts_.save_answers.push_back(SaveChanges::kDiscard);
+  p_.LoadDropped(other);
+  EXPECT_EQ(s().title, other);
+}
+
+// The filter chosen in a save dialog gives a name typed without an extension its extension.
+TEST(SaveFilterTest, TheFirstPatternGivesTheExtension) {
+  EXPECT_EQ(FilterSuffix("ROM Images (*.nb0)"), "nb0");
+  EXPECT_EQ(FilterSuffix("B000FF records (*.bin)"), "bin");
+  EXPECT_EQ(FilterSuffix("Texts (*.txt *.log)"), "txt");
+  EXPECT_EQ(FilterSuffix("*.reg"), "reg");
+  // Every file, or no pattern: the name stays as typed.
+  EXPECT_EQ(FilterSuffix("Other (*.*)"), "");
+  EXPECT_EQ(FilterSuffix("all Files (*)"), "");
+  EXPECT_EQ(FilterSuffix("Images (*.nb?)"), "");
+  EXPECT_EQ(FilterSuffix("Broken (*.bin"), "");
+  EXPECT_EQ(FilterSuffix(""), "");
 }
 
 TEST_F(MainPresenterTest, ARefusalBeepsAndWarnsAndChangesNothing) {

@@ -41,6 +41,7 @@ struct EditBoxState {
 
 struct MainState {
   std::string title = "Windows CE ROM Viewer";
+  bool modified = false;  // the image has changes that are not saved
   bool flash_enabled = true;  // "Flash Size" and "Preset" groups
   rom::FlashChoice flash = rom::FlashChoice::kNone;
   bool preset_ff = false;
@@ -95,6 +96,15 @@ class MainPresenter {
   void Load();
   // Loads `path` with the chosen flash size and preset (as after the open dialog).
   void LoadPath(const std::string& path);
+  // Loads `path` as a file dropped onto the window: after the question about unsaved changes,
+  // with the flash size chosen, or 32 MB when none is chosen yet.
+  void LoadDropped(const std::string& path);
+  // Loads the file of the image anew from disk, after the question about unsaved changes.
+  void Reload();
+  // Before the image is dropped (the window closes, another image is loaded): asks
+  // "Änderungen speichern?" when there are unsaved changes and saves when told to. False when
+  // the person cancels, or the save did not happen: the image must stay.
+  [[nodiscard]] bool MayDropImage();
 
   // A click on a line of the log or of the memory map (-1: none).
   void SelectLogLine(int64_t index);
@@ -124,6 +134,10 @@ class MainPresenter {
   // Deletes the file or block of the selected map row.
   void DeleteSelectedStretch();
   void UpdateControls();
+  // The image changed in memory, or was saved or loaded: the title says so.
+  void SetModified(bool modified);
+  // "Image speichern": true when the image was written.
+  bool WriteImage();
   void Refused(const std::string& text, const std::string& caption);
   [[nodiscard]] uint8_t Fill() const { return state_.preset_ff ? 0xFF : 0x00; }
   [[nodiscard]] std::optional<std::vector<uint8_t>> ReadPicked(const std::string& path);
@@ -141,6 +155,8 @@ class MainPresenter {
   // The file entry that "OK" of the attribute box writes; nullopt: "OK" writes nothing (the box
   // was opened on no file entry, or "Eintrag editieren" was pressed since on no file row).
   std::optional<uint32_t> edit_target_;
+  // The file the image was loaded from or last saved to; empty before the first load.
+  std::string image_path_;
 };
 
 }  // namespace presenter
