@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -183,9 +184,18 @@ QSplitter* TCompressForm::BuildLists() {
   BuildListSide(splitter_, "SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
                 "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
                 &TCompressForm::ChooseSource);
-  BuildListSide(splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"),
-                "ZielDirectoryEdit", "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_,
-                &TCompressForm::ChooseZiel);
+  QGroupBox* dest =
+      BuildListSide(splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"),
+                    "ZielDirectoryEdit", "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_,
+                    &TCompressForm::ChooseZiel);
+  // Beside the target folder's "...": both lists read anew from disk.
+  refresh_button_ = new QToolButton(dest);
+  refresh_button_->setObjectName("RefreshButton");
+  refresh_button_->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  refresh_button_->setToolTip("Beide Listen neu einlesen (F5)");
+  connect(refresh_button_, &QToolButton::clicked, this, &TCompressForm::RefreshLists);
+  static_cast<QBoxLayout*>(ziel_edit_->parentWidget()->layout()->itemAt(0)->layout())
+      ->addWidget(refresh_button_);
   splitter_->setSizes({305, 314});
   return splitter_;
 }
@@ -254,14 +264,9 @@ QWidget* TCompressForm::BuildBottomPanel() {
   start_button_->setMinimumWidth(
       start_button_->fontMetrics().horizontalAdvance(start_button_->text()) + 24);
   connect(start_button_, &QPushButton::clicked, this, &TCompressForm::StartButtonClick);
-  refresh_button_ = new QPushButton("Neu einlesen", panel);
-  refresh_button_->setObjectName("RefreshButton");
-  refresh_button_->setToolTip("Beide Listen neu von der Platte lesen (F5)");
-  connect(refresh_button_, &QPushButton::clicked, this, &TCompressForm::RefreshLists);
   right->addWidget(count_label_, 0, 0);
   right->addWidget(start_button_, 0, 1, Qt::AlignRight);
-  right->addWidget(overwrite_, 1, 0);
-  right->addWidget(refresh_button_, 1, 1, Qt::AlignRight);
+  right->addWidget(overwrite_, 1, 0, 1, 2);
   row->addLayout(right);
   return panel;
 }

@@ -24,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSplitter;
+class QToolButton;
 
 namespace ui {
 
@@ -100,7 +101,7 @@ class TCompressForm final : public QWidget {
   QLabel* count_label_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
   QPushButton* start_button_ = nullptr;
-  QPushButton* refresh_button_ = nullptr;
+  QToolButton* refresh_button_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QGroupBox* operation_box_ = nullptr;
   FixedRowDelegate* source_rows_ = nullptr;

@@ -232,6 +232,10 @@ void TMainForm::BuildShortcuts() {
   // The same as "Datei löschen" / "Block löschen": only where the button is on.
   add({QKeySequence(Qt::Key_Delete)}, [&p] { p.DeleteSelected(); });
   add({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)}, [&p] { p.Reload(); });
+  add({QKeySequence(Qt::CTRL | Qt::Key_F)}, [this] {
+    filter_edit_->setFocus(Qt::ShortcutFocusReason);
+    filter_edit_->selectAll();
+  });
 }
 
 void TMainForm::BuildClientArea() {
@@ -241,8 +245,23 @@ void TMainForm::BuildClientArea() {
   log_model_ = new LineListModel(&presenter_->lists().AnalysisLog, this);
   map_model_ = new LineListModel(&presenter_->lists().MemoryMap, this);
 
+  log_model_->SetShown(&presenter_->state().log_shown);
+  map_model_->SetShown(&presenter_->state().map_shown);
+
+  // The filter box above the lists: typing narrows both to the lines that contain the text.
+  filter_edit_ = new QLineEdit(client);
+  filter_edit_->setObjectName("FilterEdit");
+  filter_edit_->setPlaceholderText("Filter (Strg+F)");
+  filter_edit_->setClearButtonEnabled(true);
+  connect(filter_edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (syncing_) return;
+    presenter_->SetFilter(text.toStdString());
+    Sync();
+  });
+  grid->addWidget(filter_edit_, 0, 0);
+
   li_box_ = MakeList(client, "LiBox", log_model_);
-  grid->addWidget(li_box_, 0, 0);
+  grid->addWidget(li_box_, 1, 0);
 
   file_box_ = new QGroupBox("Sortierte Dateiliste", client);
   file_box_->setObjectName("FileBox");
@@ -250,7 +269,7 @@ void TMainForm::BuildClientArea() {
   auto* file_layout = new QGridLayout(file_box_);
   file_list_box_ = MakeList(file_box_, "FileListBox", map_model_);
   file_layout->addWidget(file_list_box_, 0, 0);
-  grid->addWidget(file_box_, 0, 0);
+  grid->addWidget(file_box_, 1, 0);
   file_box_->hide();
 
   delete_group_box_ = new QGroupBox(QString::fromUtf8("einen Block löschen"), client);
@@ -280,21 +299,21 @@ void TMainForm::BuildClientArea() {
   warning->addStretch(1);
   Connect(yes, &presenter::MainPresenter::ConfirmBlockDeletion);
   Connect(no, &presenter::MainPresenter::CancelBlockDeletion);
-  grid->addWidget(delete_group_box_, 0, 0);
+  grid->addWidget(delete_group_box_, 1, 0);
   delete_group_box_->hide();
 
   // A row is taken from the index that the signal names: while a mouse press moves the current
   // row, the selection still holds the old one, and re-selecting that would scroll it back
   // under the pointer.
-  auto on_row = [this](void (presenter::MainPresenter::*select)(int64_t)) {
-    return [this, select](const QModelIndex& index) {
+  auto on_row = [this](void (presenter::MainPresenter::*select)(int64_t), LineListModel* model) {
+    return [this, select, model](const QModelIndex& index) {
       if (syncing_ || !index.isValid()) return;
-      ((*presenter_).*select)(index.row());
+      ((*presenter_).*select)(model->RowOf(index.row()));
       Sync();
     };
   };
-  const auto log_click = on_row(&presenter::MainPresenter::SelectLogLine);
-  const auto map_click = on_row(&presenter::MainPresenter::SelectMapLine);
+  const auto log_click = on_row(&presenter::MainPresenter::SelectLogLine, log_model_);
+  const auto map_click = on_row(&presenter::MainPresenter::SelectMapLine, map_model_);
   connect(li_box_, &QListView::clicked, this, log_click);
   connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, log_click);
   connect(file_list_box_, &QListView::clicked, this, map_click);
@@ -539,10 +558,11 @@ std::array<bool, 4> TMainForm::AttributeChecks() const {
   return checks;
 }
 
-void TMainForm::SelectRow(QListView* view, int64_t row) {
-  QAbstractItemModel* model = view->model();
-  if (row >= 0 && row < model->rowCount()) {
-    const QModelIndex index = model->index(static_cast<int>(row), 0);
+void TMainForm::SelectRow(QListView* view, LineListModel* model, int64_t row) {
+  // A selected row that the filter hides is shown as no selection; it stays selected.
+  const int view_row = model->ViewRowOf(row);
+  if (view_row >= 0 && view_row < model->rowCount()) {
+    const QModelIndex index = model->index(view_row, 0);
     if (view->selectionModel()->currentIndex() != index ||
         !view->selectionModel()->isSelected(index)) {
       view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -561,8 +581,8 @@ void TMainForm::Sync() {
     log_model_->Reset();
     map_model_->Reset();
   }
-  SelectRow(li_box_, s.log_selection);
-  SelectRow(file_list_box_, s.map_selection);
+  SelectRow(li_box_, log_model_, s.log_selection);
+  SelectRow(file_list_box_, map_model_, s.map_selection);
   setWindowTitle(PathFromNative(s.title));
   if (s.flash != rom::FlashChoice::kNone && flash_group_->checkedId() < 0) {
     flash_group_->button(s.flash == rom::FlashChoice::k64MB ? 1 : 0)->setChecked(true);

@@ -78,7 +78,7 @@ class TMainForm : public QMainWindow {
   // Copies the presenter's state into the widgets.
   void Sync();
   void KeepMinimumSize();
-  void SelectRow(QListView* view, int64_t row);
+  void SelectRow(QListView* view, LineListModel* model, int64_t row);
   void OpenHexPanel();
   void OpenCompressForm();
   void CloseHexPanels();
@@ -115,6 +115,7 @@ class TMainForm : public QMainWindow {
   QCheckBox* attribute_boxes_[4] = {};
   QLineEdit* att_edit_ = nullptr;
   QLineEdit* real_edit_ = nullptr;
+  QLineEdit* filter_edit_ = nullptr;
   QListView* li_box_ = nullptr;
   QGroupBox* file_box_ = nullptr;
   QListView* file_list_box_ = nullptr;

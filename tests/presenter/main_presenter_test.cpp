@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <deque>
 #include <filesystem>
 #include <functional>
 
 #include "tests/image_builder/demo_image.h"
+#include "rom/text_format.h"
 #include "tests/rom/test_files.h"
 #include "ui/presenter/save_filter.h"
 
@@ -357,6 +359,43 @@ TEST(SaveFilterTest, TheFirstPatternGivesTheExtension) {
   EXPECT_EQ(FilterSuffix("Images (*.nb?)"), "");
   EXPECT_EQ(FilterSuffix("Broken (*.bin"), "");
   EXPECT_EQ(FilterSuffix(""), "");
+}
+
+// The filter narrows both lists to the lines that contain its text, in any case; selections
+// stay lines of the whole lists, and a change of the image is filtered anew.
+TEST_F(MainPresenterTest, TheFilterNarrowsBothListsAndKeepsTheSelection) {
+  LoadDemo();
+  const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
+  EXPECT_EQ(s().map_shown.size(), map.size());
+  EXPECT_EQ(s().log_shown.size(), p_.lists().AnalysisLog.size());
+  p_.ShowSorted(true);
+  const int64_t readme = Row({"F[", "readme.txt"});
+  p_.SelectMapLine(readme);
+  const uint64_t revision = s().lists_revision;
+  p_.SetFilter("README");
+  EXPECT_GT(s().lists_revision, revision);  // the window shows the lists anew
+  ASSERT_EQ(s().map_shown.size(), 2u);      // the name and the data line
+  EXPECT_EQ(s().map_shown[1], readme);
+  ASSERT_FALSE(s().log_shown.empty());
+  for (const int64_t row : s().log_shown) {
+    EXPECT_NE(p_.lists().AnalysisLog[static_cast<size_t>(row)].text.find("readme"),
+              std::string::npos);
+  }
+  EXPECT_EQ(s().map_selection, readme);
+  EXPECT_TRUE(s().save_file.enabled);
+  // Offsets typed in lower case; a name's Windows-1252 letters as typed (UTF-8).
+  std::string offset = rom::H8(static_cast<uint32_t>(map[static_cast<size_t>(readme)].first));
+  for (char& c : offset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  p_.SetFilter(offset.substr(4));
+  EXPECT_NE(std::find(s().map_shown.begin(), s().map_shown.end(), readme), s().map_shown.end());
+  p_.SetFilter("\xE2\x82\xACuro");
+  EXPECT_EQ(s().map_shown.size(), 2u);
+  // After a deletion the new lists are filtered: the deleted file's lines are gone.
+  p_.SelectMapLine(s().map_shown[1]);
+  p_.DeleteSelected();
+  EXPECT_TRUE(s().map_shown.empty());
+  p_.SetFilter("");
+  EXPECT_EQ(s().map_shown.size(), map.size());
 }
 
 TEST_F(MainPresenterTest, ARefusalBeepsAndWarnsAndChangesNothing) {

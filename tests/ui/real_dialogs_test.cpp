@@ -741,6 +741,34 @@ TEST_F(MainWindowDialogsTest, ShortcutsReachTheActions) {
   EXPECT_TRUE(batch.isNull() || !batch->isVisible());
 }
 
+// Typing into the filter box narrows the list; a click on a shown line selects that line of the
+// whole list, and the actions work on it.
+TEST_F(MainWindowDialogsTest, TheFilterNarrowsTheListAndActionsWorkOnTheLine) {
+  LoadAndClick("  tz.dat ");
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  QTest::keyClick(form_->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  auto* filter = Get<QLineEdit>("FilterEdit");
+  ASSERT_TRUE(filter->hasFocus());
+  QTest::keyClicks(filter, "URO.D");
+  auto* view = Get<QListView>("FileListBox");
+  ASSERT_EQ(view->model()->rowCount(), 2);  // the name and the data line of the file
+  EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());  // tz.dat is not shown
+  QApplication::processEvents();
+  const QModelIndex data = view->model()->index(1, 0);
+  ClickOn(view->viewport(), QPoint(40, view->visualRect(data).center().y()));
+  const int row = MapRow("  \x80uro.dat ");
+  EXPECT_EQ(form_->presenter().state().map_selection, row);
+  EXPECT_TRUE(form_->StatusText(2).contains(QString::fromUtf8("€uro.dat")));
+  const int32_t length = form_->image().ImageLength();
+  ClickOn(Get<QPushButton>("DeleteButton"));
+  EXPECT_LT(form_->image().ImageLength(), length);
+  EXPECT_EQ(MapRow("  \x80uro.dat "), -1);
+  EXPECT_EQ(view->model()->rowCount(), 0);
+  filter->clear();
+  EXPECT_EQ(view->model()->rowCount(), static_cast<int>(form_->lists().MemoryMap.size()));
+}
+
 TEST_F(MainWindowDialogsTest, FailuresShowTheCriticalIcon) {
   ModalDriver driver;
   QMessageBox::Icon icon = QMessageBox::NoIcon;

@@ -181,8 +181,47 @@ void MainPresenter::UpdateControls() {
                         !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
 }
 
+namespace {
+
+// ASCII letters in lower case; other bytes (UTF-8 sequences) as they are.
+std::string Folded(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The indexes of `rows` whose text (Windows-1252) contains `folded` (UTF-8, folded).
+template <typename Row>
+std::vector<int64_t> RowsContaining(const std::vector<Row>& rows, const std::string& folded) {
+  std::vector<int64_t> shown;
+  shown.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const bool contains =
+        folded.empty() || Folded(rom::Cp1252ToUtf8(rows[i].text)).find(folded) != std::string::npos;
+    if (contains) shown.push_back(static_cast<int64_t>(i));
+  }
+  return shown;
+}
+
+}  // namespace
+
+void MainPresenter::SetFilter(const std::string& text) {
+  if (text == state_.filter) return;
+  state_.filter = text;
+  ApplyFilter();
+  ++state_.lists_revision;
+}
+
+void MainPresenter::ApplyFilter() {
+  const std::string folded = Folded(state_.filter);
+  state_.log_shown = RowsContaining(lists_.AnalysisLog, folded);
+  state_.map_shown = RowsContaining(lists_.MemoryMap, folded);
+}
+
 void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
+  ApplyFilter();
   state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
   if (state_.map_selection < 0) map_row_clicked_ = false;
   // The log's rows move with every change of the image: a kept row number would name another

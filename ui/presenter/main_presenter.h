@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "rom/listing/analysis.h"
 #include "rom/decompressor.h"
@@ -67,6 +68,11 @@ struct MainState {
   int64_t log_selection = -1;
   int64_t map_selection = -1;
   uint64_t lists_revision = 0;  // grows whenever the lists are rewritten
+  // The filter box: the rows of each list that contain its text, in their order (every row
+  // while it is empty). Selections stay indexes of the whole lists.
+  std::string filter;
+  std::vector<int64_t> log_shown;
+  std::vector<int64_t> map_shown;
 };
 
 // What a new hex window shows.
@@ -106,6 +112,10 @@ class MainPresenter {
   // the person cancels, or the save did not happen: the image must stay.
   [[nodiscard]] bool MayDropImage();
 
+  // The text of the filter box: the lists show only the lines that contain it, whatever the
+  // case of its letters.
+  void SetFilter(const std::string& text);
+
   // A click on a line of the log or of the memory map (-1: none).
   void SelectLogLine(int64_t index);
   void SelectMapLine(int64_t index);
@@ -131,6 +141,8 @@ class MainPresenter {
   // What status panel 2 shows for the selected line of the list that is shown.
   [[nodiscard]] std::string SelectionText() const;
   void ListsChanged(int64_t map_selection);
+  // The rows that the filter lets through, anew.
+  void ApplyFilter();
   // Deletes the file or block of the selected map row.
   void DeleteSelectedStretch();
   void UpdateControls();
