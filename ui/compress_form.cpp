@@ -184,10 +184,9 @@ QSplitter* TCompressForm::BuildLists() {
   BuildListSide(splitter_, "SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
                 "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
                 &TCompressForm::ChooseSource);
-  QGroupBox* dest =
-      BuildListSide(splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"),
-                    "ZielDirectoryEdit", "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_,
-                    &TCompressForm::ChooseZiel);
+  QGroupBox* dest = BuildListSide(
+      splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"), "ZielDirectoryEdit",
+      "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_, &TCompressForm::ChooseZiel);
   // Beside the target folder's "...": both lists read anew from disk.
   refresh_button_ = new QToolButton(dest);
   refresh_button_->setObjectName("RefreshButton");

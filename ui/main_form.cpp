@@ -8,22 +8,22 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
-#include <QMimeData>
-#include <QTimer>
-#include <QUrl>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
+#include <QUrl>
 #include <functional>
 
 #include "ui/compress_form.h"

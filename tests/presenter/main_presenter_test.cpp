@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "tests/image_builder/demo_image.h"
 #include "rom/text_format.h"
+#include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
 #include "ui/presenter/save_filter.h"
 

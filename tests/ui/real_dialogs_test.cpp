@@ -5,8 +5,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QMimeData>
-#include <QUrl>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -14,16 +12,18 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 
 #include "tests/image_builder/demo_image.h"
-#include "tests/image_builder/rom_compressor.h"
 #include "tests/image_builder/image_builder.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/test_files.h"
 #include "tests/ui/modal_driver.h"
 #include "ui/compress_form.h"
@@ -285,7 +285,7 @@ TEST_F(RealDialogsTest, BatchWindowTakesTypedFoldersAndRefusesTheSameOne) {
   form.findChild<QCheckBox*>("OverwriteCheckBox")->setChecked(true);
 
   // The source folder typed as the target (no Enter: "Start" takes it).
-  type("ZielDirectoryEdit", src / "." );
+  type("ZielDirectoryEdit", src / ".");
   ModalDriver driver;
   QString refusal;
   driver.Then([&](QWidget* d) {

@@ -7,8 +7,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>

@@ -119,8 +119,8 @@ bool MainPresenter::MayDropImage() {
 
 void MainPresenter::SetModified(bool modified) {
   state_.modified = modified;
-  state_.title = image_path_.empty() ? "Windows CE ROM Viewer"
-                                     : (modified ? "*" : "") + image_path_;
+  state_.title =
+      image_path_.empty() ? "Windows CE ROM Viewer" : (modified ? "*" : "") + image_path_;
 }
 
 namespace {

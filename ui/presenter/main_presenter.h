@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "rom/listing/analysis.h"
 #include "rom/decompressor.h"
+#include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
 #include "ui/presenter/prompts.h"
 
@@ -42,7 +42,7 @@ struct EditBoxState {
 
 struct MainState {
   std::string title = "Windows CE ROM Viewer";
-  bool modified = false;  // the image has changes that are not saved
+  bool modified = false;      // the image has changes that are not saved
   bool flash_enabled = true;  // "Flash Size" and "Preset" groups
   rom::FlashChoice flash = rom::FlashChoice::kNone;
   bool preset_ff = false;
