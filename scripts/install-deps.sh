@@ -7,6 +7,8 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
   qt6-base-dev qt6-translations-l10n fonts-liberation xvfb xauth imagemagick
+  # a window manager, so that screenshots and runs by hand under Xvfb show title bars
+  openbox xdotool
   clang libclang-rt-14-dev
   # the Windows programs (scripts/windows-check.sh): MinGW-w64 for 32-bit and 64-bit Windows,
   # Wine to run the 64-bit ones (Debian's wine64 needs no i386 architecture), zip to pack them

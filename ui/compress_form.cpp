@@ -18,7 +18,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -165,6 +167,11 @@ TCompressForm::TCompressForm(Dialogs& dialogs, const codec::CompressionLibrary& 
   column->addWidget(BuildBottomPanel());
   source_list_->installEventFilter(this);
   source_list_->viewport()->installEventFilter(this);
+  // Escape closes the window (during a run: cancels it, then closes); F5 reads the lists anew.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
+  connect(new QShortcut(QKeySequence(Qt::Key_F5), this), &QShortcut::activated, this,
+          &TCompressForm::RefreshLists);
 }
 
 TCompressForm::~TCompressForm() = default;
@@ -177,9 +184,17 @@ QSplitter* TCompressForm::BuildLists() {
   BuildListSide(splitter_, "SourceGroupBox", QString::fromUtf8("hier Dateien auswählen   --->"),
                 "SourceDirectoryEdit", "SourceListBox", source_edit_, source_list_, source_rows_,
                 &TCompressForm::ChooseSource);
-  BuildListSide(splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"),
-                "ZielDirectoryEdit", "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_,
-                &TCompressForm::ChooseZiel);
+  QGroupBox* dest = BuildListSide(
+      splitter_, "DestGroupBox", QString::fromUtf8("--->  Zielverzeichnis"), "ZielDirectoryEdit",
+      "ZielListBox", ziel_edit_, ziel_list_, ziel_rows_, &TCompressForm::ChooseZiel);
+  // Beside the target folder's "...": both lists read anew from disk.
+  refresh_button_ = new QToolButton(dest);
+  refresh_button_->setObjectName("RefreshButton");
+  refresh_button_->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+  refresh_button_->setToolTip("Beide Listen neu einlesen (F5)");
+  connect(refresh_button_, &QToolButton::clicked, this, &TCompressForm::RefreshLists);
+  static_cast<QBoxLayout*>(ziel_edit_->parentWidget()->layout()->itemAt(0)->layout())
+      ->addWidget(refresh_button_);
   splitter_->setSizes({305, 314});
   return splitter_;
 }
@@ -195,6 +210,10 @@ QGroupBox* TCompressForm::BuildListSide(QSplitter* splitter, const char* group_n
   auto* row = new QHBoxLayout();
   edit = new QLineEdit(box);
   edit->setObjectName(edit_name);
+  // A folder typed and confirmed (Enter, or the focus moving on) is listed at once.
+  connect(edit, &QLineEdit::editingFinished, this, [this] {
+    if (!Running()) TakeTypedFolders();
+  });
   auto* button = new QToolButton(box);
   button->setText("...");
   connect(button, &QToolButton::clicked, this, choose);
@@ -274,6 +293,23 @@ void TCompressForm::ZielDirectoryEditAfterDialog(const QString& folder) {
   ShowZielLines();
 }
 
+bool TCompressForm::TakeTypedFolders() {
+  const presenter::BatchState& s = presenter_->state();
+  const std::string source = s.source_folder, target = s.target_folder;
+  const bool taken = presenter_->TypeSourceFolder(PathToNative(source_edit_->text())) &&
+                     presenter_->TypeTargetFolder(PathToNative(ziel_edit_->text()));
+  if (s.source_folder != source) ShowSourceLines();
+  if (s.target_folder != target) ShowZielLines();
+  return taken;
+}
+
+void TCompressForm::RefreshLists() {
+  if (Running()) return;
+  presenter_->Refresh();
+  ShowSourceLines();
+  ShowZielLines();
+}
+
 void TCompressForm::ShowSourceLines() {
   const std::vector<presenter::BatchRow>& rows = presenter_->state().source_rows;
   source_list_->clear();
@@ -285,12 +321,18 @@ void TCompressForm::ShowZielLines() {
   const std::vector<presenter::BatchRow>& rows = presenter_->state().target_rows;
   ziel_list_->clear();
   ziel_rows_->SetColumns(LongestLine(rows), ziel_list_);
-  for (const presenter::BatchRow& row : rows) ziel_list_->addItem(Text(row.text));
+  for (const presenter::BatchRow& row : rows) AddZielItem(row);
+}
+
+void TCompressForm::AddZielItem(const presenter::BatchRow& row) {
+  auto* item = new QListWidgetItem(Text(row.text), ziel_list_);
+  // A "Fehler!" line says why in its tool tip.
+  if (!row.reason.empty()) item->setToolTip(Text(row.reason));
 }
 
 void TCompressForm::AddZielLine(const presenter::BatchRow& row) {
   ziel_rows_->SetColumns(std::max(ziel_rows_->Columns(), LongestLine({row})), ziel_list_);
-  ziel_list_->addItem(Text(row.text));
+  AddZielItem(row);
   ziel_list_->scrollToBottom();
 }
 
@@ -312,6 +354,17 @@ bool TCompressForm::eventFilter(QObject* watched, QEvent* event) {
       static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
     ToggleMark();
     return true;  // the blank key is consumed
+  }
+  if (watched == source_list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    // On a "[DIR]" line: that folder is listed. (On a file line the second click counts as
+    // no press, as before.)
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    QListWidgetItem* item = source_list_->itemAt(mouse->position().toPoint());
+    if (item && presenter_->OpenFolderRow(source_list_->row(item))) {
+      source_edit_->setText(Text(presenter_->state().source_folder));
+      ShowSourceLines();
+      return true;
+    }
   }
   if (watched == source_list_->viewport() && event->type() == QEvent::MouseButtonPress) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -347,14 +400,15 @@ QStringList TCompressForm::ZielLines() const {
 
 void TCompressForm::FreezeControls(bool frozen) {
   for (QWidget* w : {static_cast<QWidget*>(splitter_), static_cast<QWidget*>(operation_box_),
-                     static_cast<QWidget*>(overwrite_), static_cast<QWidget*>(start_button_)}) {
+                     static_cast<QWidget*>(overwrite_), static_cast<QWidget*>(start_button_),
+                     static_cast<QWidget*>(refresh_button_)}) {
     w->setEnabled(!frozen);
   }
 }
 
 void TCompressForm::StartButtonClick() {
   // The progress box lets events through while a run goes on: a second click starts nothing.
-  if (!presenter_->BeginRun()) return;
+  if (Running() || !TakeTypedFolders() || !presenter_->BeginRun()) return;
   close_requested_ = false;
   emit RunningChanged(true);
   // The run lets events through: the folders, marks and choices stay as they were at "Start".
@@ -365,6 +419,7 @@ void TCompressForm::StartButtonClick() {
                   overwrite_->isChecked());
   prompts_->SetProgress(nullptr);
   progress.StepAside();
+  ShowSourceLines();
   ShowZielLines();
   // Input that came during the last file (an impatient second click on "Start") reaches the
   // controls while they are still off, instead of starting a second run once they are on.

@@ -24,6 +24,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSplitter;
+class QToolButton;
 
 namespace ui {
 
@@ -73,10 +74,16 @@ class TCompressForm final : public QWidget {
   QWidget* BuildBottomPanel();
   void ChooseSource();
   void ChooseZiel();
+  // The folders typed into the fields, listed where they differ from the lists; false when one
+  // names no folder.
+  bool TakeTypedFolders();
+  // Both lists read anew from disk (the refresh button and F5).
+  void RefreshLists();
   void ShowSourceLines();
   void ShowZielLines();
   // A row the run added to the target list, shown at once.
   void AddZielLine(const presenter::BatchRow& row);
+  void AddZielItem(const presenter::BatchRow& row);
   // The controls that must keep what they hold while a run goes on.
   void FreezeControls(bool frozen);
   [[nodiscard]] bool Running() const { return presenter_->state().running; }
@@ -94,6 +101,7 @@ class TCompressForm final : public QWidget {
   QLabel* count_label_ = nullptr;
   QCheckBox* overwrite_ = nullptr;
   QPushButton* start_button_ = nullptr;
+  QToolButton* refresh_button_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QGroupBox* operation_box_ = nullptr;
   FixedRowDelegate* source_rows_ = nullptr;

@@ -10,6 +10,9 @@
 #include <utility>
 #include <vector>
 
+#include "ui/presenter/save_filter.h"
+#include "ui/qt_text.h"
+
 namespace ui {
 
 namespace {
@@ -18,7 +21,14 @@ QFileDialog* MakeDialog(QWidget* parent, const FileDialogRequest& r, QFileDialog
   auto* d = new QFileDialog(parent, r.title, r.folder, r.filter);
   d->setAcceptMode(mode);
   if (!r.file_name.isEmpty()) d->selectFile(r.file_name);
-  if (!r.default_suffix.isEmpty()) d->setDefaultSuffix(r.default_suffix);
+  if (!r.default_suffix.isEmpty()) {
+    // A name typed without an extension gets the one of the filter chosen (none for "*.*").
+    auto follow = [d](const QString& filter) {
+      d->setDefaultSuffix(PathFromNative(presenter::FilterSuffix(PathToNative(filter))));
+    };
+    follow(d->selectedNameFilter());
+    QObject::connect(d, &QFileDialog::filterSelected, d, follow);
+  }
   if (!r.confirm_overwrite) d->setOption(QFileDialog::DontConfirmOverwrite);
   return d;
 }
@@ -66,6 +76,21 @@ std::optional<QString> QtDialogs::SaveFile(QWidget* parent, const FileDialogRequ
     return std::nullopt;
   }
   return path;
+}
+
+presenter::SaveChanges QtDialogs::AskSaveChanges(QWidget* parent) {
+  switch (Ask(parent, "Tarnwick", QString::fromUtf8("Änderungen speichern?"),
+              {{"&Speichern", QMessageBox::AcceptRole},
+               {"&Verwerfen", QMessageBox::DestructiveRole},
+               {"&Abbrechen", QMessageBox::RejectRole}},
+              0, 2)) {
+    case 0:
+      return presenter::SaveChanges::kSave;
+    case 1:
+      return presenter::SaveChanges::kDiscard;
+    default:
+      return presenter::SaveChanges::kCancel;
+  }
 }
 
 std::optional<QString> QtDialogs::ChooseFolder(QWidget* parent, const QString& title,

@@ -38,6 +38,8 @@ class Dialogs {
                        presenter::Severity severity) = 0;
   // Asks whether an existing file may be replaced.
   virtual OverwriteAnswer AskOverwrite(QWidget* parent, const QString& path) = 0;
+  // "Änderungen speichern?" with "Speichern", "Verwerfen" and "Abbrechen".
+  virtual presenter::SaveChanges AskSaveChanges(QWidget* parent) = 0;
   virtual void Beep() = 0;
 };
 
@@ -51,6 +53,7 @@ class QtDialogs final : public Dialogs {
   void Message(QWidget* parent, const QString& text, const QString& caption,
                presenter::Severity severity) override;
   OverwriteAnswer AskOverwrite(QWidget* parent, const QString& path) override;
+  presenter::SaveChanges AskSaveChanges(QWidget* parent) override;
   void Beep() override;
 };
 

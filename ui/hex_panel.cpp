@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -160,6 +161,9 @@ THexPanel::THexPanel(const uint8_t* buffer, int32_t size, QWidget* parent)
   state_.buffer_size = size;
   resize(680, 515);
   setWindowTitle("Hex View");
+  // Escape closes the window.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+          &QWidget::close);
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(0, 0, 0, 0);

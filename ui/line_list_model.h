@@ -22,6 +22,12 @@ class LineListModel final : public QAbstractListModel {
   LineListModel(const std::vector<rom::LogRow>* rows, QObject* parent);
   LineListModel(const std::vector<rom::MapRow>* rows, QObject* parent);
 
+  // Shows only the rows of `shown` (ascending indexes into the rows, which outlive the model).
+  void SetShown(const std::vector<int64_t>* shown) { shown_ = shown; }
+  // The index into the rows of view row `view_row`, and the view row of `row` (-1: not shown).
+  [[nodiscard]] int64_t RowOf(int view_row) const;
+  [[nodiscard]] int ViewRowOf(int64_t row) const;
+
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
 
@@ -34,6 +40,7 @@ class LineListModel final : public QAbstractListModel {
  private:
   std::function<size_t()> count_;
   std::function<const std::string&(size_t)> text_;  // of a row below count_()
+  const std::vector<int64_t>* shown_ = nullptr;
 };
 
 }  // namespace ui

@@ -6,18 +6,25 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
 
 #include "ui/compress_form.h"
 #include "ui/console/library_decompressor.h"
@@ -72,6 +79,14 @@ QPushButton* PanelButton(QWidget* parent, const char* name, const QString& capti
   return b;
 }
 
+// The one local file that `mime` carries; nullopt for folders, several files or anything else.
+std::optional<QString> DroppedFile(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return std::nullopt;
+  const QUrl url = mime->urls().front();
+  if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
+  return url.toLocalFile();
+}
+
 QString Lines(std::initializer_list<const char*> lines) {
   QStringList list;
   for (const char* l : lines) list << QString::fromUtf8(l);
@@ -83,20 +98,30 @@ QString Lines(std::initializer_list<const char*> lines) {
 // The presenter's questions, put through the window's dialogs.
 class TMainForm::PromptsAdapter final : public presenter::Prompts {
  public:
-  PromptsAdapter(Dialogs& dialogs, QWidget* parent) : dialogs_(dialogs), parent_(parent) {}
+  // `show` brings the window up to the presenter's state before a dialog blocks it: the
+  // person sees what the action is about ("save x" in panel 1) while the dialog asks.
+  PromptsAdapter(Dialogs& dialogs, QWidget* parent, std::function<void()> show)
+      : dialogs_(dialogs), parent_(parent), show_(std::move(show)) {}
 
   std::optional<std::string> OpenFile(const presenter::FileRequest& r) override {
+    show_();
     return Native(dialogs_.OpenFile(parent_, Request(r)));
   }
   std::optional<std::string> SaveFile(const presenter::FileRequest& r) override {
+    show_();
     return Native(dialogs_.SaveFile(parent_, Request(r)));
   }
   void Message(const std::string& text, const std::string& caption,
                presenter::Severity severity) override {
+    show_();
     dialogs_.Message(parent_, QString::fromStdString(text), QString::fromStdString(caption),
                      severity);
   }
   void Beep() override { dialogs_.Beep(); }
+  presenter::SaveChanges AskSaveChanges() override {
+    show_();
+    return dialogs_.AskSaveChanges(parent_);
+  }
 
  private:
   static FileDialogRequest Request(const presenter::FileRequest& r) {
@@ -115,12 +140,14 @@ class TMainForm::PromptsAdapter final : public presenter::Prompts {
 
   Dialogs& dialogs_;
   QWidget* parent_;
+  std::function<void()> show_;
 };
 
 TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), library_(library) {
   setObjectName("MainForm");
   resize(640, 560);
+  setAcceptDrops(true);
   // The small dialog font of the designed geometry: 11 pixels where the desktop's font has 12
   // (9 points at 96 dots an inch). It follows the desktop's font size, and the panel with it.
   QFont small = QApplication::font();
@@ -130,7 +157,9 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
     small.setPixelSize(std::max(1, small.pixelSize() * 11 / 12));
   }
   setFont(small);
-  prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this);
+  prompts_ = std::make_unique<PromptsAdapter>(dialogs_, this, [this] {
+    if (presenter_) Sync();
+  });
   // The open dialog starts in the program's own folder.
   presenter_ = std::make_unique<presenter::MainPresenter>(
       *prompts_, console::MakeDecompressor(library_),
@@ -163,6 +192,7 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   statusBar()->addWidget(status_[0]);
   statusBar()->addWidget(status_[1], 1);
   statusBar()->setMinimumHeight(std::max(26, statusBar()->sizeHint().height()));
+  BuildShortcuts();
   Sync();
 }
 
@@ -179,6 +209,35 @@ void TMainForm::Connect(QPushButton* button, void (presenter::MainPresenter::*ac
   });
 }
 
+void TMainForm::BuildShortcuts() {
+  const auto add = [this](std::initializer_list<QKeySequence> keys, std::function<void()> action) {
+    for (const QKeySequence& key : keys) {
+      auto* shortcut = new QShortcut(key, this);
+      shortcut->setContext(Qt::WindowShortcut);
+      connect(shortcut, &QShortcut::activated, this, [this, action] {
+        // Off while a batch run goes on, as the panel's buttons are.
+        if (running_batches_ != 0) return;
+        action();
+        Sync();
+      });
+    }
+  };
+  presenter::MainPresenter& p = *presenter_;
+  add({QKeySequence(Qt::CTRL | Qt::Key_O)}, [&p] {
+    if (p.state().load.enabled) p.Load();
+  });
+  add({QKeySequence(Qt::CTRL | Qt::Key_S)}, [&p] {
+    if (p.image().HasData()) p.SaveImage();
+  });
+  // The same as "Datei löschen" / "Block löschen": only where the button is on.
+  add({QKeySequence(Qt::Key_Delete)}, [&p] { p.DeleteSelected(); });
+  add({QKeySequence(Qt::Key_F5), QKeySequence(Qt::CTRL | Qt::Key_R)}, [&p] { p.Reload(); });
+  add({QKeySequence(Qt::CTRL | Qt::Key_F)}, [this] {
+    filter_edit_->setFocus(Qt::ShortcutFocusReason);
+    filter_edit_->selectAll();
+  });
+}
+
 void TMainForm::BuildClientArea() {
   auto* client = new QWidget(this);
   auto* grid = new QGridLayout(client);
@@ -186,8 +245,23 @@ void TMainForm::BuildClientArea() {
   log_model_ = new LineListModel(&presenter_->lists().AnalysisLog, this);
   map_model_ = new LineListModel(&presenter_->lists().MemoryMap, this);
 
+  log_model_->SetShown(&presenter_->state().log_shown);
+  map_model_->SetShown(&presenter_->state().map_shown);
+
+  // The filter box above the lists: typing narrows both to the lines that contain the text.
+  filter_edit_ = new QLineEdit(client);
+  filter_edit_->setObjectName("FilterEdit");
+  filter_edit_->setPlaceholderText("Filter (Strg+F)");
+  filter_edit_->setClearButtonEnabled(true);
+  connect(filter_edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (syncing_) return;
+    presenter_->SetFilter(text.toStdString());
+    Sync();
+  });
+  grid->addWidget(filter_edit_, 0, 0);
+
   li_box_ = MakeList(client, "LiBox", log_model_);
-  grid->addWidget(li_box_, 0, 0);
+  grid->addWidget(li_box_, 1, 0);
 
   file_box_ = new QGroupBox("Sortierte Dateiliste", client);
   file_box_->setObjectName("FileBox");
@@ -195,7 +269,7 @@ void TMainForm::BuildClientArea() {
   auto* file_layout = new QGridLayout(file_box_);
   file_list_box_ = MakeList(file_box_, "FileListBox", map_model_);
   file_layout->addWidget(file_list_box_, 0, 0);
-  grid->addWidget(file_box_, 0, 0);
+  grid->addWidget(file_box_, 1, 0);
   file_box_->hide();
 
   delete_group_box_ = new QGroupBox(QString::fromUtf8("einen Block löschen"), client);
@@ -225,21 +299,21 @@ void TMainForm::BuildClientArea() {
   warning->addStretch(1);
   Connect(yes, &presenter::MainPresenter::ConfirmBlockDeletion);
   Connect(no, &presenter::MainPresenter::CancelBlockDeletion);
-  grid->addWidget(delete_group_box_, 0, 0);
+  grid->addWidget(delete_group_box_, 1, 0);
   delete_group_box_->hide();
 
   // A row is taken from the index that the signal names: while a mouse press moves the current
   // row, the selection still holds the old one, and re-selecting that would scroll it back
   // under the pointer.
-  auto on_row = [this](void (presenter::MainPresenter::*select)(int64_t)) {
-    return [this, select](const QModelIndex& index) {
+  auto on_row = [this](void (presenter::MainPresenter::*select)(int64_t), LineListModel* model) {
+    return [this, select, model](const QModelIndex& index) {
       if (syncing_ || !index.isValid()) return;
-      ((*presenter_).*select)(index.row());
+      ((*presenter_).*select)(model->RowOf(index.row()));
       Sync();
     };
   };
-  const auto log_click = on_row(&presenter::MainPresenter::SelectLogLine);
-  const auto map_click = on_row(&presenter::MainPresenter::SelectMapLine);
+  const auto log_click = on_row(&presenter::MainPresenter::SelectLogLine, log_model_);
+  const auto map_click = on_row(&presenter::MainPresenter::SelectMapLine, map_model_);
   connect(li_box_, &QListView::clicked, this, log_click);
   connect(li_box_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, log_click);
   connect(file_list_box_, &QListView::clicked, this, map_click);
@@ -438,9 +512,13 @@ void TMainForm::BuildAttributeBox() {
     presenter_->ConfirmEntryEdit(att_edit_->text().toStdString(), real_edit_->text().toStdString());
     Sync();
   });
+  // Escape closes the box wherever the focus is in the window (a shortcut of a hidden widget
+  // does not fire).
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), edit_box_);
-  escape->setContext(Qt::WidgetWithChildrenShortcut);
-  connect(escape, &QShortcut::activated, exit, &QPushButton::click);
+  escape->setContext(Qt::WindowShortcut);
+  connect(escape, &QShortcut::activated, exit, [this, exit] {
+    if (edit_box_->isVisible()) exit->click();
+  });
   edit_box_->hide();
 }
 
@@ -480,10 +558,11 @@ std::array<bool, 4> TMainForm::AttributeChecks() const {
   return checks;
 }
 
-void TMainForm::SelectRow(QListView* view, int64_t row) {
-  QAbstractItemModel* model = view->model();
-  if (row >= 0 && row < model->rowCount()) {
-    const QModelIndex index = model->index(static_cast<int>(row), 0);
+void TMainForm::SelectRow(QListView* view, LineListModel* model, int64_t row) {
+  // A selected row that the filter hides is shown as no selection; it stays selected.
+  const int view_row = model->ViewRowOf(row);
+  if (view_row >= 0 && view_row < model->rowCount()) {
+    const QModelIndex index = model->index(view_row, 0);
     if (view->selectionModel()->currentIndex() != index ||
         !view->selectionModel()->isSelected(index)) {
       view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -502,9 +581,12 @@ void TMainForm::Sync() {
     log_model_->Reset();
     map_model_->Reset();
   }
-  SelectRow(li_box_, s.log_selection);
-  SelectRow(file_list_box_, s.map_selection);
+  SelectRow(li_box_, log_model_, s.log_selection);
+  SelectRow(file_list_box_, map_model_, s.map_selection);
   setWindowTitle(PathFromNative(s.title));
+  if (s.flash != rom::FlashChoice::kNone && flash_group_->checkedId() < 0) {
+    flash_group_->button(s.flash == rom::FlashChoice::k64MB ? 1 : 0)->setChecked(true);
+  }
   flash_radio_->setEnabled(s.flash_enabled);
   preset_->setEnabled(s.flash_enabled);
   auto apply = [](QPushButton* b, const presenter::ControlState& c) {
@@ -564,6 +646,12 @@ void TMainForm::LoadAtStart(const QString& path) {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+  // Unsaved changes are asked about first (while a batch run goes on, once it has ended).
+  if (running_batches_ == 0 && !presenter_->MayDropImage()) {
+    Sync();
+    event->ignore();
+    return;
+  }
   bool waiting = false;
   for (TCompressForm* form : findChildren<TCompressForm*>()) {
     if (form->close()) continue;
@@ -576,6 +664,22 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   QMainWindow::closeEvent(event);
+}
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (running_batches_ == 0 && DroppedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  const std::optional<QString> path = DroppedFile(event->mimeData());
+  if (running_batches_ != 0 || !path) return;
+  event->acceptProposedAction();
+  // Loaded once the drop has ended: the question about unsaved changes and a failed load's
+  // message are modal, and the dragging program waits for the drop to end.
+  QTimer::singleShot(0, this, [this, file = *path] {
+    presenter_->LoadDropped(PathToNative(file));
+    Sync();
+  });
 }
 
 void TMainForm::OpenCompressForm() {

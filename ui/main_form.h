@@ -54,6 +54,9 @@ class TMainForm : public QMainWindow {
   // While a batch run goes on the window stays: it closes once the run has ended at its next
   // file and the batch window has gone (else the program would go on without a window).
   void closeEvent(QCloseEvent* event) override;
+  // An image file dragged onto the window loads as if picked in the open dialog.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   class PromptsAdapter;
@@ -70,10 +73,12 @@ class TMainForm : public QMainWindow {
   void BuildClientArea();
   void LayoutPanel();
   void Connect(QPushButton* button, void (presenter::MainPresenter::*action)());
+  // The keyboard's ways to the panel's actions (Ctrl+O, Ctrl+S, Del, F5 and Ctrl+R).
+  void BuildShortcuts();
   // Copies the presenter's state into the widgets.
   void Sync();
   void KeepMinimumSize();
-  void SelectRow(QListView* view, int64_t row);
+  void SelectRow(QListView* view, LineListModel* model, int64_t row);
   void OpenHexPanel();
   void OpenCompressForm();
   void CloseHexPanels();
@@ -110,6 +115,7 @@ class TMainForm : public QMainWindow {
   QCheckBox* attribute_boxes_[4] = {};
   QLineEdit* att_edit_ = nullptr;
   QLineEdit* real_edit_ = nullptr;
+  QLineEdit* filter_edit_ = nullptr;
   QListView* li_box_ = nullptr;
   QGroupBox* file_box_ = nullptr;
   QListView* file_list_box_ = nullptr;

@@ -128,9 +128,9 @@ TEST_F(BatchPresenterTest, CompressesMarkedFilesAndReportsFailures) {
   ASSERT_EQ(prompts_.added.size(), 2u);
   const auto packed = std::filesystem::file_size(target_ / "a.txt");
   EXPECT_EQ(prompts_.added[0], WrittenRow("a.txt", static_cast<int64_t>(packed)).text);
-  // The result rows joined the target list behind its (empty) listing, in order.
+  // After the run the target list is read anew: each file written once, with its size.
   ASSERT_EQ(s().target_rows.size(), 2u);
-  EXPECT_EQ(s().target_rows[0].kind, BatchRowKind::kWritten);
+  EXPECT_EQ(s().target_rows[0], FileRow("a.txt", static_cast<int64_t>(packed)));
 
   // Decompressing the plain sources fails per file; the run goes on and writes nothing.
   prompts_.added.clear();
@@ -142,6 +142,11 @@ TEST_F(BatchPresenterTest, CompressesMarkedFilesAndReportsFailures) {
   EXPECT_EQ(prompts_.added,
             (std::vector<std::string>{"( a.txt ) --->  Fehler!", "( B.bin ) --->  Fehler!"}));
   EXPECT_TRUE(std::filesystem::is_empty(out));
+  // The refused files stay in the list read anew, with their "Fehler!" and why.
+  ASSERT_EQ(s().target_rows.size(), 2u);
+  EXPECT_EQ(s().target_rows[1].text, "( B.bin ) --->  Fehler!");
+  EXPECT_EQ(s().target_rows[1].reason, RefusalReason(codec::Operation::kDecompress3, 5000));
+  EXPECT_NE(s().target_rows[1].reason.find("kein Strom dieser Kodierung"), std::string::npos);
 
   // And back: the round trip gives the sources.
   presenter_->ChooseSourceFolder(target_.string());
@@ -200,6 +205,61 @@ TEST_F(BatchPresenterTest, MarksWithoutATargetFolderStartNothing) {
   presenter_->EndRun();
   EXPECT_FALSE(s().running);
   EXPECT_EQ(prompts_.messages.size(), 1u);
+}
+
+// The same folder for source and target, however spelt, is refused before anything is
+// written: the results would replace the originals.
+TEST_F(BatchPresenterTest, TheSourceFolderAsTargetIsRefused) {
+  presenter_->ChooseSourceFolder(source_.string());
+  (void)presenter_->ToggleMark(3);
+  presenter_->ChooseTargetFolder((source_ / "sub" / "..").string());
+  const testimg::Bytes original = testimg::ReadFile((source_ / "a.txt").string());
+  EXPECT_FALSE(Start(codec::Operation::kCompress4, true));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_NE(prompts_.messages[0].first.find("dasselbe"), std::string::npos);
+  EXPECT_FALSE(s().running);
+  EXPECT_EQ(testimg::ReadFile((source_ / "a.txt").string()), original);
+  // Nothing marked: nothing to refuse either.
+  (void)presenter_->ToggleMark(3);
+  EXPECT_TRUE(Start(codec::Operation::kCompress4));
+  EXPECT_EQ(prompts_.messages.size(), 1u);
+}
+
+// Typed folders are the folders used; the lists can be read anew, and a folder line opens.
+TEST_F(BatchPresenterTest, TypedFoldersRefreshAndFolderLines) {
+  EXPECT_TRUE(presenter_->TypeSourceFolder(source_.string()));
+  ASSERT_EQ(s().source_rows.size(), 5u);
+  (void)presenter_->ToggleMark(3);
+  EXPECT_TRUE(presenter_->TypeSourceFolder(source_.string()));  // the same: the marks stay
+  EXPECT_TRUE(s().source_rows[3].marked);
+  EXPECT_FALSE(presenter_->TypeTargetFolder((dir_.path() / "missing").string()));
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].first, "Kein Verzeichnis: " + (dir_.path() / "missing").string());
+  EXPECT_TRUE(s().target_folder.empty());
+  EXPECT_TRUE(presenter_->TypeTargetFolder(target_.string()));
+  EXPECT_EQ(s().target_folder, target_.string());
+  ASSERT_TRUE(Start(codec::Operation::kCompress4));
+  EXPECT_TRUE(std::filesystem::exists(target_ / "a.txt"));
+
+  // Read anew: a new file shows, a gone one goes, the marks of the others stay.
+  testimg::WriteFile((source_ / "c.dat").string(), testimg::BytesOf("c"));
+  std::filesystem::remove(source_ / "B.bin");
+  testimg::WriteFile((target_ / "x.out").string(), testimg::BytesOf("x"));
+  presenter_->Refresh();
+  std::vector<std::string> names;
+  for (const BatchRow& row : s().source_rows) names.push_back(row.name);
+  EXPECT_EQ(names, (std::vector<std::string>{".", "..", "sub", "a.txt", "c.dat"}));
+  EXPECT_TRUE(s().source_rows[3].marked);
+  EXPECT_FALSE(s().source_rows[4].marked);
+  EXPECT_EQ(s().target_rows.size(), 2u);
+
+  // A folder line lists its folder, ".." the one above; a file line opens nothing.
+  EXPECT_FALSE(presenter_->OpenFolderRow(3));
+  EXPECT_TRUE(presenter_->OpenFolderRow(2));
+  EXPECT_TRUE(std::filesystem::equivalent(s().source_folder, source_ / "sub"));
+  EXPECT_EQ(s().source_rows.size(), 2u);  // "." and ".."
+  EXPECT_TRUE(presenter_->OpenFolderRow(1));
+  EXPECT_TRUE(std::filesystem::equivalent(s().source_folder, source_));
 }
 
 TEST_F(BatchPresenterTest, NamesAreTakenAsTheyAreNotFromTheirText) {
@@ -269,8 +329,10 @@ TEST_F(BatchPresenterTest, AFileErrorEndsTheRunAndIsShown) {
   EXPECT_EQ(prompts_.messages[0].second, Severity::kError);
   EXPECT_EQ(s().count_text, "");  // the count stays as it was
   // The FIFO, once it is the first file, ends the run as a file error too.
-  (void)presenter_->ToggleMark(3);  // a.txt and B.bin lose their marks
-  (void)presenter_->ToggleMark(4);
+  // The list was read anew after the run: a.txt is gone, B.bin and the FIFO keep their marks.
+  ASSERT_EQ(s().source_rows[3].name, "B.bin");
+  ASSERT_TRUE(s().source_rows[4].marked);
+  (void)presenter_->ToggleMark(3);
   ASSERT_TRUE(Start(codec::Operation::kCompress4, true));
   ASSERT_EQ(prompts_.messages.size(), 2u);
   EXPECT_EQ(prompts_.messages[1].first, fifo + ": not a regular file");

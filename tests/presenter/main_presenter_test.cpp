@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <deque>
 #include <filesystem>
+#include <functional>
 
 #include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
+#include "rom/text_format.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
+#include "ui/presenter/save_filter.h"
 
 namespace presenter {
 namespace {
@@ -27,6 +31,8 @@ class ScriptedPrompts final : public Prompts {
   };
   std::vector<Shown> messages;
   int beeps = 0;
+  std::deque<SaveChanges> save_answers;  // answers to "Änderungen speichern?"; none: cancel
+  int save_questions = 0;
 
   std::optional<std::string> OpenFile(const FileRequest& r) override { return Next(r); }
   std::optional<std::string> SaveFile(const FileRequest& r) override { return Next(r); }
@@ -34,6 +40,13 @@ class ScriptedPrompts final : public Prompts {
     messages.push_back({text, caption, s});
   }
   void Beep() override { ++beeps; }
+  SaveChanges AskSaveChanges() override {
+    ++save_questions;
+    if (save_answers.empty()) return SaveChanges::kCancel;
+    const SaveChanges answer = save_answers.front();
+    save_answers.pop_front();
+    return answer;
+  }
 
  private:
   std::optional<std::string> Next(const FileRequest& r) {
@@ -187,6 +200,204 @@ TEST_F(MainPresenterTest, DeletionsReportAndLeaveNothingSelected) {
   EXPECT_FALSE(s().del.enabled || s().replace.enabled || s().save_file.enabled);
   p_.DeleteSelected();
   EXPECT_EQ(s().lists_revision, revision + 1);
+}
+
+// Every change of the image rewrites both lists and moves their rows: a log row that stayed
+// selected would name another entry (and export it). After each change nothing is selected in
+// the log; the map keeps its row only after a replacement and an entry edit, which act on it.
+TEST_F(MainPresenterTest, NoLogRowStaysSelectedAfterAChange) {
+  LoadDemo();
+  const std::string picked = dir_.File("picked.bin");
+  testimg::WriteFile(picked, testimg::Pattern(8, 3));
+  struct Change {
+    const char* what;
+    const char* map_row;  // the map line selected before the change
+    std::function<void()> run;
+    bool map_kept;
+  };
+  const std::vector<Change> changes = {
+      {"file deletion", "tz.dat", [&] { p_.DeleteSelected(); }, false},
+      {"block deletion", nullptr,
+       [&] {
+         p_.SelectMapLine(FixedBlockAfter("readme.txt"));
+         p_.DeleteSelected();
+         p_.ConfirmBlockDeletion();
+       },
+       false},
+      {"addition", "readme.txt",
+       [&] {
+         prompts_.files.push_back(picked);
+         p_.AddFile();
+       },
+       false},
+      {"replacement", "readme.txt",
+       [&] {
+         prompts_.files.push_back(picked);
+         p_.ReplaceSelected();
+       },
+       true},
+      {"entry edit", "readme.txt",
+       [&] {
+         p_.OpenEntryEdit();
+         p_.ConfirmEntryEdit("$00000001", "8");
+       },
+       true},
+  };
+  for (const Change& change : changes) {
+    p_.LoadPath(demo_);
+    ASSERT_FALSE(s().modified);
+    // A file line of the log selected: it can be exported.
+    p_.ShowSorted(false);
+    const std::vector<rom::LogRow>& log = p_.lists().AnalysisLog;
+    const auto file = std::find_if(log.begin(), log.end(), [](const rom::LogRow& row) {
+      return row.text.starts_with("F[") && row.text.find("boot.ini") != std::string::npos;
+    });
+    ASSERT_NE(file, log.end());
+    p_.SelectLogLine(file - log.begin());
+    ASSERT_TRUE(s().save_file.enabled) << change.what;
+    p_.ShowSorted(true);
+    const int64_t row = change.map_row ? Row({"F[", change.map_row}) : -1;
+    if (change.map_row) p_.SelectMapLine(row);
+    const uint64_t revision = s().lists_revision;
+    change.run();
+    ASSERT_GT(s().lists_revision, revision) << change.what << " changed nothing";
+    EXPECT_TRUE(s().modified) << change.what;
+    EXPECT_EQ(s().title, "*" + demo_) << change.what;
+    EXPECT_EQ(s().log_selection, -1) << change.what;
+    EXPECT_EQ(s().map_selection, change.map_kept ? row : -1) << change.what;
+    EXPECT_EQ(s().save_file.enabled, change.map_kept) << change.what;
+    EXPECT_EQ(s().del.enabled || s().replace.enabled, change.map_kept) << change.what;
+    // Back in the log, nothing is selected and there is nothing to export.
+    p_.ShowSorted(false);
+    EXPECT_FALSE(s().save_file.enabled) << change.what;
+    EXPECT_EQ(s().log_selection, -1) << change.what;
+  }
+}
+
+// Unsaved changes: the title marks them, and whatever would drop the image (a load, a reload,
+// closing the window) asks first; each answer does what it says.
+TEST_F(MainPresenterTest, UnsavedChangesAreMarkedAndAskedAbout) {
+  EXPECT_FALSE(s().write.enabled);  // no list yet: "Log speichern" would write an empty file
+  LoadDemo();
+  EXPECT_TRUE(s().write.enabled);
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_TRUE(p_.MayDropImage());  // nothing changed: nothing asked
+  EXPECT_EQ(prompts_.save_questions, 0);
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.DeleteSelected();
+  ASSERT_TRUE(s().modified);
+  EXPECT_EQ(s().title, "*" + demo_);
+  const int32_t changed = p_.image().ImageLength();
+  const size_t requests = prompts_.requests.size();
+
+  // "Abbrechen": the load asks for no file and the image stays.
+  prompts_.save_answers.push_back(SaveChanges::kCancel);
+  p_.Load();
+  EXPECT_EQ(prompts_.save_questions, 1);
+  EXPECT_EQ(prompts_.requests.size(), requests);
+  EXPECT_FALSE(p_.MayDropImage());  // (the window stays open: no answer left means cancel)
+  // "Speichern" with the save dialog cancelled: nothing was saved, so the image stays too.
+  prompts_.save_answers.push_back(SaveChanges::kSave);
+  prompts_.files.push_back("");
+  p_.Reload();
+  EXPECT_EQ(p_.image().ImageLength(), changed);
+  EXPECT_TRUE(s().modified);
+  EXPECT_EQ(prompts_.requests.back().title, "Image speichern");
+
+  // "Speichern": written; the title names the file saved to, panel 2 where it went.
+  const std::string saved = dir_.File("saved.nb0");
+  prompts_.save_answers.push_back(SaveChanges::kSave);
+  prompts_.files.push_back(saved);
+  EXPECT_TRUE(p_.MayDropImage());
+  EXPECT_EQ(testimg::ReadFile(saved).size(), static_cast<size_t>(changed));
+  EXPECT_FALSE(s().modified);
+  EXPECT_EQ(s().title, saved);
+  EXPECT_EQ(s().status_detail, "Image gespeichert: " + saved);
+
+  // "Verwerfen": the reload reads the saved file from disk, the edit since is gone.
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "empty.dat"}));
+  p_.DeleteSelected();
+  ASSERT_TRUE(s().modified);
+  prompts_.save_answers.push_back(SaveChanges::kDiscard);
+  p_.Reload();
+  EXPECT_EQ(prompts_.save_questions, 5);
+  EXPECT_EQ(p_.image().ImageLength(), changed);
+  EXPECT_FALSE(s().modified);
+  EXPECT_EQ(s().title, saved);
+}
+
+// A file dropped onto the window loads with the flash size chosen, or 32 MB before any choice,
+// and asks first about unsaved changes.
+TEST_F(MainPresenterTest, ADroppedFileLoadsLikeTheFirstLoad) {
+  p_.LoadDropped(demo_);
+  EXPECT_EQ(s().flash, rom::FlashChoice::k32MB);
+  EXPECT_FALSE(s().flash_enabled);
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_EQ(p_.image().BufferSize(), 32 * 1024 * 1024);
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.DeleteSelected();
+  const std::string other = dir_.File("other.nb0");
+  std::filesystem::copy_file(demo_, other);
+  p_.LoadDropped(other);  // cancelled at the question
+  EXPECT_EQ(prompts_.save_questions, 1);
+  EXPECT_EQ(s().title, "*" + demo_);
+  prompts_.save_answers.push_back(SaveChanges::kDiscard);
+  p_.LoadDropped(other);
+  EXPECT_EQ(s().title, other);
+}
+
+// The filter chosen in a save dialog gives a name typed without an extension its extension.
+TEST(SaveFilterTest, TheFirstPatternGivesTheExtension) {
+  EXPECT_EQ(FilterSuffix("ROM Images (*.nb0)"), "nb0");
+  EXPECT_EQ(FilterSuffix("B000FF records (*.bin)"), "bin");
+  EXPECT_EQ(FilterSuffix("Texts (*.txt *.log)"), "txt");
+  EXPECT_EQ(FilterSuffix("*.reg"), "reg");
+  // Every file, or no pattern: the name stays as typed.
+  EXPECT_EQ(FilterSuffix("Other (*.*)"), "");
+  EXPECT_EQ(FilterSuffix("all Files (*)"), "");
+  EXPECT_EQ(FilterSuffix("Images (*.nb?)"), "");
+  EXPECT_EQ(FilterSuffix("Broken (*.bin"), "");
+  EXPECT_EQ(FilterSuffix(""), "");
+}
+
+// The filter narrows both lists to the lines that contain its text, in any case; selections
+// stay lines of the whole lists, and a change of the image is filtered anew.
+TEST_F(MainPresenterTest, TheFilterNarrowsBothListsAndKeepsTheSelection) {
+  LoadDemo();
+  const std::vector<rom::MapRow>& map = p_.lists().MemoryMap;
+  EXPECT_EQ(s().map_shown.size(), map.size());
+  EXPECT_EQ(s().log_shown.size(), p_.lists().AnalysisLog.size());
+  p_.ShowSorted(true);
+  const int64_t readme = Row({"F[", "readme.txt"});
+  p_.SelectMapLine(readme);
+  const uint64_t revision = s().lists_revision;
+  p_.SetFilter("README");
+  EXPECT_GT(s().lists_revision, revision);  // the window shows the lists anew
+  ASSERT_EQ(s().map_shown.size(), 2u);      // the name and the data line
+  EXPECT_EQ(s().map_shown[1], readme);
+  ASSERT_FALSE(s().log_shown.empty());
+  for (const int64_t row : s().log_shown) {
+    EXPECT_NE(p_.lists().AnalysisLog[static_cast<size_t>(row)].text.find("readme"),
+              std::string::npos);
+  }
+  EXPECT_EQ(s().map_selection, readme);
+  EXPECT_TRUE(s().save_file.enabled);
+  // Offsets typed in lower case; a name's Windows-1252 letters as typed (UTF-8).
+  std::string offset = rom::H8(static_cast<uint32_t>(map[static_cast<size_t>(readme)].first));
+  for (char& c : offset) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  p_.SetFilter(offset.substr(4));
+  EXPECT_NE(std::find(s().map_shown.begin(), s().map_shown.end(), readme), s().map_shown.end());
+  p_.SetFilter("\xE2\x82\xACuro");
+  EXPECT_EQ(s().map_shown.size(), 2u);
+  // After a deletion the new lists are filtered: the deleted file's lines are gone.
+  p_.SelectMapLine(s().map_shown[1]);
+  p_.DeleteSelected();
+  EXPECT_TRUE(s().map_shown.empty());
+  p_.SetFilter("");
+  EXPECT_EQ(s().map_shown.size(), map.size());
 }
 
 TEST_F(MainPresenterTest, ARefusalBeepsAndWarnsAndChangesNothing) {

@@ -176,7 +176,9 @@ TEST_F(WindowsTest, BatchWindowMarksAndRuns) {
   EXPECT_EQ(count->text(), "  1 Dateien (de-) komprimiert");
   EXPECT_EQ(testimg::ReadFile((dst / "one.txt").string()), testimg::BytesOf("old"));
   EXPECT_TRUE(std::filesystem::exists(dst / "two.bin"));
-  EXPECT_TRUE(batch->ZielLines().back().startsWith(" two.bin"));
+  // The target list read anew after the run: each file once, two.bin with its new size.
+  EXPECT_EQ(batch->ZielLines().size(), 2);
+  EXPECT_TRUE(batch->ZielLines().back().startsWith("  two.bin"));
 
   // Rows 16 pixels apart; a long line scrolls sideways with its size column instead of being
   // cut short.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -11,20 +12,23 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
+#include <QUrl>
 #include <filesystem>
 
 #include "tests/image_builder/demo_image.h"
-#include "tests/image_builder/rom_compressor.h"
 #include "tests/image_builder/image_builder.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/test_files.h"
 #include "tests/ui/modal_driver.h"
 #include "ui/compress_form.h"
 #include "ui/dialogs.h"
+#include "ui/hex_panel.h"
 #include "ui/main_form.h"
 
 namespace {
@@ -165,11 +169,10 @@ TEST_F(BatchQuestionTest, CancelledRunSaysHowFarItGot) {
   form_->findChild<QCheckBox*>("OverwriteCheckBox")->click();
   form_->findChild<QPushButton*>("StartButton")->click();
   EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(), "  3 Dateien (de-) komprimiert");
-  // The target list stays sorted: the listing's lines (two blanks), then the results of both
-  // runs (one blank), b's two side by side.
+  // The target list is read anew after each run: every file once.
   QStringList starts;
   for (const QString& line : form_->ZielLines()) starts << line.left(3);
-  EXPECT_EQ(starts, QStringList({"  a", "  b", "  c", " a.", " b.", " b.", " c."}));
+  EXPECT_EQ(starts, QStringList({"  a", "  b", "  c"}));
 }
 
 TEST_F(BatchQuestionTest, ClosingTheWindowEndsTheRunFirst) {
@@ -205,6 +208,7 @@ class AfterQuestionDialogs final : public ui::Dialogs {
     if (after_question) after_question();
     return answer;
   }
+  presenter::SaveChanges AskSaveChanges(QWidget* p) override { return qt_.AskSaveChanges(p); }
   void Beep() override { qt_.Beep(); }
 
   std::function<void()> after_question;
@@ -252,6 +256,58 @@ TEST_F(BatchQuestionTest, InputDuringTheRunDoesNotChangeOrRepeatIt) {
   EXPECT_EQ(form_->SourceLines(), marks);
   EXPECT_EQ(form_->findChild<QLabel*>("CountLabel")->text(), "  2 Dateien (de-) komprimiert");
   EXPECT_EQ(testimg::ReadFile((dst_ / "c.txt").string()), old_);
+}
+
+// Folders typed into the batch window's fields are the folders used; the source folder typed
+// as the target is refused before anything is written.
+TEST_F(RealDialogsTest, BatchWindowTakesTypedFoldersAndRefusesTheSameOne) {
+  const std::filesystem::path src = dir_.path() / "src", dst = dir_.path() / "dst";
+  std::filesystem::create_directories(src);
+  std::filesystem::create_directories(dst);
+  const Bytes original = testimg::BytesOf(std::string(3000, 'a'));
+  testimg::WriteFile((src / "a.txt").string(), original);
+  ui::TCompressForm form(dialogs_, *library_, nullptr);
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const auto type = [&](const char* field, const std::filesystem::path& folder) {
+    auto* edit = form.findChild<QLineEdit*>(field);
+    ClickOn(edit);
+    edit->clear();
+    QTest::keyClicks(edit, QString::fromStdString(folder.string()));
+  };
+  type("SourceDirectoryEdit", src);
+  QTest::keyClick(form.findChild<QLineEdit*>("SourceDirectoryEdit"), Qt::Key_Return);
+  ASSERT_EQ(form.SourceLines().size(), 3);  // ".", ".." and a.txt
+  auto* list = form.findChild<QListWidget*>("SourceListBox");
+  ClickOn(list->viewport(), list->visualItemRect(list->item(2)).center());
+  ASSERT_TRUE(form.SourceLines()[2].startsWith("* a.txt"));
+  auto* start = form.findChild<QPushButton*>("StartButton");
+  form.findChild<QCheckBox*>("OverwriteCheckBox")->setChecked(true);
+
+  // The source folder typed as the target (no Enter: "Start" takes it).
+  type("ZielDirectoryEdit", src / ".");
+  ModalDriver driver;
+  QString refusal;
+  driver.Then([&](QWidget* d) {
+    auto* box = qobject_cast<QMessageBox*>(d);
+    ASSERT_NE(box, nullptr) << d->metaObject()->className();
+    refusal = box->text();
+    ModalDriver::Key(d, Qt::Key_Return);
+  });
+  ClickOn(start);
+  EXPECT_TRUE(driver.Done());
+  EXPECT_TRUE(refusal.contains("dasselbe")) << refusal.toStdString();
+  EXPECT_EQ(testimg::ReadFile((src / "a.txt").string()), original);
+  EXPECT_EQ(form.findChild<QLabel*>("CountLabel")->text(), "   0 Dateien (de-) komprimiert");
+
+  // The target folder typed: used without a dialog.
+  type("ZielDirectoryEdit", dst);
+  ClickOn(start);
+  EXPECT_EQ(form.findChild<QLabel*>("CountLabel")->text(), "  1 Dateien (de-) komprimiert");
+  EXPECT_TRUE(std::filesystem::exists(dst / "a.txt"));
+  EXPECT_EQ(testimg::ReadFile((src / "a.txt").string()), original);
+  ASSERT_EQ(form.ZielLines().size(), 1);
+  EXPECT_TRUE(form.ZielLines()[0].startsWith("  a.txt"));
 }
 
 Bytes DemoBytes() {
@@ -419,6 +475,298 @@ TEST_F(MainWindowDialogsTest, ClosingDuringABatchRunWaitsForTheRun) {
   }
   EXPECT_TRUE(batch.isNull());
   EXPECT_FALSE(form_->isVisible());
+}
+
+// A log line selected before a deletion in the sorted list: the log's rows move up, and a kept
+// row number would select (and export) another file. Nothing stays selected.
+TEST_F(MainWindowDialogsTest, NoLogLineStaysSelectedAfterADeletion) {
+  form_->LoadAtStart(QString::fromStdString(image_));
+  auto* log = Get<QListView>("LiBox");
+  const auto& rows = form_->lists().AnalysisLog;
+  const auto boot = std::find_if(rows.begin(), rows.end(), [](const rom::LogRow& row) {
+    return row.text.starts_with("F[") && row.text.find("boot.ini") != std::string::npos;
+  });
+  ASSERT_NE(boot, rows.end());
+  const QModelIndex index = log->model()->index(static_cast<int>(boot - rows.begin()), 0);
+  log->scrollTo(index);
+  QApplication::processEvents();
+  ClickOn(log->viewport(), QPoint(40, log->visualRect(index).center().y()));
+  auto* save = Get<QPushButton>("SaveFileButton");
+  ASSERT_TRUE(save->isEnabled());
+  auto* sorted = Get<QCheckBox>("FileListCheckBox");
+  ClickOn(sorted);
+  ClickLine("  \x80uro.dat ", true);
+  ClickOn(Get<QPushButton>("DeleteButton"));
+  ASSERT_TRUE(form_->StatusText(2).startsWith("Delta= ")) << form_->StatusText(2).toStdString();
+  ClickOn(sorted);
+  ASSERT_FALSE(sorted->isChecked());
+  EXPECT_TRUE(log->selectionModel()->selectedRows().isEmpty());
+  // (Enabled, a click would open the export's dialog for whatever file the row now holds.)
+  EXPECT_FALSE(save->isEnabled());
+}
+
+// Panel 1 names the file while the export's file dialog is up (the dialog is modal: the window
+// must show it before the dialog opens).
+TEST_F(MainWindowDialogsTest, PanelOneNamesTheExportWhileItsDialogIsUp) {
+  LoadAndClick("  readme.txt ");
+  ModalDriver driver;
+  QString during;
+  driver.Then([&](QWidget* d) {
+    ASSERT_NE(qobject_cast<QFileDialog*>(d), nullptr) << d->metaObject()->className();
+    during = form_->StatusText(1);
+    ModalDriver::Key(d, Qt::Key_Escape);
+  });
+  ClickOn(Get<QPushButton>("SaveFileButton"));
+  EXPECT_TRUE(driver.Done());
+  EXPECT_EQ(during, "save readme.txt");
+  EXPECT_EQ(form_->StatusText(1), "");  // cancelled: cleared again
+}
+
+// Escape closes the attribute box wherever the focus is in the window, also right after the
+// box opened; with the box closed it leaves panel 1 alone.
+TEST_F(MainWindowDialogsTest, EscapeClosesTheAttributeBox) {
+  LoadAndClick("  readme.txt ");
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  ClickOn(Get<QPushButton>("EntryEditButton"));
+  auto* box = Get<QWidget>("EditBox");
+  ASSERT_TRUE(box->isVisible());
+  EXPECT_EQ(form_->StatusText(1), "edit readme.txt");
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_FALSE(box->isVisible());
+  EXPECT_EQ(form_->StatusText(1), "");
+  // Opened again, with the focus in the list.
+  ClickOn(Get<QPushButton>("EntryEditButton"));
+  ClickLine("  readme.txt ", false);
+  ASSERT_TRUE(box->isVisible());
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_FALSE(box->isVisible());
+  form_->LoadAtStart(QString::fromStdString(image_));
+  const QString loaded = form_->StatusText(1);
+  QTest::keyClick(form_->windowHandle(), Qt::Key_Escape);
+  EXPECT_EQ(form_->StatusText(1), loaded);
+}
+
+// Types `path` into a file dialog's name field and presses Enter.
+void TypeFileName(QWidget* dialog, const std::string& path) {
+  auto* files = qobject_cast<QFileDialog*>(dialog);
+  ASSERT_NE(files, nullptr) << dialog->metaObject()->className();
+  auto* name = files->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(name, nullptr);
+  name->setFocus();
+  name->setText(QString::fromStdString(path));
+  ModalDriver::Key(dialog, Qt::Key_Return);
+}
+
+// Answers "Änderungen speichern?" with the button `answer`.
+ModalDriver::Step SaveChanges(const char* answer) {
+  return [answer](QWidget* d) {
+    auto* box = qobject_cast<QMessageBox*>(d);
+    ASSERT_NE(box, nullptr) << d->metaObject()->className();
+    EXPECT_EQ(box->text(), QString::fromUtf8("Änderungen speichern?"));
+    ModalDriver::Click(ModalDriver::Button(d, answer));
+  };
+}
+
+// Edits kept: a load and closing the window ask first, and each answer does what it says.
+TEST_F(MainWindowDialogsTest, UnsavedChangesAreAskedAboutOnLoadAndClose) {
+  const QString loaded = QString::fromStdString(image_);
+  LoadAndClick("  tz.dat ");
+  const int32_t length = form_->image().ImageLength();
+  const auto change = [&](const char* file) {
+    ClickLine(file, true);
+    ClickOn(Get<QPushButton>("DeleteButton"));
+    ASSERT_TRUE(form_->windowTitle().startsWith('*')) << form_->windowTitle().toStdString();
+  };
+  change("  empty.dat ");
+  ASSERT_EQ(form_->windowTitle(), "*" + loaded);
+  auto* lade = Get<QPushButton>("LadeButton");
+  {  // "Abbrechen": no open dialog follows, the edit stays.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Abbrechen"));
+    ClickOn(lade);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(form_->windowTitle(), "*" + loaded);
+    EXPECT_LT(form_->image().ImageLength(), length);
+  }
+  {  // "Verwerfen": the open dialog, and the image as it is on disk.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Verwerfen"));
+    driver.Then([&](QWidget* d) { TypeFileName(d, image_); });
+    ClickOn(lade);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(form_->windowTitle(), loaded);
+    EXPECT_EQ(form_->image().ImageLength(), length);
+  }
+  change("  empty.dat ");
+  const std::string saved = dir_.File("saved.nb0");
+  {  // "Speichern": the save dialog (and its question before creating the file), then the
+     // open dialog, here cancelled: the title names the file saved to.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Speichern"));
+    driver.Then([&](QWidget* d) { TypeFileName(d, saved); });
+    driver.Then([&](QWidget* d) { ModalDriver::Click(ModalDriver::Button(d, "Ja")); });
+    driver.Then([&](QWidget* d) { ModalDriver::Key(d, Qt::Key_Escape); });
+    ClickOn(lade);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(form_->windowTitle(), QString::fromStdString(saved));
+    EXPECT_EQ(testimg::ReadFile(saved).size(), static_cast<size_t>(form_->image().ImageLength()));
+    EXPECT_EQ(form_->StatusText(2), QString::fromStdString("Image gespeichert: " + saved));
+  }
+  change("  tz.dat ");
+  {  // Closing: "Abbrechen" keeps the window, "Speichern" with the save dialog cancelled too.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Abbrechen"));
+    driver.Then(SaveChanges("Speichern"));
+    driver.Then([&](QWidget* d) { ModalDriver::Key(d, Qt::Key_Escape); });
+    EXPECT_FALSE(form_->windowHandle()->close());
+    EXPECT_FALSE(form_->windowHandle()->close());
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(form_->isVisible());
+  }
+  {  // "Verwerfen" closes it.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Verwerfen"));
+    form_->windowHandle()->close();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_FALSE(form_->isVisible());
+  }
+}
+
+// The save dialog's filter decides the form of a name typed without an extension.
+TEST_F(MainWindowDialogsTest, TheChosenFilterGivesTheExtension) {
+  form_->LoadAtStart(QString::fromStdString(image_));
+  ClickOn(Get<QCheckBox>("FileListCheckBox"));
+  const std::string typed = dir_.File("records");
+  ModalDriver driver;
+  driver.Then([&](QWidget* d) {
+    auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+    ASSERT_NE(types, nullptr);
+    types->setFocus();
+    QTest::keyClick(types, Qt::Key_Down);  // "B000FF records (*.bin)"
+    ASSERT_EQ(types->currentText(), "B000FF records (*.bin)");
+    TypeFileName(d, typed);
+  });
+  driver.Then([&](QWidget* d) { ModalDriver::Click(ModalDriver::Button(d, "Ja")); });
+  ClickOn(Get<QPushButton>("ImageSaveButton"));
+  EXPECT_TRUE(driver.Done());
+  EXPECT_FALSE(std::filesystem::exists(typed));
+  const Bytes records = testimg::ReadFile(typed + ".bin");
+  ASSERT_GE(records.size(), 7u);
+  EXPECT_EQ(std::string(records.begin(), records.begin() + 7), "B000FF\n");
+}
+
+// An image file dropped onto the list loads (before any flash size: 32 MB); what is not one
+// file is refused at the door.
+TEST_F(MainWindowDialogsTest, AnImageDroppedOntoTheWindowLoads) {
+  auto* list = Get<QListView>("LiBox")->viewport();
+  const QPoint at = list->rect().center();
+  const auto drop = [&](const QMimeData& mime) {
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list, &dropped);
+    QApplication::processEvents();
+    return true;
+  };
+  QMimeData folder, text;
+  folder.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir_.path().string()))});
+  text.setText(QString::fromStdString(image_));
+  EXPECT_FALSE(drop(folder));
+  EXPECT_FALSE(drop(text));
+  QMimeData file;
+  file.setUrls({QUrl::fromLocalFile(QString::fromStdString(image_))});
+  ASSERT_TRUE(drop(file));
+  EXPECT_EQ(form_->windowTitle(), QString::fromStdString(image_));
+  EXPECT_EQ(form_->image().BufferSize(), 32 * 1024 * 1024);
+  EXPECT_TRUE(Get<QRadioButton>("Flash32")->isChecked());
+  EXPECT_TRUE(Get<QPushButton>("LadeButton")->isEnabled());
+  EXPECT_FALSE(form_->lists().AnalysisLog.empty());
+}
+
+// The keys reach the actions as their buttons do, with the same questions.
+TEST_F(MainWindowDialogsTest, ShortcutsReachTheActions) {
+  LoadAndClick("  empty.dat ");
+  // A key to the main window, active again after whatever dialog came before.
+  const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    QApplication::setActiveWindow(form_.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+    QTest::keyClick(form_->windowHandle(), key, modifiers);
+  };
+  const int32_t length = form_->image().ImageLength();
+  press(Qt::Key_Delete);  // "Datei löschen"
+  EXPECT_LT(form_->image().ImageLength(), length);
+  ASSERT_TRUE(form_->windowTitle().startsWith('*'));
+  {  // F5 and Ctrl+R reload, asking first; Ctrl+S and Ctrl+O open their dialogs.
+    ModalDriver driver;
+    driver.Then(SaveChanges("Abbrechen"));
+    driver.Then(SaveChanges("Verwerfen"));
+    driver.Then([](QWidget* d) {
+      EXPECT_EQ(d->windowTitle(), "Image speichern");
+      ModalDriver::Key(d, Qt::Key_Escape);
+    });
+    press(Qt::Key_F5);
+    EXPECT_TRUE(form_->windowTitle().startsWith('*'));
+    press(Qt::Key_R, Qt::ControlModifier);
+    EXPECT_EQ(form_->image().ImageLength(), length);
+    EXPECT_FALSE(form_->windowTitle().startsWith('*'));
+    press(Qt::Key_S, Qt::ControlModifier);
+    EXPECT_TRUE(driver.Done());
+  }
+  {
+    ModalDriver driver;
+    driver.Then([](QWidget* d) {
+      EXPECT_NE(qobject_cast<QFileDialog*>(d), nullptr);
+      ModalDriver::Key(d, Qt::Key_Escape);
+    });
+    press(Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(driver.Done());
+  }
+  // Escape closes the hex view and the batch window.
+  ClickOn(Get<QPushButton>("HexButton"));
+  QPointer<QWidget> hex = form_->HexPanel();
+  ASSERT_NE(hex, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(hex));
+  QApplication::setActiveWindow(hex);
+  QTest::keyClick(hex->windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(hex.isNull() || !hex->isVisible());
+  ClickOn(Get<QCheckBox>("FileListCheckBox"));  // "CompressTool" shows with the log
+  ClickOn(Get<QPushButton>("CompressToolButton"));
+  QPointer<QWidget> batch = form_->CompressForm();
+  ASSERT_NE(batch, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(batch));
+  QApplication::setActiveWindow(batch);
+  QTest::keyClick(batch->windowHandle(), Qt::Key_Escape);
+  EXPECT_TRUE(batch.isNull() || !batch->isVisible());
+}
+
+// Typing into the filter box narrows the list; a click on a shown line selects that line of the
+// whole list, and the actions work on it.
+TEST_F(MainWindowDialogsTest, TheFilterNarrowsTheListAndActionsWorkOnTheLine) {
+  LoadAndClick("  tz.dat ");
+  QApplication::setActiveWindow(form_.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  QTest::keyClick(form_->windowHandle(), Qt::Key_F, Qt::ControlModifier);
+  auto* filter = Get<QLineEdit>("FilterEdit");
+  ASSERT_TRUE(filter->hasFocus());
+  QTest::keyClicks(filter, "URO.D");
+  auto* view = Get<QListView>("FileListBox");
+  ASSERT_EQ(view->model()->rowCount(), 2);  // the name and the data line of the file
+  EXPECT_TRUE(view->selectionModel()->selectedRows().isEmpty());  // tz.dat is not shown
+  QApplication::processEvents();
+  const QModelIndex data = view->model()->index(1, 0);
+  ClickOn(view->viewport(), QPoint(40, view->visualRect(data).center().y()));
+  const int row = MapRow("  \x80uro.dat ");
+  EXPECT_EQ(form_->presenter().state().map_selection, row);
+  EXPECT_TRUE(form_->StatusText(2).contains(QString::fromUtf8("€uro.dat")));
+  const int32_t length = form_->image().ImageLength();
+  ClickOn(Get<QPushButton>("DeleteButton"));
+  EXPECT_LT(form_->image().ImageLength(), length);
+  EXPECT_EQ(MapRow("  \x80uro.dat "), -1);
+  EXPECT_EQ(view->model()->rowCount(), 0);
+  filter->clear();
+  EXPECT_EQ(view->model()->rowCount(), static_cast<int>(form_->lists().MemoryMap.size()));
 }
 
 TEST_F(MainWindowDialogsTest, FailuresShowTheCriticalIcon) {

@@ -1,11 +1,14 @@
 // tarnwick_screenshot IMAGE OUTDIR: shows the three windows as a user would have them and saves
-// a screenshot of each as the display shows it: main_window.png (IMAGE loaded, the sorted list
-// ticked, a file line selected), hex_view.png (that file's bytes, one clicked) and
-// batch_window.png (a run over a few files). Run under Xvfb by scripts/screenshot.sh.
+// a screenshot of each as the display shows it, with the window manager's frame:
+// main_window.png (IMAGE loaded, a file deleted so that the title marks the unsaved edit, the
+// sorted list ticked and filtered, a file line selected), hex_view.png (that file's bytes, one
+// clicked) and batch_window.png (a run over a few files). Run under Xvfb with a window manager
+// by scripts/screenshot.sh.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPushButton>
@@ -24,17 +27,33 @@
 
 namespace {
 
-// Waits until the window system has drawn what was shown, then saves `window` as the screen
-// shows it at its place.
+// Waits until the window system has drawn what was shown, then saves `window` with its frame
+// as the screen shows it at its place.
 bool Shoot(QWidget* window, const QString& path) {
   window->move(0, 0);
   window->raise();
+  window->activateWindow();
   QElapsedTimer clock;
   clock.start();
   while (clock.elapsed() < 800) QApplication::processEvents(QEventLoop::AllEvents, 50);
-  const QPixmap shot = window->screen()->grabWindow(0, window->x(), window->y(), window->width(),
-                                                    window->height());
+  const QRect frame = window->frameGeometry();
+  const QPixmap shot =
+      window->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
   return shot.save(path);
+}
+
+// Selects the data line of file `name` in the sorted list (as a click does), or does nothing.
+void SelectFileLine(ui::TMainForm& form, const char* name) {
+  auto* view = form.findChild<QListView*>("FileListBox");
+  for (int row = 0; row < view->model()->rowCount(); ++row) {
+    const QModelIndex index = view->model()->index(row, 0);
+    const QString text = index.data().toString();
+    if (text.contains(" F[") && text.contains(QString("  ") + name + " ")) {
+      view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+      view->scrollTo(index);
+      return;
+    }
+  }
 }
 
 void WriteFile(const QString& path, const std::string& bytes) {
@@ -59,17 +78,12 @@ int main(int argc, char** argv) {
   form.show();
   form.LoadAtStart(QString::fromLocal8Bit(argv[1]));
   form.findChild<QCheckBox*>("FileListCheckBox")->click();
-  // A file line selected, as a user would have it.
-  auto* view = form.findChild<QListView*>("FileListBox");
-  const auto& map = form.lists().MemoryMap;
-  for (size_t i = 0; i < map.size(); ++i) {
-    if (map[i].kind == rom::StretchKind::kFileData &&
-        map[i].text.find("readme.txt") != std::string::npos) {
-      view->selectionModel()->setCurrentIndex(view->model()->index(static_cast<int>(i), 0),
-                                              QItemSelectionModel::ClearAndSelect);
-      view->scrollTo(view->currentIndex());
-    }
-  }
+  // A file deleted (the title marks the unsaved edit), the list filtered to the text files, and
+  // a file line selected, as a user would have it.
+  SelectFileLine(form, "tz.dat");
+  form.findChild<QPushButton*>("DeleteButton")->click();
+  form.findChild<QLineEdit*>("FilterEdit")->setText(".txt");
+  SelectFileLine(form, "readme.txt");
   bool ok = Shoot(&form, out.filePath("main_window.png"));
 
   // The hex view of that file, with the fifth byte of its second row clicked.

@@ -17,6 +17,8 @@ class ScriptedDialogs final : public ui::Dialogs {
   std::deque<QString> files;
   std::deque<QString> folders;
   std::deque<ui::OverwriteAnswer> overwrite_answers;
+  std::deque<presenter::SaveChanges> save_answers;  // none left: cancel
+  int save_questions = 0;
 
   std::vector<ui::FileDialogRequest> requests;
   std::vector<std::pair<QString, QString>> messages;  // text, caption
@@ -43,6 +45,13 @@ class ScriptedDialogs final : public ui::Dialogs {
     if (overwrite_answers.empty()) return ui::OverwriteAnswer::kCancel;
     const auto a = overwrite_answers.front();
     overwrite_answers.pop_front();
+    return a;
+  }
+  presenter::SaveChanges AskSaveChanges(QWidget*) override {
+    ++save_questions;
+    if (save_answers.empty()) return presenter::SaveChanges::kCancel;
+    const auto a = save_answers.front();
+    save_answers.pop_front();
     return a;
   }
   void Beep() override { ++beeps; }

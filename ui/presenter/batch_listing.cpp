@@ -57,8 +57,8 @@ BatchRow WrittenRow(const std::string& name, int64_t size) {
           " " + PadName(name) + PadSize(size) + " Bytes"};
 }
 
-BatchRow FailedRow(const std::string& name) {
-  return {BatchRowKind::kFailed, name, -1, false, "( " + name + " ) --->  Fehler!"};
+BatchRow FailedRow(const std::string& name, const std::string& reason) {
+  return {BatchRowKind::kFailed, name, -1, false, "( " + name + " ) --->  Fehler!", reason};
 }
 
 bool ToggleMark(BatchRow& row) {

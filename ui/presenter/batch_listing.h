@@ -24,6 +24,7 @@ struct BatchRow {
   int64_t size = -1;    // bytes of a file or a written result; -1 when the file cannot be opened
   bool marked = false;  // a file of the source listing that the next run takes
   std::string text;
+  std::string reason;  // why the library refused the file (a kFailed row), for its tool tip
 
   bool operator==(const BatchRow&) const = default;
 };
@@ -32,7 +33,7 @@ struct BatchRow {
 [[nodiscard]] BatchRow FolderRow(const std::string& name);
 [[nodiscard]] BatchRow FileRow(const std::string& name, int64_t size);
 [[nodiscard]] BatchRow WrittenRow(const std::string& name, int64_t size);
-[[nodiscard]] BatchRow FailedRow(const std::string& name);
+[[nodiscard]] BatchRow FailedRow(const std::string& name, const std::string& reason = {});
 
 // Marks or unmarks a file row (the first character of its text becomes "*" or a blank); no
 // other row changes. Returns whether the row changed.

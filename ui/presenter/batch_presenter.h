@@ -53,27 +53,45 @@ class BatchPresenter {
   void ChooseSourceFolder(const std::string& folder);
   void ChooseTargetFolder(const std::string& folder);
 
+  // A folder typed into the source or target field (Enter, the focus leaving it, "Start"):
+  // listed as if chosen in the dialog. The folder listed already keeps its list and marks. A
+  // text that names no folder is refused with a message; false then.
+  bool TypeSourceFolder(const std::string& text);
+  bool TypeTargetFolder(const std::string& text);
+  // Both lists read anew from disk; the marks of files still there stay.
+  void Refresh();
+  // A double-click on source row `index`: a folder row ("[DIR]") lists that folder. True when
+  // it did.
+  bool OpenFolderRow(int64_t index);
+
   // A click or the blank key on source row `index`: a file row is marked or unmarked, any other
   // row stays. True when the row changed.
   bool ToggleMark(int64_t index);
 
   // "Start": true when a run may begin now. False while one goes on, and (told to the person)
-  // when files are marked but no target folder is chosen: the results would land in whatever
-  // folder the program runs in.
+  // when files are marked but no target folder is chosen (the results would land in whatever
+  // folder the program runs in) or the target folder is the source folder (the results would
+  // replace the originals).
   [[nodiscard]] bool BeginRun();
   // The run over the marked files as they stand, with library function `op`: each result row
-  // joins the target list as it comes (TargetRowAdded), and at the end the target list is in
-  // its order again. Between BeginRun and EndRun.
+  // joins the target list as it comes (TargetRowAdded); at the end both lists are read anew
+  // (the marks stay), the target list with the refused files' rows. Between BeginRun and
+  // EndRun.
   void Run(codec::Operation op, bool overwrite_without_asking);
   // The window takes input again: the count of files written (and how far a cancelled run
   // got) for the count label, or the file error that ended the run.
   void EndRun();
 
  private:
+  // Lists `folder` for a side (the source with its folders); a text naming no folder is
+  // refused with a message.
+  bool ListTyped(const std::string& text, bool source);
+
   BatchPrompts& prompts_;
   const codec::CompressionLibrary& library_;
   BatchState state_;
   BatchResult last_run_;
+  std::vector<BatchRow> failed_;  // the files the library refused in the last run
 };
 
 }  // namespace presenter

@@ -51,6 +51,17 @@ Input ReadInput(const std::string& path) {
 
 }  // namespace
 
+std::string RefusalReason(codec::Operation op, uint64_t size) {
+  constexpr uint64_t k16MiB = uint64_t{1} << 24;
+  if (op == codec::Operation::kCompress3 || op == codec::Operation::kCompress4) {
+    return size >= k16MiB ? "Die Datei ist 16 MiB groß oder größer."
+                          : "Das Ergebnis wäre 16 MiB groß oder größer.";
+  }
+  return size >= k16MiB ? "Die Datei ist 16 MiB groß oder größer."
+                        : "Die Datei ist kein Strom dieser Kodierung (oder ihr Inhalt wäre "
+                          "16 MiB groß oder größer).";
+}
+
 BatchResult RunBatch(const std::vector<std::string>& names, const std::string& source_dir,
                      const std::string& target_dir, codec::Operation op,
                      const codec::CompressionLibrary& lib, bool overwrite_without_asking,
@@ -82,7 +93,7 @@ BatchResult RunBatch(const std::vector<std::string>& names, const std::string& s
         lib.CallChecked(op, std::span<const uint8_t>(in.bytes.get(), in.size),
                         std::span(out.get(), kOutputSize - 1));
     if (!written) {
-      if (hooks.result) hooks.result(FailedRow(name));
+      if (hooks.result) hooks.result(FailedRow(name, RefusalReason(op, in.size)));
       continue;
     }
     const fs::path target = fs::path(target_dir) / name;

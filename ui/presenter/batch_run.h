@@ -34,6 +34,10 @@ struct BatchResult {
   std::string error;       // a file error ended the run: what and where
 };
 
+// Why the library refused an input of `size` bytes for `op`: the streams of both codings hold
+// less than 16 MiB, and a decompression needs a stream of its coding.
+[[nodiscard]] std::string RefusalReason(codec::Operation op, uint64_t size);
+
 // Runs `op` over the files `names` of `source_dir`: reads each file, calls the library with an
 // input of its bytes and 4096 zero bytes and a 64 MiB output (capacity 67108863), and writes the
 // result under the same name into `target_dir`, whole or not at all. A library failure gives a

@@ -56,6 +56,7 @@ void MainPresenter::ShowSorted(bool shown) {
 }
 
 void MainPresenter::Load() {
+  if (!MayDropImage()) return;
   const auto path = prompts_.OpenFile(
       {.filter = "linked WinCE Images (*.nb0 *.bin);;all Files (*.*)", .folder = open_folder_});
   if (path) LoadPath(*path);
@@ -75,15 +76,47 @@ void MainPresenter::LoadPath(const std::string& path) {
   state_.status_detail.clear();
   if (load) {
     rom::AnalyseImage(image_, lists_);
-    state_.title = path;
+    image_path_ = path;
     if (image_.SignatureOffset() < 0) {
       state_.status_detail = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
     }
   }
   state_.log_selection = -1;
   map_row_clicked_ = false;
+  // The old image is gone whether or not the new one came: nothing is left unsaved.
+  SetModified(false);
   ListsChanged(-1);
   if (!load) prompts_.Message(load.error().Message(), kProgram, Severity::kError);
+}
+
+void MainPresenter::LoadDropped(const std::string& path) {
+  if (!MayDropImage()) return;
+  if (state_.flash == rom::FlashChoice::kNone) state_.flash = rom::FlashChoice::k32MB;
+  LoadPath(path);
+}
+
+void MainPresenter::Reload() {
+  if (image_path_.empty() || !MayDropImage()) return;
+  LoadPath(image_path_);
+}
+
+bool MainPresenter::MayDropImage() {
+  if (!state_.modified) return true;
+  switch (prompts_.AskSaveChanges()) {
+    case SaveChanges::kSave:
+      return WriteImage();
+    case SaveChanges::kDiscard:
+      return true;
+    case SaveChanges::kCancel:
+      break;
+  }
+  return false;
+}
+
+void MainPresenter::SetModified(bool modified) {
+  state_.modified = modified;
+  state_.title =
+      image_path_.empty() ? "Windows CE ROM Viewer" : (modified ? "*" : "") + image_path_;
 }
 
 namespace {
@@ -124,6 +157,8 @@ void MainPresenter::UpdateControls() {
   const bool sorted = state_.sorted_shown;
   state_.load.enabled = state_.flash != rom::FlashChoice::kNone;
   state_.write.caption = sorted ? "Liste speichern" : "Log speichern";
+  // An empty list would give an empty file.
+  state_.write.enabled = sorted ? !lists_.MemoryMap.empty() : !lists_.AnalysisLog.empty();
   state_.hex.visible = sorted;
   state_.edit_group_visible = sorted;
   // The editing group lies over "CompressTool".
@@ -142,11 +177,52 @@ void MainPresenter::UpdateControls() {
                         !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
 }
 
+namespace {
+
+// ASCII letters in lower case; other bytes (UTF-8 sequences) as they are.
+std::string Folded(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+// The indexes of `rows` whose text (Windows-1252) contains `folded` (UTF-8, folded).
+template <typename Row>
+std::vector<int64_t> RowsContaining(const std::vector<Row>& rows, const std::string& folded) {
+  std::vector<int64_t> shown;
+  shown.reserve(rows.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const bool contains =
+        folded.empty() || Folded(rom::Cp1252ToUtf8(rows[i].text)).find(folded) != std::string::npos;
+    if (contains) shown.push_back(static_cast<int64_t>(i));
+  }
+  return shown;
+}
+
+}  // namespace
+
+void MainPresenter::SetFilter(const std::string& text) {
+  if (text == state_.filter) return;
+  state_.filter = text;
+  ApplyFilter();
+  ++state_.lists_revision;
+}
+
+void MainPresenter::ApplyFilter() {
+  const std::string folded = Folded(state_.filter);
+  state_.log_shown = RowsContaining(lists_.AnalysisLog, folded);
+  state_.map_shown = RowsContaining(lists_.MemoryMap, folded);
+}
+
 void MainPresenter::ListsChanged(int64_t map_selection) {
   ++state_.lists_revision;
+  ApplyFilter();
   state_.map_selection = lists_.MapRowAt(map_selection) ? map_selection : -1;
   if (state_.map_selection < 0) map_row_clicked_ = false;
-  if (!lists_.LogRowAt(state_.log_selection)) state_.log_selection = -1;
+  // The log's rows move with every change of the image: a kept row number would name another
+  // entry (and export it).
+  state_.log_selection = -1;
   // The attribute box edits an entry by its index: it closes when the tables change.
   if (state_.edit_box.visible) CloseEntryEdit();
   UpdateControls();
@@ -168,6 +244,7 @@ std::optional<std::vector<uint8_t>> MainPresenter::ReadPicked(const std::string&
 }
 
 void MainPresenter::SaveList() {
+  if (!state_.write.enabled) return;
   const bool sorted = state_.sorted_shown;
   const auto path =
       prompts_.SaveFile({.title = sorted ? "Sortierte Dateiliste speichern" : "Log speichern",
@@ -237,6 +314,7 @@ void MainPresenter::DeleteSelectedStretch() {
   const auto removal = rom::DeleteStretch(image_, lists_, state_.map_selection, Fill());
   if (!removal) return Refused(removal.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
+  SetModified(true);
   ListsChanged(-1);
   state_.status_detail = rom::Describe(removal.value());
 }
@@ -270,6 +348,7 @@ void MainPresenter::AddFile() {
       rom::AddFile(image_, name.value(), *bytes, fileio::FileCreationTime(*path).value_or(0));
   if (!added) return Refused(added.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
+  SetModified(true);
   ListsChanged(-1);
 }
 
@@ -284,6 +363,7 @@ void MainPresenter::ReplaceSelected() {
   const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, Fill());
   if (!replaced) return Refused(replaced.error().Message(), kNoWay);
   rom::AnalyseImage(image_, lists_);
+  SetModified(true);
   ListsChanged(state_.map_selection);
   if (replaced->gap_left) {
     prompts_.Beep();
@@ -346,6 +426,7 @@ void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::str
     prompts_.Beep();  // the beep confirms the change, or marks the refusal
     refused = !set;
     if (refused) state_.status_detail = set.error().Message();
+    if (set) SetModified(true);
   }
   edit_target_.reset();
   rom::AnalyseImage(image_, lists_);
@@ -361,10 +442,12 @@ void MainPresenter::CloseEntryEdit() {
   edit_target_.reset();
 }
 
-void MainPresenter::SaveImage() {
+void MainPresenter::SaveImage() { WriteImage(); }
+
+bool MainPresenter::WriteImage() {
   if (!image_.HasData()) {
     prompts_.Message("Es ist kein Image geladen.", "Image speichern", Severity::kWarning);
-    return;
+    return false;
   }
   rom::RefreshSecondPointer(image_);
   const auto path =
@@ -373,9 +456,17 @@ void MainPresenter::SaveImage() {
                          .default_suffix = "nb0",
                          .confirm_overwrite = true,
                          .confirm_create = true});
-  if (!path) return;
+  if (!path) return false;
   const auto saved = rom::SaveImage(image_, *path);
-  if (!saved) prompts_.Message(saved.error().Message(), kProgram, Severity::kError);
+  if (!saved) {
+    prompts_.Message(saved.error().Message(), kProgram, Severity::kError);
+    return false;
+  }
+  // The title names the file the image now is; panel 2 says where it went.
+  image_path_ = *path;
+  SetModified(false);
+  state_.status_detail = "Image gespeichert: " + *path;
+  return true;
 }
 
 std::optional<HexRequest> MainPresenter::HexRange() {

@@ -13,9 +13,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "rom/listing/analysis.h"
 #include "rom/decompressor.h"
+#include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
 #include "ui/presenter/prompts.h"
 
@@ -41,6 +42,7 @@ struct EditBoxState {
 
 struct MainState {
   std::string title = "Windows CE ROM Viewer";
+  bool modified = false;      // the image has changes that are not saved
   bool flash_enabled = true;  // "Flash Size" and "Preset" groups
   rom::FlashChoice flash = rom::FlashChoice::kNone;
   bool preset_ff = false;
@@ -66,6 +68,11 @@ struct MainState {
   int64_t log_selection = -1;
   int64_t map_selection = -1;
   uint64_t lists_revision = 0;  // grows whenever the lists are rewritten
+  // The filter box: the rows of each list that contain its text, in their order (every row
+  // while it is empty). Selections stay indexes of the whole lists.
+  std::string filter;
+  std::vector<int64_t> log_shown;
+  std::vector<int64_t> map_shown;
 };
 
 // What a new hex window shows.
@@ -95,6 +102,19 @@ class MainPresenter {
   void Load();
   // Loads `path` with the chosen flash size and preset (as after the open dialog).
   void LoadPath(const std::string& path);
+  // Loads `path` as a file dropped onto the window: after the question about unsaved changes,
+  // with the flash size chosen, or 32 MB when none is chosen yet.
+  void LoadDropped(const std::string& path);
+  // Loads the file of the image anew from disk, after the question about unsaved changes.
+  void Reload();
+  // Before the image is dropped (the window closes, another image is loaded): asks
+  // "Änderungen speichern?" when there are unsaved changes and saves when told to. False when
+  // the person cancels, or the save did not happen: the image must stay.
+  [[nodiscard]] bool MayDropImage();
+
+  // The text of the filter box: the lists show only the lines that contain it, whatever the
+  // case of its letters.
+  void SetFilter(const std::string& text);
 
   // A click on a line of the log or of the memory map (-1: none).
   void SelectLogLine(int64_t index);
@@ -121,9 +141,15 @@ class MainPresenter {
   // What status panel 2 shows for the selected line of the list that is shown.
   [[nodiscard]] std::string SelectionText() const;
   void ListsChanged(int64_t map_selection);
+  // The rows that the filter lets through, anew.
+  void ApplyFilter();
   // Deletes the file or block of the selected map row.
   void DeleteSelectedStretch();
   void UpdateControls();
+  // The image changed in memory, or was saved or loaded: the title says so.
+  void SetModified(bool modified);
+  // "Image speichern": true when the image was written.
+  bool WriteImage();
   void Refused(const std::string& text, const std::string& caption);
   [[nodiscard]] uint8_t Fill() const { return state_.preset_ff ? 0xFF : 0x00; }
   [[nodiscard]] std::optional<std::vector<uint8_t>> ReadPicked(const std::string& path);
@@ -141,6 +167,8 @@ class MainPresenter {
   // The file entry that "OK" of the attribute box writes; nullopt: "OK" writes nothing (the box
   // was opened on no file entry, or "Eintrag editieren" was pressed since on no file row).
   std::optional<uint32_t> edit_target_;
+  // The file the image was loaded from or last saved to; empty before the first load.
+  std::string image_path_;
 };
 
 }  // namespace presenter

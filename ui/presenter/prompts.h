@@ -22,6 +22,9 @@ struct FileRequest {
 
 enum class Severity { kInformation, kWarning, kError };
 
+// The answers to "Änderungen speichern?".
+enum class SaveChanges { kSave, kDiscard, kCancel };
+
 class Prompts {
  public:
   virtual ~Prompts() = default;
@@ -31,6 +34,8 @@ class Prompts {
   // A modal box with an OK button.
   virtual void Message(const std::string& text, const std::string& caption, Severity severity) = 0;
   virtual void Beep() = 0;
+  // Whether the image's unsaved changes are to be saved before they would be lost.
+  virtual SaveChanges AskSaveChanges() = 0;
 };
 
 }  // namespace presenter
