@@ -7,15 +7,19 @@
 #include <functional>
 #include <memory>
 
+#include "compress/compression_library.h"
 #include "rom/add_replace.h"
 #include "rom/delete.h"
 #include "rom/entry_edit.h"
 #include "rom/image_save.h"
 #include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
+#include "rom/stored_form.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/edit_fixture.h"
 #include "tests/rom/edit_property.h"
+#include "ui/console/library_decompressor.h"
 
 namespace rom {
 namespace {
@@ -67,6 +71,15 @@ ImageBuilder SharedOffsetsAndMarkers() {
 
 class EditSafetyTest : public testimg::EditFixture {
  protected:
+  void SetUp() override {
+    std::string missing;
+    library_ = codec::CompressionLibrary::Bind(missing);
+    ASSERT_TRUE(library_) << missing;
+    codec_ = console::MakeStreamCodec(*library_);
+  }
+  std::unique_ptr<codec::CompressionLibrary> library_;
+  StreamCodec codec_;
+
   // Runs `edit` on a fresh load of `bytes` and checks the property; true when it was done.
 
   template <typename Edit>
@@ -112,6 +125,15 @@ class EditSafetyTest : public testimg::EditFixture {
             },
             except, at + " replace " + std::to_string(size));
       }
+      // In the stored form: a compressed entry gets a stream of its coding.
+      done += Keeps(
+          bytes,
+          [&]() -> Result<StoredReplacement> {
+            const auto plan = PlanReplace(lists_, static_cast<int64_t>(i));
+            if (!plan) return Error{.kind = ErrorKind::kNotAFile};
+            return ReplaceFileStored(image_, *plan, Pattern(300, 9), 0, codec_);
+          },
+          except, at + " replace stored");
       done += Keeps(
           bytes, [&] { return SetEntry(image_, e, 0x843, 7); }, except, at + " edit");
     }
@@ -128,6 +150,10 @@ TEST_F(EditSafetyTest, EveryEditOnEveryFileLineKeepsEverythingElse) {
   CheckEveryEdit(HeaderInTheMiddle(true).Build(), "middle+module");
   EXPECT_GT(CheckEveryEdit(SharedOffsetsAndMarkers().Build(), "shared"), 5);
   EXPECT_GT(CheckEveryEdit(testimg::DemoImage(nullptr), "demo"), 20);
+  for (const codec::PageCoding coding : {codec::PageCoding::kLzx, codec::PageCoding::kLz77}) {
+    EXPECT_GT(CheckEveryEdit(testimg::DemoImage(testimg::RomCompressor(coding)), "packed demo"),
+              20);
+  }
   for (const char* real : {"6410_EBOOT.nb0", "6410_IROM_EBOOT_SDFUSER.nb0"}) {
     const auto path = std::filesystem::path(TARNWICK_REALDATA) / real;
     if (std::filesystem::exists(path)) CheckEveryEdit(testimg::ReadFile(path.string()), real);
