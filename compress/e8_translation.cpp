@@ -21,25 +21,17 @@
 
 #include <cstring>
 
+#include "bytes/byte_order.h"
+
 namespace codec {
 
 namespace {
 
 constexpr int64_t kTranslationSize = 12000000;
 
-int64_t LoadI32(const uint8_t* p) {
-  const uint32_t u = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                     static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-  return static_cast<int32_t>(u);
-}
+int64_t LoadI32(const uint8_t* p) { return static_cast<int32_t>(bytes::LoadLe32(p)); }
 
-void StoreI32(uint8_t* p, int64_t v) {
-  const auto u = static_cast<uint32_t>(v);
-  p[0] = static_cast<uint8_t>(u);
-  p[1] = static_cast<uint8_t>(u >> 8);
-  p[2] = static_cast<uint8_t>(u >> 16);
-  p[3] = static_cast<uint8_t>(u >> 24);
-}
+void StoreI32(uint8_t* p, int64_t v) { bytes::StoreLe32(p, static_cast<uint32_t>(v)); }
 
 template <bool kEncode>
 void Translate(std::span<uint8_t> page) {

@@ -55,23 +55,23 @@ void MinimumRedundancy(uint32_t* a, uint32_t n) {
 
 void BuildHuffmanLengths(const uint32_t* counts, uint32_t n, uint32_t max_length,
                          uint8_t* lengths) {
-  std::array<uint32_t, kMaxSymbols> order;  // used symbols by (count, symbol)
+  // The used symbols by (count, symbol), sorted as one key each.
+  std::array<uint64_t, kMaxSymbols> order;
   std::array<uint32_t, kMaxSymbols> a;
   uint32_t used = 0;
   for (uint32_t s = 0; s < n; ++s) {
     lengths[s] = 0;
-    if (counts[s] != 0) order[used++] = s;
+    if (counts[s] != 0) order[used++] = uint64_t{counts[s]} << 16 | s;
   }
   if (used == 0) return;
   if (used == 1) {
-    lengths[order[0]] = 1;
-    lengths[order[0] == 0 ? 1 : 0] = 1;
+    const auto only = static_cast<uint32_t>(order[0] & 0xFFFF);
+    lengths[only] = 1;
+    lengths[only == 0 ? 1 : 0] = 1;
     return;
   }
-  std::sort(order.begin(), order.begin() + used, [&](uint32_t x, uint32_t y) {
-    return counts[x] != counts[y] ? counts[x] < counts[y] : x < y;
-  });
-  for (uint32_t i = 0; i < used; ++i) a[i] = counts[order[i]];
+  std::sort(order.begin(), order.begin() + used);
+  for (uint32_t i = 0; i < used; ++i) a[i] = static_cast<uint32_t>(order[i] >> 16);
   MinimumRedundancy(a.data(), used);
 
   // Count codes per length, folding everything deeper than the limit onto it, and give back
@@ -104,7 +104,9 @@ void BuildHuffmanLengths(const uint32_t* counts, uint32_t n, uint32_t max_length
   // The longest codes go to the rarest symbols.
   uint32_t i = 0;
   for (uint32_t l = std::min(deepest, max_length); l > 0; --l) {
-    for (uint32_t k = 0; k < per_length[l]; ++k) lengths[order[i++]] = static_cast<uint8_t>(l);
+    for (uint32_t k = 0; k < per_length[l]; ++k) {
+      lengths[order[i++] & 0xFFFF] = static_cast<uint8_t>(l);
+    }
   }
 }
 

@@ -204,9 +204,14 @@ std::optional<size_t> Lz77PageEncoder::Encode(std::span<const uint8_t> page,
   if (n == 0 || n > kPageSize) return std::nullopt;
   std::memcpy(t.data.data(), page.data(), n);
   std::memset(t.data.data() + n, 0, 8);
-  const uint8_t* data = t.data.data();
+  FindAllCopies(n);
+  ChooseItems(n);
+  return WriteItems(n, out);
+}
 
-  // Hash chains, runs, and the copies possible at each position.
+void Lz77PageEncoder::FindAllCopies(uint32_t n) {
+  Tables& t = *tables_;
+  const uint8_t* data = t.data.data();
   t.head.fill(kNone);
   for (uint32_t i = 0; i < n; ++i) {
     t.run_start[i] =
@@ -243,9 +248,10 @@ std::optional<size_t> Lz77PageEncoder::Encode(std::span<const uint8_t> page,
       }
     }
   }
+}
 
-  // Cheapest items from each position to the page end, from the end backwards. Equal costs
-  // prefer the longer step.
+void Lz77PageEncoder::ChooseItems(uint32_t n) {
+  Tables& t = *tables_;
   auto key = [](uint32_t cost, uint32_t pos) {
     return static_cast<uint64_t>(cost) << 13 | (kKeySpan - 1 - pos);
   };
@@ -296,8 +302,12 @@ std::optional<size_t> Lz77PageEncoder::Encode(std::span<const uint8_t> page,
     t.choice[i] = static_cast<uint16_t>(best_choice);
     set(i, key(best_cost, i));
   }
+}
 
-  // Write the chosen items in groups of eight behind their flag byte.
+std::optional<size_t> Lz77PageEncoder::WriteItems(uint32_t n, std::span<uint8_t> out) {
+  const Tables& t = *tables_;
+  const uint8_t* data = t.data.data();
+  std::array<Copy, kMaxCandidates + 1> copies;
   uint8_t* o = out.data();
   uint8_t* const o_end = o + out.size();
   uint8_t* flag = nullptr;

@@ -35,6 +35,13 @@ class Lz77PageEncoder {
  private:
   struct Tables;
   Lz77PageEncoder() = default;
+  // The stages of Encode, on the page of `n` bytes in the tables: hash chains, runs of equal
+  // bytes and the copies possible at each position; then the cheapest items from each
+  // position to the page end, from the end backwards (equal costs prefer the longer step);
+  // then the chosen items in groups of eight behind their flag byte.
+  void FindAllCopies(uint32_t n);
+  void ChooseItems(uint32_t n);
+  [[nodiscard]] std::optional<size_t> WriteItems(uint32_t n, std::span<uint8_t> out);
   std::unique_ptr<Tables> tables_;
 };
 

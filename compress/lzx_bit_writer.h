@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include "bytes/byte_order.h"
+
 namespace codec {
 
 class LzxBitWriter {
@@ -24,8 +26,7 @@ class LzxBitWriter {
       if (end_ - next_ < 2) {
         full_ = true;
       } else {
-        next_[0] = static_cast<uint8_t>(word);
-        next_[1] = static_cast<uint8_t>(word >> 8);
+        bytes::StoreLe16(next_, word);
         next_ += 2;
       }
     }

@@ -5,6 +5,7 @@
 #define TARNWICK_COMPRESS_LZX_CONSTANTS_H_
 
 #include <array>
+#include <bit>
 #include <cstdint>
 
 namespace codec::lzx {
@@ -46,14 +47,24 @@ inline constexpr std::array<uint32_t, kNumSlots> kSlotBase = [] {
 
 static_assert(kSlotBase[24] == 4096 && kSlotBase[31] == 49152 && kExtraBits[31] == 14);
 // From slot 3 on, the extra bits are (slot - 2) / 2, which the decoder computes.
-static_assert(kExtraBits[3] == 0 && kExtraBits[4] == 1 && kExtraBits[5] == 1 && kExtraBits[30] == 14);
+static_assert(kExtraBits[3] == 0 && kExtraBits[4] == 1 && kExtraBits[5] == 1 &&
+              kExtraBits[30] == 14);
 
-// The slot of a formatted offset f >= 3 (a distance of 1 or more).
+// The slot of a formatted offset f >= 3 (a distance of 1 or more): with 2^k <= f < 2^(k+1),
+// slot 2k covers [2^k, 1.5 * 2^k) and slot 2k + 1 the rest.
 [[nodiscard]] constexpr uint32_t SlotOf(uint32_t formatted) {
-  uint32_t s = 3;
-  while (s + 1 < kNumSlots && kSlotBase[s + 1] <= formatted) ++s;
-  return s;
+  const auto k = static_cast<uint32_t>(std::bit_width(formatted)) - 1;
+  const uint32_t slot = 2 * k + (formatted >> (k - 1) & 1);
+  return slot < kNumSlots ? slot : kNumSlots - 1;
 }
+static_assert([] {
+  for (uint32_t s = 3; s < kNumSlots; ++s) {
+    const uint32_t end =
+        s + 1 < kNumSlots ? kSlotBase[s + 1] : kSlotBase[s] + (1u << kExtraBits[s]);
+    if (SlotOf(kSlotBase[s]) != s || SlotOf(end - 1) != s) return false;
+  }
+  return true;
+}());
 
 }  // namespace codec::lzx
 

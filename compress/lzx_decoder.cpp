@@ -61,6 +61,7 @@
 
 #include <cstring>
 
+#include "bytes/byte_order.h"
 #include "compress/e8_translation.h"
 
 namespace codec {
@@ -77,16 +78,11 @@ uint32_t Mod17(uint32_t x) {
   return below + (17 & static_cast<uint32_t>(-static_cast<int32_t>(below >> 31)));
 }
 
-uint32_t LoadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 // Four 16-bit little-endian words at p as one value, the first word on top.
 uint64_t LoadWords(const uint8_t* p) {
-  uint64_t v = 0;
-  for (int i = 7; i >= 0; --i) v = v << 8 | p[i];  // one little-endian load
-  v = v >> 32 | v << 32;                           // words 3 2 1 0 -> 1 0 3 2
+  // The compiler merges the two loads into one 64-bit load.
+  uint64_t v = bytes::LoadLe32(p) | uint64_t{bytes::LoadLe32(p + 4)} << 32;
+  v = v >> 32 | v << 32;  // words 3 2 1 0 -> 1 0 3 2
   return (v & 0xFFFF0000FFFF0000u) >> 16 | (v & 0x0000FFFF0000FFFFu) << 16;
 }
 
@@ -149,7 +145,7 @@ class LzxPageDecoder::BitReader {
     while (count_ < 48) {
       uint64_t word = 0;
       if (next_ != end_) {
-        word = static_cast<uint64_t>(next_[0]) | static_cast<uint64_t>(next_[1]) << 8;
+        word = bytes::LoadLe16(next_);
         next_ += 2;
       } else {
         ++zero_words_;
@@ -170,9 +166,9 @@ class LzxPageDecoder::BitReader {
 bool IsLzxRecord(std::span<const uint8_t> record, uint32_t page_bytes) {
   if (record.size() < kLzxRecordHeaderSize + kLzxSignatureSize) return false;
   const uint8_t* p = record.data();
-  return LoadU32(p) == kLzxRecordHeaderSize && LoadU32(p + 4) == page_bytes &&
-         LoadU32(p + 8) == record.size() - kLzxRecordHeaderSize && LoadU32(p + 12) == page_bytes &&
-         LoadU32(p + 16) == kLzxSignature;
+  return bytes::LoadLe32(p) == kLzxRecordHeaderSize && bytes::LoadLe32(p + 4) == page_bytes &&
+         bytes::LoadLe32(p + 8) == record.size() - kLzxRecordHeaderSize &&
+         bytes::LoadLe32(p + 12) == page_bytes && bytes::LoadLe32(p + 16) == kLzxSignature;
 }
 
 bool LzxPageDecoder::ReadLengths(BitReader& in_out, bool first_block, uint8_t* lengths,
@@ -357,7 +353,7 @@ bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> 
       const size_t padded = size + (size & 1);
       if (in.size() - at < 12 || in.size() - at - 12 < padded) return false;
       const uint8_t* p = in.begin() + at;
-      repeats_ = {LoadU32(p), LoadU32(p + 4), LoadU32(p + 8)};
+      repeats_ = {bytes::LoadLe32(p), bytes::LoadLe32(p + 4), bytes::LoadLe32(p + 8)};
       std::memcpy(page.data() + pos, p + 12, size);
       pos += size;
       in.Restart(at + 12 + padded);
@@ -374,8 +370,7 @@ bool LzxPageDecoder::Decode(std::span<const uint8_t> record, std::span<uint8_t> 
     std::array<uint16_t, lzx::kMainSymbols> used;
     uint32_t main_used = 0, length_used = 0;
     const bool first = pos == 0;
-    if (!ReadLengths(in, first, main_lengths_.data(), 0, lzx::kNumChars, used.data(),
-                     main_used) ||
+    if (!ReadLengths(in, first, main_lengths_.data(), 0, lzx::kNumChars, used.data(), main_used) ||
         !ReadLengths(in, first, main_lengths_.data(), lzx::kNumChars, lzx::kMainSymbols,
                      used.data(), main_used) ||
         !main_.Build(main_lengths_.data(), used.data(), main_used, false) ||

@@ -30,6 +30,11 @@ class LzxPageEncoder {
  private:
   struct Tables;
   LzxPageEncoder() = default;
+  // Parses the page (already in the tables and searched) in each pass and keeps the tokens and
+  // code of the smallest block.
+  void ChooseBlock();
+  // Writes the record of the kept block for a page of `n` bytes.
+  [[nodiscard]] std::optional<size_t> WriteRecord(uint32_t n, std::span<uint8_t> out);
   std::unique_ptr<lzx::LzxParser> parser_;
   std::unique_ptr<Tables> t_;
 };

@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "bytes/byte_order.h"
+
 namespace codec {
 
 // A `kBits`-bit hash of p[0..2].
 template <uint32_t kBits>
 [[nodiscard]] inline uint32_t Hash3(const uint8_t* p) {
   static_assert(kBits >= 1 && kBits <= 24);
-  const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                     static_cast<uint32_t>(p[2]) << 16;
-  return (v * 2654435761u) >> (32 - kBits);
+  return (bytes::LoadLe24(p) * 2654435761u) >> (32 - kBits);
 }
 
 // The number of equal bytes at the start of a and b, at most `limit`; reads a[0 .. limit) and

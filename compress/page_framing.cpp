@@ -16,13 +16,15 @@
 // how a reader that accepts both tells them apart page by page.
 #include "compress/page_framing.h"
 
+#include "bytes/byte_order.h"
+
 namespace codec {
 
 std::optional<PageFraming> PageFraming::Read(std::span<const uint8_t> src) {
   if (src.size() < kFieldSize) return std::nullopt;
   PageFraming f;
   f.src_ = src;
-  f.total_ = LoadU24(src.data());
+  f.total_ = bytes::LoadLe24(src.data());
   f.pages_ = PageCount(f.total_);
   if (f.pages_ == 0) {
     if (src.size() != kFieldSize) return std::nullopt;
@@ -32,7 +34,7 @@ std::optional<PageFraming> PageFraming::Read(std::span<const uint8_t> src) {
   if (src.size() < table_end) return std::nullopt;
   uint32_t previous = table_end;
   for (uint32_t k = 0; k < f.pages_; ++k) {
-    const uint32_t end = LoadU24(src.data() + kFieldSize + kFieldSize * k);
+    const uint32_t end = bytes::LoadLe24(src.data() + kFieldSize + kFieldSize * k);
     if (end <= previous || end > src.size()) return std::nullopt;
     previous = end;
   }
@@ -41,8 +43,9 @@ std::optional<PageFraming> PageFraming::Read(std::span<const uint8_t> src) {
 
 std::span<const uint8_t> PageFraming::Record(uint32_t k) const {
   const uint8_t* table = src_.data() + kFieldSize;
-  const uint32_t start = k == 0 ? FramingSize(pages_) : LoadU24(table + kFieldSize * (k - 1));
-  const uint32_t end = LoadU24(table + kFieldSize * k);
+  const uint32_t start =
+      k == 0 ? FramingSize(pages_) : bytes::LoadLe24(table + kFieldSize * (k - 1));
+  const uint32_t end = bytes::LoadLe24(table + kFieldSize * k);
   return src_.subspan(start, end - start);
 }
 

@@ -22,10 +22,7 @@ inline constexpr uint32_t kFieldSize = 3;
   return kFieldSize + kFieldSize * pages;
 }
 
-[[nodiscard]] inline uint32_t LoadU24(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16;
-}
+// A 24-bit little-endian field (bytes/byte_order.h has loads of this width, not stores).
 inline void StoreU24(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);

@@ -95,6 +95,25 @@ inline Bytes Records(size_t n, uint32_t seed) {
   return b;
 }
 
+// Pairs of fresh bytes (never E8), each followed by the pair from 6, 6, 10 and 14 bytes back
+// in turn: the only repeats are two bytes long, and the LZX decoder's last three distances
+// cycle so that R0, R1 and R2 each serve.
+inline Bytes CyclingPairs(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  auto fresh = [&] { return static_cast<uint8_t>(rng() % 0xE0); };
+  constexpr size_t kDistances[] = {6, 6, 10, 14};
+  Bytes b;
+  b.reserve(n + 4);
+  for (uint32_t k = 0; b.size() < n; ++k) {
+    b.push_back(fresh());
+    b.push_back(fresh());
+    for (int i = 0; i < 2; ++i)
+      b.push_back(b.size() >= kDistances[k % 4] ? b[b.size() - kDistances[k % 4]] : fresh());
+  }
+  b.resize(n);
+  return b;
+}
+
 // Text whose 4096-byte pages repeat the one before, so that matches would pay only across
 // pages.
 inline Bytes RepeatedPages(size_t n) {

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <filesystem>
 #include <optional>
+#include <random>
 
 #include "compress/page_framing.h"
 #include "tests/compress/codec_test_data.h"
@@ -152,6 +155,48 @@ TEST(RomCodec, SameInputSameStreamAndCapacityOneByteShortFails) {
   // The empty input is the 3-byte stream, in either coding.
   EXPECT_EQ(Compress(PageCoding::kLzx, {}), (Bytes{0, 0, 0}));
   EXPECT_EQ(Compress(PageCoding::kLz77, {}), (Bytes{0, 0, 0}));
+}
+
+// Bits that any coding of `page` as literals alone needs at least: its order-0 entropy.
+double LiteralBits(const Bytes& page) {
+  std::array<uint32_t, 256> counts{};
+  for (uint8_t b : page) ++counts[b];
+  double bits = 0;
+  for (uint32_t c : counts) {
+    if (c != 0) bits -= c * std::log2(static_cast<double>(c) / static_cast<double>(page.size()));
+  }
+  return bits;
+}
+
+// Pages whose only repeats are two-byte fields a fixed number of bytes back, between bytes
+// that do not repeat: matches of length 2, which only pay at a repeat offset.
+TEST(RomCodec, LzxCodesTwoByteRepeatsAtEachRepeatOffset) {
+  const Bytes cycling = codectest::CyclingPairs(4096, 25);
+  // 4-byte records of two counters around two bytes shared by 64 records: 81 e0 f0 c2 82 e0 ...
+  Bytes records;
+  for (uint32_t k = 0; k < 1024; ++k) {
+    const uint32_t group = k / 64 * 37;
+    records.insert(records.end(),
+                   {static_cast<uint8_t>(0x81 + k), static_cast<uint8_t>(group),
+                    static_cast<uint8_t>(group * 7 + 3), static_cast<uint8_t>(0xC2 + 3 * k)});
+  }
+  for (const Bytes& page : {cycling, records}) {
+    const Bytes stream = Compress(PageCoding::kLzx, page);
+    const double literal_bits = LiteralBits(page);
+    EXPECT_LT((stream.size() - 3 - 3 - 20) * 8.0, literal_bits)
+        << "stream " << stream.size() << " bytes, literals alone " << literal_bits / 8;
+    const auto got = Decompress(PageReading::kLzx, stream, page.size());
+    ASSERT_TRUE(got);
+    EXPECT_TRUE(*got == page);
+  }
+  // A page's record does not depend on the pages before it.
+  Bytes both = cycling;
+  both.insert(both.end(), records.begin(), records.end());
+  const Bytes alone = Compress(PageCoding::kLzx, records), after = Compress(PageCoding::kLzx, both);
+  const auto alone_framing = PageFraming::Read(alone), after_framing = PageFraming::Read(after);
+  ASSERT_TRUE(alone_framing && after_framing);
+  const auto a = alone_framing->Record(0), b = after_framing->Record(1);
+  EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end()));
 }
 
 uint32_t Load32(const uint8_t* p) {

@@ -131,13 +131,13 @@ TEST_F(LayoutTest, MainWindowInEveryState) {
   Get<QCheckBox>("FileListCheckBox")->click();
   EXPECT_EQ(form_->minimumSize(), least);
   Get<QCheckBox>("FileListCheckBox")->click();
-  ClickMapRow(MapRow("00002494 .. "));
+  ClickMapRow(MapRow("00002490 .. "));
   EXPECT_EQ(Get<QPushButton>("DeleteButton")->text(), QString::fromUtf8("Block löschen"));
   ExpectNothingClipped(form_.get(), "sorted list");
   Get<QPushButton>("DeleteButton")->click();
   ExpectNothingClipped(form_.get(), "block deletion warning");
   Get<QPushButton>("ExitButton")->click();
-  ClickMapRow(MapRow("172  readme.txt"));
+  ClickMapRow(MapRow("168  readme.txt"));
   Get<QPushButton>("EntryEditButton")->click();
   ASSERT_TRUE(Get<QGroupBox>("EditBox")->isVisible());
   ExpectNothingClipped(form_.get(), "attribute box");
@@ -146,7 +146,7 @@ TEST_F(LayoutTest, MainWindowInEveryState) {
 TEST_F(LayoutTest, HexWindowWithTheLongestReadout) {
   LoadDemo();
   Get<QCheckBox>("FileListCheckBox")->click();
-  ClickMapRow(MapRow("172  readme.txt"));
+  ClickMapRow(MapRow("168  readme.txt"));
   Get<QPushButton>("HexButton")->click();
   ui::THexPanel* panel = form_->HexPanel();
   ASSERT_NE(panel, nullptr);

@@ -309,7 +309,7 @@ class MainWindowDialogsTest : public RealDialogsTest {
 };
 
 TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
-  LoadAndClick("00002494 .. 000024A7 -!-");
+  LoadAndClick("00002490 .. 000024A3 -!-");
   const auto length = form_->image().ImageLength();
   auto* del = Get<QPushButton>("DeleteButton");
   EXPECT_EQ(del->text(), QString::fromUtf8("Block löschen"));
@@ -333,11 +333,11 @@ TEST_F(MainWindowDialogsTest, BlockDeletionWarningIsAnsweredByClicks) {
 // The selection scrolled out of view, a click on a line that shows selects that line: the list
 // must not jump back to the old selection under the pointer.
 TEST_F(MainWindowDialogsTest, AClickSelectsTheLineUnderThePointerAfterScrolling) {
-  LoadAndClick("F[C-RS]     156  tz.dat");
+  LoadAndClick("F[C-RS]     148  tz.dat");
   auto* view = Get<QListView>("FileListBox");
   view->scrollToTop();
   QApplication::processEvents();
-  const QModelIndex old = view->model()->index(MapRow("F[C-RS]     156  tz.dat"), 0);
+  const QModelIndex old = view->model()->index(MapRow("F[C-RS]     148  tz.dat"), 0);
   ASSERT_FALSE(view->viewport()->rect().intersects(view->visualRect(old)));
   ClickLine("F[-HRS]      92  boot.ini", false);
   const int row = MapRow("F[-HRS]      92  boot.ini");
