@@ -1,6 +1,7 @@
 // Binding of the ROM-mode decompression and of the two page codings.
 #include "ui/console/library_decompressor.h"
 
+#include "bytes/byte_order.h"
 #include "compress/page_framing.h"
 
 namespace console {
@@ -17,7 +18,7 @@ rom::StreamCodec MakeStreamCodec(const codec::CompressionLibrary& library) {
       -> std::optional<std::vector<uint8_t>> {
     // The stream's first field is the size of its data: the buffer it decodes into, exactly.
     if (stream.size() < codec::kFieldSize) return std::nullopt;
-    const uint32_t total = codec::LoadU24(stream.data());
+    const uint32_t total = bytes::LoadLe24(stream.data());
     std::vector<uint8_t> out(total);
     const auto op = coding == rom::StreamCoding::kLzx ? codec::Operation::kDecompress4
                                                       : codec::Operation::kDecompress3;
