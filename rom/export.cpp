@@ -19,7 +19,7 @@ Result<Exported> ExportModule(const RomImage& image, uint32_t index, const std::
     return Error{.kind = ErrorKind::kModuleExport, .name = name, .reason = std::move(why)};
   };
   const LayoutDetection layout = DetectE32Layout(image);
-  const Result<ModuleInfo> read = ReadModule(image, index, layout.layout);
+  const Result<ModuleInfo> read = ReadModuleToRebuild(image, index, layout);
   if (!read) return refused(read.error().Message());
   const auto cpu = RomCpuType(image);
   if (!cpu) return refused("kein ROM Header");

@@ -79,11 +79,11 @@ class Exporter {
            const ExportItemCallback& on_item)
       : image_(image), dir_(std::move(dir)), decompress_(decompress), on_item_(on_item) {}
 
-  void Module(uint32_t index, E32Layout layout, uint16_t cpu) {
+  void Module(uint32_t index, const LayoutDetection& layout, uint16_t cpu) {
     ExportItem item;
     item.kind = ExportKind::kModule;
     item.index = index;
-    const Result<ModuleInfo> read = ReadModule(image_, index, layout);
+    const Result<ModuleInfo> read = ReadModuleToRebuild(image_, index, layout);
     if (!read) {
       Refuse(item, read.error().Message());
       return;
@@ -263,7 +263,7 @@ ExportAllResult ExportAll(const RomImage& image, const std::string& dir,
   const uint64_t total = uint64_t{image.ModuleCount()} + image.FileCount();
   uint64_t done = 0;
   for (uint32_t i = 0; i < image.ModuleCount(); ++i) {
-    exporter.Module(i, layout.layout, cpu);
+    exporter.Module(i, layout, cpu);
     if (on_progress) on_progress(++done, total);
   }
   for (uint32_t i = 0; i < image.FileCount(); ++i) {

@@ -1,9 +1,10 @@
 // On-disk layout of a module's headers in the image: the e32_rom header and the o32_rom records.
 //
 // A module entry (TOCentry) points with ulE32Offset at one e32_rom header and with ulO32Offset at
-// e32_objcnt consecutive o32_rom records, one per section. The e32_rom header comes in two
+// e32_objcnt consecutive o32_rom records, one per section. The e32_rom header comes in three
 // layouts: images of later platform versions hold an e32_timestamp behind e32_sect14size, older
-// ones do not, and nothing in the header says which; module_reader.h decides it per image. All
+// ones do not, and those of the year-2000 generation hold neither e32_timestamp nor the
+// e32_sect14 pair. Nothing in the header says which; module_reader.h decides it per image. All
 // fields are little-endian; offsets are bytes from the start of each record.
 #ifndef TARNWICK_ROM_MODULE_LAYOUT_H_
 #define TARNWICK_ROM_MODULE_LAYOUT_H_
@@ -12,7 +13,8 @@
 
 namespace rom {
 
-// e32_rom: the fields both layouts share, at the same offsets.
+// e32_rom: the fields all three layouts share, at the same offsets, up to e32_vsize; the two
+// later layouts also share e32_sect14rva and e32_sect14size.
 namespace e32rom {
 inline constexpr uint32_t e32_objcnt = 0;        // 16: number of o32_rom records
 inline constexpr uint32_t e32_imageflags = 2;    // 16: COFF characteristics of the linked file
@@ -23,7 +25,7 @@ inline constexpr uint32_t e32_subsysminor = 14;  // 16: subsystem version, minor
 inline constexpr uint32_t e32_stackmax = 16;     // 32: stack reserve
 inline constexpr uint32_t e32_vsize = 20;        // 32: virtual size of the linked image
 inline constexpr uint32_t e32_sect14rva = 24;    // 32: data directory 14 (runtime header), rva
-inline constexpr uint32_t e32_sect14size = 28;   // 32: and size
+inline constexpr uint32_t e32_sect14size = 28;   // 32: and size (neither in the year-2000 layout)
 
 // e32_unit: 9 (rva, size) pairs, in this order. Each is a PE data directory; the PE index it
 // goes to is kUnitDirectory[unit].
@@ -44,12 +46,13 @@ inline constexpr uint32_t kUnitDirectory[kUnitCount] = {0, 1, 2, 3, 4, 5, 6, 7, 
 inline constexpr uint32_t kSect14Directory = 14;
 
 // Later platform versions: e32_timestamp, then the units, then e32_subsys. 110 bytes of fields
-// (a C compiler pads the record to 112).
+// (a C compiler pads the record to 112, kRecordSize).
 namespace with_timestamp {
 inline constexpr uint32_t e32_timestamp = 32;  // 32: link time, seconds since 1970 (UTC)
 inline constexpr uint32_t e32_unit = 36;       // 9 x (32 rva, 32 size)
 inline constexpr uint32_t e32_subsys = 108;    // 16: PE subsystem
 inline constexpr uint32_t kSize = 110;
+inline constexpr uint32_t kRecordSize = 112;
 static_assert(e32_timestamp + 4 == e32_unit);
 static_assert(e32_unit + kUnitCount * kUnitSize == e32_subsys);
 static_assert(e32_subsys + 2 == kSize);
@@ -60,10 +63,23 @@ namespace without_timestamp {
 inline constexpr uint32_t e32_unit = 32;     // 9 x (32 rva, 32 size)
 inline constexpr uint32_t e32_subsys = 104;  // 16: PE subsystem
 inline constexpr uint32_t kSize = 106;
+inline constexpr uint32_t kRecordSize = 108;
 static_assert(e32_sect14size + 4 == e32_unit);
 static_assert(e32_unit + kUnitCount * kUnitSize == e32_subsys);
 static_assert(e32_subsys + 2 == kSize);
 }  // namespace without_timestamp
+
+// The year-2000 generation: neither e32_sect14rva/e32_sect14size nor e32_timestamp; the units
+// follow e32_vsize directly. 98 bytes of fields (padded to 100).
+namespace without_sect14 {
+inline constexpr uint32_t e32_unit = 24;    // 9 x (32 rva, 32 size)
+inline constexpr uint32_t e32_subsys = 96;  // 16: PE subsystem
+inline constexpr uint32_t kSize = 98;
+inline constexpr uint32_t kRecordSize = 100;
+static_assert(e32_vsize + 4 == e32_unit);
+static_assert(e32_unit + kUnitCount * kUnitSize == e32_subsys);
+static_assert(e32_subsys + 2 == kSize);
+}  // namespace without_sect14
 }  // namespace e32rom
 
 // o32_rom, 24 bytes: one section.

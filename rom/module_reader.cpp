@@ -33,9 +33,48 @@ std::optional<TocFields> ReadToc(const RomImage& image, uint32_t index) {
                    bytes::LoadLe32(p + tocentry::ulO32Offset)};
 }
 
+// Where a layout keeps the fields that move between layouts.
+struct LayoutPlaces {
+  uint32_t size;    // bytes of fields
+  uint32_t record;  // bytes of a record, padded
+  uint32_t unit;    // e32_unit
+  uint32_t subsys;  // e32_subsys
+  bool sect14;      // e32_sect14rva and e32_sect14size at their shared place
+  bool timestamp;   // e32_timestamp
+};
+
+LayoutPlaces Places(E32Layout layout) {
+  using namespace e32rom;
+  switch (layout) {
+    case E32Layout::kWithTimestamp:
+      return {.size = with_timestamp::kSize,
+              .record = with_timestamp::kRecordSize,
+              .unit = with_timestamp::e32_unit,
+              .subsys = with_timestamp::e32_subsys,
+              .sect14 = true,
+              .timestamp = true};
+    case E32Layout::kWithoutTimestamp:
+      return {.size = without_timestamp::kSize,
+              .record = without_timestamp::kRecordSize,
+              .unit = without_timestamp::e32_unit,
+              .subsys = without_timestamp::e32_subsys,
+              .sect14 = true,
+              .timestamp = false};
+    case E32Layout::kWithoutSect14:
+      break;
+  }
+  return {.size = without_sect14::kSize,
+          .record = without_sect14::kRecordSize,
+          .unit = without_sect14::e32_unit,
+          .subsys = without_sect14::e32_subsys,
+          .sect14 = false,
+          .timestamp = false};
+}
+
 // The e32_rom fields at `p`, which has E32Size(layout) readable bytes.
 E32Fields ParseE32(const uint8_t* p, E32Layout layout) {
   using namespace e32rom;
+  const LayoutPlaces at = Places(layout);
   E32Fields e;
   e.e32_objcnt = bytes::LoadLe16(p + e32_objcnt);
   e.e32_imageflags = bytes::LoadLe16(p + e32_imageflags);
@@ -45,18 +84,56 @@ E32Fields ParseE32(const uint8_t* p, E32Layout layout) {
   e.e32_subsysminor = bytes::LoadLe16(p + e32_subsysminor);
   e.e32_stackmax = bytes::LoadLe32(p + e32_stackmax);
   e.e32_vsize = bytes::LoadLe32(p + e32_vsize);
-  e.e32_sect14rva = bytes::LoadLe32(p + e32_sect14rva);
-  e.e32_sect14size = bytes::LoadLe32(p + e32_sect14size);
-  const bool with = layout == E32Layout::kWithTimestamp;
-  if (with) e.e32_timestamp = bytes::LoadLe32(p + with_timestamp::e32_timestamp);
-  const uint32_t units = with ? with_timestamp::e32_unit : without_timestamp::e32_unit;
-  for (uint32_t u = 0; u < kUnitCount; ++u) {
-    e.e32_unit[u].rva = bytes::LoadLe32(p + units + u * kUnitSize);
-    e.e32_unit[u].size = bytes::LoadLe32(p + units + u * kUnitSize + 4);
+  if (at.sect14) {
+    e.e32_sect14rva = bytes::LoadLe32(p + e32_sect14rva);
+    e.e32_sect14size = bytes::LoadLe32(p + e32_sect14size);
   }
-  e.e32_subsys =
-      bytes::LoadLe16(p + (with ? with_timestamp::e32_subsys : without_timestamp::e32_subsys));
+  if (at.timestamp) e.e32_timestamp = bytes::LoadLe32(p + with_timestamp::e32_timestamp);
+  for (uint32_t u = 0; u < kUnitCount; ++u) {
+    e.e32_unit[u].rva = bytes::LoadLe32(p + at.unit + u * kUnitSize);
+    e.e32_unit[u].size = bytes::LoadLe32(p + at.unit + u * kUnitSize + 4);
+  }
+  e.e32_subsys = bytes::LoadLe16(p + at.subsys);
   return e;
+}
+
+// The checks a header must pass to be rebuilt from its layout; the first failure's words (for
+// E32Misfit) and the number of failures (for the vote).
+struct Misfits {
+  uint32_t count = 0;
+  std::string first;
+
+  void Add(std::string why) {
+    if (count++ == 0) first = std::move(why);
+  }
+};
+
+// The header at `e32_offset` (`e` read in `layout`) against its own fields and its o32_rom
+// table of `objcnt` records at `o32_offset`.
+Misfits CheckHeader(const E32Fields& e, E32Layout layout, uint32_t e32_offset, uint32_t o32_offset,
+                    uint32_t objcnt) {
+  Misfits m;
+  if (e.e32_subsys == 0 || e.e32_subsys > kMaxSubsystem) {
+    m.Add("e32_subsys " + std::to_string(e.e32_subsys) + " ist keine PE-Subsystemnummer (1 bis " +
+          std::to_string(kMaxSubsystem) + ")");
+  }
+  for (uint32_t u = 0; u < e32rom::kUnitCount; ++u) {
+    if (u == e32rom::kUnitSecurity) continue;
+    const E32Unit& unit = e.e32_unit[u];
+    if (unit.rva == 0 && unit.size == 0) continue;
+    if (unit.rva > e.e32_vsize || unit.size > e.e32_vsize - unit.rva) {
+      m.Add("e32_unit " + std::to_string(u) + " (" + H8(unit.rva) + ", " +
+            std::to_string(unit.size) + " Bytes) liegt nicht innerhalb von e32_vsize " +
+            H8(e.e32_vsize));
+    }
+  }
+  const uint64_t end = uint64_t{e32_offset} + E32Size(layout);
+  const uint64_t table_end = uint64_t{o32_offset} + uint64_t{objcnt} * o32rom::kSize;
+  if (objcnt > 0 && o32_offset < end && e32_offset < table_end) {
+    m.Add("der Kopf (" + std::to_string(E32Size(layout)) + " Bytes ab " + H8(e32_offset) +
+          ") reicht in die eigene o32_rom-Tabelle bei " + H8(o32_offset));
+  }
+  return m;
 }
 
 std::string ModuleHead(uint32_t index, const std::string& name) {
@@ -70,78 +147,134 @@ Error Problem(ErrorKind kind, uint32_t index, std::optional<uint32_t> section,
   return Error{.kind = kind, .reason = std::move(message), .module = index, .section = section};
 }
 
-// Failed layout checks of one module read in `layout`; nullopt when its header does not fit.
-std::optional<uint32_t> LayoutFailures(const RomImage& image, uint32_t e32_offset, E32Layout layout,
-                                       const std::vector<uint32_t>& rvas) {
-  const auto header = image.Bytes(e32_offset, E32Size(layout));
-  if (!header) return std::nullopt;
-  const E32Fields e = ParseE32(header->data(), layout);
+// One module read in one layout, for the vote.
+struct LayoutScore {
+  bool readable = false;  // the header lies wholly in the buffer
   uint32_t failures = 0;
-  for (uint32_t u = 0; u < e32rom::kUnitCount; ++u) {
-    if (u == e32rom::kUnitSecurity) continue;
-    const E32Unit& unit = e.e32_unit[u];
-    if (unit.rva == 0 && unit.size == 0) continue;
-    if (unit.rva > e.e32_vsize || unit.size > e.e32_vsize - unit.rva) ++failures;
-  }
+  bool spaced = false;  // its record size is the distance to the o32_rom table or next header
+};
+
+// What the vote needs of one module: where its header and table lie, its sections' rvas and
+// where the next module's header starts (nullopt when none follows).
+struct VoteInput {
+  uint32_t e32 = 0;
+  uint32_t o32 = 0;
+  uint32_t objcnt = 0;
+  std::vector<uint32_t> rvas;
+  std::optional<uint32_t> next_e32;
+};
+
+LayoutScore Score(const RomImage& image, const VoteInput& in, E32Layout layout) {
+  LayoutScore score;
+  const uint32_t size = E32Size(layout);
+  const auto header = image.Bytes(in.e32, size);
+  if (!header) return score;
+  score.readable = true;
+  const E32Fields e = ParseE32(header->data(), layout);
+  score.failures = CheckHeader(e, layout, in.e32, in.o32, in.objcnt).count;
+  if (in.next_e32 && *in.next_e32 < uint64_t{in.e32} + size) ++score.failures;
   for (const uint32_t u : {e32rom::kUnitResource, e32rom::kUnitException}) {
     const uint32_t rva = e.e32_unit[u].rva;
-    if (rva != 0 && std::find(rvas.begin(), rvas.end(), rva) == rvas.end()) ++failures;
+    if (rva != 0 && std::find(in.rvas.begin(), in.rvas.end(), rva) == in.rvas.end()) {
+      ++score.failures;
+    }
   }
-  if (e.e32_subsys == 0 || e.e32_subsys > kMaxSubsystem) ++failures;
-  return failures;
+  const uint64_t behind = uint64_t{in.e32} + E32RecordSize(layout);
+  score.spaced = in.o32 == behind ||
+                 (in.next_e32 && (*in.next_e32 == behind ||
+                                  *in.next_e32 == behind + uint64_t{in.objcnt} * o32rom::kSize));
+  return score;
+}
+
+// The layout `scores` (in the order of kE32Layouts) favour: the one with fewest failures, or
+// among several with fewest the one record spacing favours; nullopt when none stands out.
+std::optional<size_t> Favoured(const std::array<LayoutScore, kE32LayoutCount>& scores) {
+  std::optional<uint32_t> fewest;
+  for (const LayoutScore& s : scores) {
+    if (s.readable && (!fewest || s.failures < *fewest)) fewest = s.failures;
+  }
+  if (!fewest) return std::nullopt;
+  std::vector<size_t> best;
+  for (size_t l = 0; l < scores.size(); ++l) {
+    if (scores[l].readable && scores[l].failures == *fewest) best.push_back(l);
+  }
+  if (best.size() == 1) return best[0];
+  std::optional<size_t> spaced;
+  for (const size_t l : best) {
+    if (!scores[l].spaced) continue;
+    if (spaced) return std::nullopt;
+    spaced = l;
+  }
+  return spaced;
 }
 
 }  // namespace
 
-uint32_t E32Size(E32Layout layout) {
-  return layout == E32Layout::kWithTimestamp ? e32rom::with_timestamp::kSize
-                                             : e32rom::without_timestamp::kSize;
-}
+uint32_t E32Size(E32Layout layout) { return Places(layout).size; }
+
+uint32_t E32RecordSize(E32Layout layout) { return Places(layout).record; }
 
 const char* E32LayoutName(E32Layout layout) {
-  return layout == E32Layout::kWithTimestamp ? "with e32_timestamp" : "without e32_timestamp";
+  switch (layout) {
+    case E32Layout::kWithTimestamp:
+      return "mit e32_timestamp";
+    case E32Layout::kWithoutTimestamp:
+      return "ohne e32_timestamp";
+    case E32Layout::kWithoutSect14:
+      break;
+  }
+  return "ohne e32_sect14 und e32_timestamp";
 }
 
 LayoutDetection DetectE32Layout(const RomImage& image) {
   LayoutDetection d;
+  // Every module's header start, to find the header that follows each.
+  std::vector<uint32_t> starts;
+  for (uint32_t i = 0; i < image.ModuleCount(); ++i) {
+    if (const auto toc = ReadToc(image, i)) starts.push_back(OffsetOf(image, toc->e32_address));
+  }
+  std::sort(starts.begin(), starts.end());
   const uint32_t n = std::min(image.ModuleCount(), kLayoutSampleModules);
   for (uint32_t i = 0; i < n; ++i) {
     const auto toc = ReadToc(image, i);
     if (!toc) continue;
-    const uint32_t e32 = OffsetOf(image, toc->e32_address);
-    // The fields up to e32_sect14size are common to both layouts; the section rvas come from the
-    // o32_rom table, which must be readable for the module to count.
-    const auto common = image.Bytes(e32, e32rom::e32_sect14size + 4);
-    if (!common) continue;
-    const uint32_t objcnt = bytes::LoadLe16(common->data() + e32rom::e32_objcnt);
-    const uint32_t o32 = OffsetOf(image, toc->o32_address);
-    if (objcnt > kMaxModuleSections) continue;
-    const auto records = image.Bytes(o32, uint64_t{objcnt} * o32rom::kSize);
+    VoteInput in;
+    in.e32 = OffsetOf(image, toc->e32_address);
+    in.o32 = OffsetOf(image, toc->o32_address);
+    // e32_objcnt is common to all layouts; the section rvas come from the o32_rom table, which
+    // must be readable for the module to count.
+    const auto count = image.Bytes(in.e32, 2);
+    if (!count) continue;
+    in.objcnt = bytes::LoadLe16(count->data() + e32rom::e32_objcnt);
+    if (in.objcnt > kMaxModuleSections) continue;
+    const auto records = image.Bytes(in.o32, uint64_t{in.objcnt} * o32rom::kSize);
     if (!records) continue;
-    std::vector<uint32_t> rvas(objcnt);
-    for (uint32_t s = 0; s < objcnt; ++s) {
-      rvas[s] = bytes::LoadLe32(records->data() + s * o32rom::kSize + o32rom::o32_rva);
+    in.rvas.resize(in.objcnt);
+    for (uint32_t s = 0; s < in.objcnt; ++s) {
+      in.rvas[s] = bytes::LoadLe32(records->data() + s * o32rom::kSize + o32rom::o32_rva);
     }
-    const auto with = LayoutFailures(image, e32, E32Layout::kWithTimestamp, rvas);
-    const auto without = LayoutFailures(image, e32, E32Layout::kWithoutTimestamp, rvas);
-    if (!with && !without) continue;
+    const auto next = std::upper_bound(starts.begin(), starts.end(), in.e32);
+    if (next != starts.end()) in.next_e32 = *next;
+    std::array<LayoutScore, kE32LayoutCount> scores;
+    for (size_t l = 0; l < kE32LayoutCount; ++l) scores[l] = Score(image, in, kE32Layouts[l]);
+    if (std::none_of(scores.begin(), scores.end(),
+                     [](const LayoutScore& s) { return s.readable; })) {
+      continue;
+    }
     ++d.modules_examined;
-    // A layout whose header does not fit the buffer loses to one that does.
-    if (!without || (with && *with < *without)) {
-      ++d.votes_with;
-    } else if (!with || *without < *with) {
-      ++d.votes_without;
-    }
+    if (const auto favoured = Favoured(scores)) ++d.votes[*favoured];
   }
-  d.decided = d.votes_with != d.votes_without;
-  d.layout =
-      d.votes_without > d.votes_with ? E32Layout::kWithoutTimestamp : E32Layout::kWithTimestamp;
-  d.log_line = "; e32_rom layout: " + std::string(E32LayoutName(d.layout)) + " (" +
-               std::to_string(d.modules_examined) +
-               " module(s) examined: " + std::to_string(d.votes_with) +
-               " fit the layout with e32_timestamp better, " + std::to_string(d.votes_without) +
-               " the layout without";
-  d.log_line += d.decided ? ")" : "; undecided, read as in later platform versions)";
+  const auto most = std::max_element(d.votes.begin(), d.votes.end());
+  d.decided = *most > 0 && std::count(d.votes.begin(), d.votes.end(), *most) == 1;
+  if (d.decided) d.layout = kE32Layouts[static_cast<size_t>(most - d.votes.begin())];
+  d.log_line = "; e32_rom-Aufbau: " +
+               std::string(d.decided ? E32LayoutName(d.layout) : "nicht entscheidbar") + " (" +
+               std::to_string(d.modules_examined) + " Module untersucht, am besten passen";
+  for (size_t l = 0; l < kE32LayoutCount; ++l) {
+    d.log_line += (l == 0 ? " " : ", ") + std::to_string(d.votes[l]) + " zum Aufbau " +
+                  E32LayoutName(kE32Layouts[l]);
+  }
+  d.log_line += d.decided ? ")" : "; kein Modul wird neu gebaut)";
   return d;
 }
 
@@ -219,6 +352,46 @@ Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index, E32L
 
 Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index) {
   return ReadModule(image, module_index, DetectE32Layout(image).layout);
+}
+
+std::optional<std::string> E32Misfit(const ModuleInfo& module) {
+  const Misfits m = CheckHeader(module.e32, module.layout, module.e32_offset, module.o32_offset,
+                                static_cast<uint32_t>(module.sections.size()));
+  if (m.count == 0) return std::nullopt;
+  return m.first;
+}
+
+Result<ModuleInfo> ReadModuleToRebuild(const RomImage& image, uint32_t module_index,
+                                       const LayoutDetection& layout) {
+  Result<ModuleInfo> read = ReadModule(image, module_index, layout.layout);
+  if (!read) return read;
+  const auto misfit = E32Misfit(*read);
+  if (layout.decided && !misfit) return read;
+  // Why the header fits each layout not, and which it fits.
+  std::string fits;
+  std::string why_not;
+  for (const E32Layout l : kE32Layouts) {
+    const Result<ModuleInfo> in_l = ReadModule(image, module_index, l);
+    const auto why = in_l ? E32Misfit(*in_l)
+                          : std::optional<std::string>(
+                                "der Kopf liegt nicht "
+                                "ganz im Puffer");
+    std::string& list = why ? why_not : fits;
+    list += std::string(list.empty() ? "" : "; ") + E32LayoutName(l) + (why ? ": " + *why : "");
+  }
+  const std::string head = ModuleHead(module_index, read->name);
+  std::string message;
+  if (fits.empty()) {
+    message = head + ": e32_rom passt zu keinem Aufbau (" + why_not + ")";
+  } else if (!layout.decided) {
+    message = head + ": der e32_rom-Aufbau des Images ist nicht entscheidbar (das Modul passt zu " +
+              fits + ")";
+  } else {
+    message = head + ": e32_rom passt nicht zum Aufbau des Images (" +
+              E32LayoutName(layout.layout) + ": " + *misfit + "), nur zu " + fits;
+  }
+  return Problem(layout.decided ? ErrorKind::kE32Misfit : ErrorKind::kLayoutUndecided, module_index,
+                 std::nullopt, message + "; kein PE geschrieben");
 }
 
 std::vector<ModuleStretch> ModuleStretches(const ModuleInfo& module) {

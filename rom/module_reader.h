@@ -10,7 +10,9 @@
 #define TARNWICK_ROM_MODULE_READER_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,32 +32,46 @@ inline constexpr uint32_t kLayoutSampleModules = 256;
 enum class E32Layout {
   kWithTimestamp,     // e32_timestamp behind e32_sect14size (later platform versions)
   kWithoutTimestamp,  // the units follow e32_sect14size directly
+  kWithoutSect14,     // the units follow e32_vsize directly (the year-2000 generation)
 };
+inline constexpr E32Layout kE32Layouts[] = {E32Layout::kWithTimestamp, E32Layout::kWithoutTimestamp,
+                                            E32Layout::kWithoutSect14};
+inline constexpr size_t kE32LayoutCount = std::size(kE32Layouts);
 
 // Bytes of an e32_rom header in `layout` (its fields, without the compiler's padding).
 [[nodiscard]] uint32_t E32Size(E32Layout layout);
-// "with e32_timestamp" or "without e32_timestamp".
+// Bytes of one e32_rom record as the image builder lays them out (the fields, padded to 4).
+[[nodiscard]] uint32_t E32RecordSize(E32Layout layout);
+// "with e32_timestamp", "without e32_timestamp" or "without e32_sect14 and e32_timestamp".
 [[nodiscard]] const char* E32LayoutName(E32Layout layout);
 
 // The e32_rom layout of one image and the evidence for it.
 //
 // Rule: for each of the first kLayoutSampleModules modules whose e32_rom header and o32_rom
-// table can be read, both layouts are tried and their failed checks counted:
+// table can be read, every layout is tried and its failed checks counted:
+//  - the header must lie wholly in the buffer (a layout whose header does not is out);
 //  - every unit other than the security unit (which holds a file position, not an rva) that is
 //    not (0, 0) must lie inside e32_vsize: rva <= e32_vsize and size <= e32_vsize - rva;
-//  - a resource or exception unit with a non-zero rva must start where a section starts (some
-//    o32_rva equals it): the image builder keeps these units as sections of their own;
 //  - e32_subsys must be a PE subsystem number (1 to 16);
-//  - the header must lie wholly in the buffer.
-// The module votes for the layout with fewer failures (none when equal). The layout with more
-// votes is the image's; on a tie (no modules, or no module that tells them apart) the image is
-// read with e32_timestamp, the layout of the later platform versions, and `decided` is false.
+//  - the header must not run into the module's own o32_rom table, nor into the e32_rom header
+//    of another module (a header that would overlap them is longer than the image allows);
+//  - a resource or exception unit with a non-zero rva must start where a section starts (some
+//    o32_rva equals it): the image builder keeps these units as sections of their own.
+// The module votes for the layout with fewest failures. Where several share the fewest, the
+// record spacing decides among them: the image builder writes a module's o32_rom table, or the
+// next module's e32_rom header, directly behind its e32_rom record, so a layout whose record
+// size is the distance from the header to the o32_rom table, or to the next header (with or
+// without the o32_rom table between), is the one the image was built with. Without that the
+// module does not vote. The layout with most votes is the image's; on a tie (no modules, or
+// no module that tells the layouts apart, or modules that contradict one another) `decided`
+// is false: modules are then read with e32_timestamp, the layout of the later platform
+// versions, for the stretches they occupy, but not rebuilt (see E32Misfit).
 struct LayoutDetection {
   E32Layout layout = E32Layout::kWithTimestamp;
   bool decided = false;
   uint32_t modules_examined = 0;
-  uint32_t votes_with = 0;     // modules that fit the layout with e32_timestamp better
-  uint32_t votes_without = 0;  // modules that fit the layout without it better
+  // Modules that fit each layout best, in the order of kE32Layouts.
+  std::array<uint32_t, kE32LayoutCount> votes{};
   // One line for the analysis log: the layout and the evidence.
   std::string log_line;
 };
@@ -80,7 +96,7 @@ struct E32Fields {
   uint16_t e32_subsysminor = 0;
   uint32_t e32_stackmax = 0;
   uint32_t e32_vsize = 0;
-  uint32_t e32_sect14rva = 0;
+  uint32_t e32_sect14rva = 0;  // 0 in the year-2000 layout, which has no e32_sect14 pair
   uint32_t e32_sect14size = 0;
   std::optional<uint32_t> e32_timestamp;  // only in the layout with it
   std::array<E32Unit, e32rom::kUnitCount> e32_unit{};
@@ -135,6 +151,21 @@ struct ModuleInfo {
 // The same in the layout DetectE32Layout decides for the image (which reads up to
 // kLayoutSampleModules modules; callers reading many modules detect once and pass it).
 [[nodiscard]] Result<ModuleInfo> ReadModule(const RomImage& image, uint32_t module_index);
+
+// Why a module read in its layout cannot be rebuilt from that layout, in words for the user;
+// nullopt when its header fits. It fits when e32_subsys is a PE subsystem number, every unit
+// but the security unit lies inside e32_vsize, and the header does not run into the module's own
+// o32_rom table: a header read in a layout that is not the image's fails one of these (wrong
+// units, a subsystem like 7168), and a PE built from it would be wrong throughout.
+[[nodiscard]] std::optional<std::string> E32Misfit(const ModuleInfo& module);
+
+// Reads module `module_index` to rebuild it as a PE file, in the layout `layout` decided for the
+// image: the errors of ReadModule, and kLayoutUndecided when the image's layout could not be
+// decided, or kE32Misfit when the module's header does not fit it (E32Misfit; the message also
+// says which other layout it fits, if any). A PE built from a header read in the wrong layout
+// would carry wrong directories and a wrong subsystem, so none is built.
+[[nodiscard]] Result<ModuleInfo> ReadModuleToRebuild(const RomImage& image, uint32_t module_index,
+                                                     const LayoutDetection& layout);
 
 // One stretch of the buffer that a module occupies.
 struct ModuleStretch {

@@ -106,6 +106,8 @@ std::string Error::Message() const {
     case ErrorKind::kCorruptSection:
     case ErrorKind::kPeTooLarge:
     case ErrorKind::kNoRoom:
+    case ErrorKind::kLayoutUndecided:
+    case ErrorKind::kE32Misfit:
       return reason;
     case ErrorKind::kNoHeader:
       return "Kein ROM Header im Image";
@@ -159,6 +161,8 @@ std::string Error::Message() const {
              " liegt ein fixer Block; sie kann nicht gelöscht werden.";
     case ErrorKind::kDecompression:
       return "Error decompressing " + n;
+    case ErrorKind::kBadFieldValue:
+      return reason;
     case ErrorKind::kModuleExport:
       return reason.empty() ? "Export of " + n + " yet not implemented"
                             : "Modul " + n + ": " + reason;

@@ -41,6 +41,8 @@ enum class ErrorKind {
   kCorruptSection,   // `section`'s stream could not be decoded into o32_vsize bytes
   kPeTooLarge,       // the file would exceed kMaxPeFileSize, or memory ran out
   kNoRoom,           // the sections reach past the 32-bit address space
+  kLayoutUndecided,  // the image's e32_rom layout could not be decided
+  kE32Misfit,        // the e32_rom header does not fit the image's layout
 
   // Edits and exports.
   kNoHeader,          // no ROM header was found in the image
@@ -68,6 +70,7 @@ enum class ErrorKind {
   kFixedBlockBehind,  // a fixed block follows the file at `first`: it cannot be deleted
   kDecompression,     // the stored bytes of `name` do not decompress to its real size
   kModuleExport,      // module `name` cannot be rebuilt (`reason`)
+  kBadFieldValue,     // a typed value is not a number in its field's range (`reason`)
 };
 
 // The structures of the image that no edit may remove or overwrite.

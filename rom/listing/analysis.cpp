@@ -8,6 +8,7 @@
 #include "rom/file_time.h"
 #include "rom/header_search.h"
 #include "rom/listing/list_format.h"
+#include "rom/module_reader.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
 #include "rom/text_format.h"
@@ -259,6 +260,8 @@ void AnalyseImage(RomImage& image, RomLists& lists) {
   Push(lists, "; =========================== Modules = " + std::to_string(loc->nummods));
   Push(lists, "; [CHRS] = Compressed,Hidden,ROM,System");
   WriteModules(image, loc->nummods, lists);
+  // Which e32_rom layout the modules are read (and rebuilt) in.
+  if (image.ModuleCount() > 0) Push(lists, DetectE32Layout(image).log_line);
   Push(lists, "; =========================== Files = " + std::to_string(loc->numfiles));
   WriteFiles(image, loc->numfiles, lists);
   WriteMemoryMap(image, lists);

@@ -1,5 +1,6 @@
 // Fuzz target: an image of any bytes, in a buffer of exactly its size; every module (up to 16)
-// is read in both e32_rom layouts, its stretches listed and, when it reads, rebuilt as a PE file.
+// is read in each of the three e32_rom layouts, its stretches listed and, when it reads, rebuilt
+// as a PE file.
 // Stretches must lie in the buffer and agree with the read module; a rebuilt file must keep its
 // sections inside itself, in ascending rva order, and below the size cap.
 #include <cstdint>
@@ -39,14 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   rom::RomImage image;
   image.Adopt(std::move(bytes), static_cast<int32_t>(size), static_cast<int32_t>(size));
   if (!rom::LocateRomHeader(image)) return 0;
-  (void)rom::DetectE32Layout(image);
+  const rom::LayoutDetection detected = rom::DetectE32Layout(image);
   const uint16_t cpu = rom::RomCpuType(image).value_or(0);
   rom::ExportNames names;
   // Each rebuild may allocate and clear up to kMaxPeFileSize (the zero fill of sizes that a few
   // hostile bytes claim): a few modules keep an input well inside the time limit.
   const uint32_t modules = std::min<uint32_t>(image.ModuleCount(), 4);
   for (uint32_t i = 0; i < modules; ++i) {
-    for (const auto layout : {rom::E32Layout::kWithTimestamp, rom::E32Layout::kWithoutTimestamp}) {
+    (void)rom::ReadModuleToRebuild(image, i, detected);
+    for (const auto layout : rom::kE32Layouts) {
       const rom::Result<rom::ModuleInfo> r = rom::ReadModule(image, i, layout);
       const auto s = rom::ModuleStretches(image, i, layout);
       Check(r.ok() == s.ok());

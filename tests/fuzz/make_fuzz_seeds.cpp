@@ -58,8 +58,11 @@ int main(int argc, char** argv) {
                                       {{0x300, 0x100}, {0x10, 4}, {0x14, 8}, {0x100, 0x30}})));
 
   // Module seeds: every kind of section, in both e32_rom layouts.
-  Write(dir / "module" / "app", testimg::ModuleImage({testimg::AppModule(true)}));
-  Write(dir / "module" / "app_old", testimg::ModuleImage({testimg::AppModule(false)}));
+  Write(dir / "module" / "app", testimg::ModuleImage({testimg::AppModule()}));
+  Write(dir / "module" / "app_old",
+        testimg::ModuleImage({testimg::AppModule(testimg::E32Form::kWithoutTimestamp)}));
+  Write(dir / "module" / "app_2000",
+        testimg::ModuleImage({testimg::AppModule(testimg::E32Form::kYear2000)}));
 
   testreg::RegistryBuilder reg;
   reg.Key(2, "Software\\Demo")
@@ -85,7 +88,8 @@ int main(int argc, char** argv) {
   Write(dir / "registry" / "hive", hive.Build());
 
   // Registry text: what Hivelore writes (every data form, hex(N) among them; hex(2) and
-  // hex(ffff) come back as markers) and what people write by hand (comments, @, continuations anywhere, LF line ends, no header).
+  // hex(ffff) come back as markers) and what people write by hand (comments, @, continuations
+  // anywhere, LF line ends, no header).
   Write(dir / "regtext" / "written",
         testimg::BytesOf(
             "REGEDIT4\r\n\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Demo]\r\n"

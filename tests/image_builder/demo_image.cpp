@@ -107,11 +107,21 @@ Bytes DemoImage(const Compressor& compress) {
   builder.HeaderField(20, 0x8C000000).HeaderField(24, 0x8C080000).HeaderField(28, 0x8E000000);
   builder.HeaderField(52, 0x2).HeaderField16(68, 0x01C2);
   builder.Put(kModuleCode, Pattern(0x800, 0x01));  // code of the modules: a fixed block
-  // Each module's e32_rom counts one section, whose o32_rom record places its 0x80 stored
-  // bytes within the module's code.
+  // Each module's e32_rom (112 bytes, with e32_timestamp) counts one section, whose o32_rom
+  // record, directly behind it, places its 0x80 stored bytes within the module's code, where
+  // they run in place.
   for (uint32_t m = 0; m < 3; ++m) {
     const uint32_t e32 = kModuleCode + m * 0x200;
-    builder.Put(e32, {1, 0});
+    Bytes e32_rom(0x70, 0);
+    e32_rom[0] = 1;                        // e32_objcnt
+    e32_rom[2] = 0x02, e32_rom[3] = 0x01;  // e32_imageflags: executable, 32-bit
+    StoreDword(e32_rom, 8, 0x88000000 + e32 + 0x100 - 0x1000);  // e32_vbase
+    e32_rom[12] = 4;                                            // e32_subsysmajor
+    StoreDword(e32_rom, 16, 0x10000);                           // e32_stackmax
+    StoreDword(e32_rom, 20, 0x2000);                            // e32_vsize
+    StoreDword(e32_rom, 32, 0x386D4380);                        // e32_timestamp
+    e32_rom[108] = 9;                                           // e32_subsys: Windows CE GUI
+    builder.Put(e32, e32_rom);
     Bytes o32(24, 0);
     StoreDword(o32, 0, 0x100);                      // o32_vsize
     StoreDword(o32, 4, 0x1000);                     // o32_rva

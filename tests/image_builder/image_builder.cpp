@@ -54,10 +54,13 @@ void PutModuleHeaders(Bytes& b, const ModuleSpec& m, uint32_t rom_base,
   Store16(b, at + 14, e.subsysminor, "e32_rom");
   Store(b, at + 16, e.stackmax, "e32_rom");
   Store(b, at + 20, e.vsize, "e32_rom");
-  Store(b, at + 24, e.sect14rva, "e32_rom");
-  Store(b, at + 28, e.sect14size, "e32_rom");
-  uint64_t unit = at + 32;
-  if (e.with_timestamp) {
+  uint64_t unit = at + 24;
+  if (e.form != E32Form::kYear2000) {
+    Store(b, unit, e.sect14rva, "e32_rom");
+    Store(b, unit + 4, e.sect14size, "e32_rom");
+    unit += 8;
+  }
+  if (e.form == E32Form::kWithTimestamp) {
     Store(b, unit, e.timestamp, "e32_rom");
     unit += 4;
   }

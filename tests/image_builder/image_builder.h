@@ -32,9 +32,14 @@ struct SectionSpec {
   std::optional<uint32_t> dataptr;  // default: data_offset as an address
 };
 
-// A module's e32_rom header, written at ModuleSpec::e32_offset in either layout.
+// The three layouts of e32_rom: e32_timestamp behind the e32_sect14 pair (112 bytes with the
+// padding), no e32_timestamp (108), and the year-2000 one with neither (100), whose units follow
+// e32_vsize directly.
+enum class E32Form { kWithTimestamp, kWithoutTimestamp, kYear2000 };
+
+// A module's e32_rom header, written at ModuleSpec::e32_offset in any layout.
 struct E32Spec {
-  bool with_timestamp = true;
+  E32Form form = E32Form::kWithTimestamp;
   std::optional<uint16_t> objcnt;  // default: the number of sections
   uint16_t imageflags = 0x0122;
   uint32_t entryrva = 0;
@@ -43,9 +48,9 @@ struct E32Spec {
   uint16_t subsysminor = 0;
   uint32_t stackmax = 0x10000;
   uint32_t vsize = 0;
-  uint32_t sect14rva = 0;
+  uint32_t sect14rva = 0;  // not written in kYear2000
   uint32_t sect14size = 0;
-  uint32_t timestamp = 0;
+  uint32_t timestamp = 0;     // written in kWithTimestamp only
   uint32_t units[9][2] = {};  // (rva, size): export, import, resource, exception, security,
                               // fixup, debug, image description, thread-local storage
   uint16_t subsys = 9;

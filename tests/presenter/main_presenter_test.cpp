@@ -7,6 +7,8 @@
 #include <deque>
 #include <filesystem>
 
+#include "rom/listing/row_actions.h"
+#include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/test_files.h"
 
@@ -284,11 +286,11 @@ TEST_F(MainPresenterTest, AttributeBox) {
   p_.ToggleAttribute("$12G4", {true, false, false, false});
   EXPECT_EQ(box.att_text, "$00001AA8");
   EXPECT_EQ(prompts_.beeps, 1);
-  // A size that is not a number keeps the box open.
+  // A size that is not a number keeps the box open (AttributeBoxRefusesWhatItsFieldsCannotHold).
   p_.ConfirmEntryEdit("$841", "12a");
   EXPECT_TRUE(box.visible);
   EXPECT_EQ(prompts_.beeps, 2);
-  p_.ConfirmEntryEdit("$10000841", "-1");
+  p_.ConfirmEntryEdit("$10000841", "4294967295");
   EXPECT_FALSE(box.visible);
   EXPECT_EQ(s().status_subject, "");
   EXPECT_EQ(prompts_.beeps, 3);  // the beep confirms the change
@@ -302,6 +304,57 @@ TEST_F(MainPresenterTest, AttributeBox) {
   p_.DeleteSelected();
   EXPECT_FALSE(box.visible);
   EXPECT_EQ(s().status_subject, "");
+}
+
+// Texts that are not numbers in their field's range: the beep, a message that names the field
+// and the text, the box open, the entry as it was. The largest values still go in.
+TEST_F(MainPresenterTest, AttributeBoxRefusesWhatItsFieldsCannotHold) {
+  LoadDemo();
+  p_.ShowSorted(true);
+  const int64_t row = Row({"F[", "hidden.cfg"});
+  p_.SelectMapLine(row);
+  const uint32_t index = rom::EntryOfMapRow(p_.lists(), row)->index;
+  const auto field = [&](uint32_t f) { return rom::FileEntry(p_.image(), index)->Get(f); };
+  const std::string size_range = "\" ist keine Zahl von 0 bis 4294967295";
+  const std::string word_range = "\" ist kein Attributwort von $00000000 bis $FFFFFFFF";
+  const std::string unchanged = "; der Eintrag bleibt unver\xC3\xA4ndert";
+  struct Case {
+    const char* att;
+    const char* real;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"$841", "abc", "RealSize \"abc" + size_range + unchanged},
+      {"$841", "-5", "RealSize \"-5" + size_range + unchanged},
+      {"$841", "4294967296", "RealSize \"4294967296" + size_range + unchanged},
+      {"$841", "", "RealSize \"" + size_range + unchanged},
+      {"$123456789", "13", "Atts \"$123456789" + word_range + unchanged},
+      {"-1", "13", "Atts \"-1" + word_range + unchanged},
+      {"$12G", "13", "Atts \"$12G" + word_range + unchanged},
+  };
+  for (const Case& c : cases) {
+    p_.OpenEntryEdit();
+    const int beeps = prompts_.beeps;
+    p_.ConfirmEntryEdit(c.att, c.real);
+    EXPECT_TRUE(s().edit_box.visible) << c.message;
+    EXPECT_EQ(prompts_.beeps, beeps + 1);
+    EXPECT_EQ(s().status_detail, c.message);
+    EXPECT_EQ(field(rom::filesentry::dwFileAttributes), 0x43u);
+    EXPECT_EQ(field(rom::filesentry::nRealFileSize), 13u);
+  }
+  // A click on a check box refuses a word wider than 32 bits the same way; the field keeps it.
+  p_.ToggleAttribute("$123456789", {true, false, false, false});
+  EXPECT_EQ(s().status_detail, "Atts \"$123456789" + word_range + unchanged);
+  EXPECT_EQ(s().edit_box.att_text, "$00000043");
+
+  p_.ConfirmEntryEdit("$000000840", "4294967295");
+  EXPECT_FALSE(s().edit_box.visible);
+  EXPECT_EQ(field(rom::filesentry::dwFileAttributes), 0x840u);
+  EXPECT_EQ(field(rom::filesentry::nRealFileSize), 0xFFFFFFFFu);
+  p_.OpenEntryEdit();
+  p_.ConfirmEntryEdit("FFFFFFFF", " +0x10");
+  EXPECT_EQ(field(rom::filesentry::dwFileAttributes), 0xFFFFFFFFu);
+  EXPECT_EQ(field(rom::filesentry::nRealFileSize), 16u);
 }
 
 TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {

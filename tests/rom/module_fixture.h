@@ -52,7 +52,7 @@ inline void Adopt(rom::RomImage& image, const Bytes& bytes) {
 // stream ends before o32_vsize, 3 stored writable data with psize < vsize, 4 the exception
 // table, 5 the resources, 6 uninitialised data (nothing stored). Units: exports and imports in
 // section 1, resources, exceptions, debug in section 0, and fixups in no section.
-inline ModuleSpec AppModule(bool with_timestamp = true) {
+inline ModuleSpec AppModule(E32Form form = E32Form::kWithTimestamp) {
   ModuleSpec m;
   m.name = "app.exe";
   m.name_offset = 0x1800;
@@ -60,7 +60,7 @@ inline ModuleSpec AppModule(bool with_timestamp = true) {
   m.o32_offset = 0x1980;
   m.load_address = 0x80003000;
   E32Spec e;
-  e.with_timestamp = with_timestamp;
+  e.form = form;
   e.entryrva = 0x1234;
   e.vbase = 0x80003000;
   e.vsize = 0xA000;
@@ -93,6 +93,18 @@ inline ModuleSpec AppModule(bool with_timestamp = true) {
   m.sections.push_back(section(0x7000, 0x200, Pattern(0x200, 6), 0x7C00, 0x40000040));
   m.sections.push_back(section(0x8000, 0x1000, {}, 0, 0xC0000080));
   return m;
+}
+
+// app.exe and a second module like it ("b.dll", headers at 0x1A40 and 0x1AC0, sections 0x4000
+// further on) in `form`.
+inline std::vector<ModuleSpec> TwoModules(E32Form form) {
+  ModuleSpec second = AppModule(form);
+  second.name = "b.dll";
+  second.name_offset = 0x1810;
+  second.e32_offset = 0x1A40;
+  second.o32_offset = 0x1AC0;
+  for (auto& s : second.sections) s.data_offset = s.data_offset ? s.data_offset + 0x4000 : 0;
+  return {AppModule(form), second};
 }
 
 // An image of 0x10000 bytes, ROM header at 0x1000, usCPUType x86, holding `modules`.
@@ -180,6 +192,14 @@ inline ParsedPe ParsePe(const Bytes& f) {
     pe.sections.push_back(s);
   }
   if (previous_end > pe.size_of_image) return pe.error = "SizeOfImage too small", pe;
+  // A loader refuses an unknown subsystem and a directory past the image (the security
+  // directory 4 is a file position, not an rva).
+  if (pe.subsystem == 0 || pe.subsystem > 16) return pe.error = "no PE subsystem", pe;
+  for (size_t d = 0; d < 16; ++d) {
+    if (d != 4 && uint64_t{pe.dirs[d][0]} + pe.dirs[d][1] > pe.size_of_image) {
+      return pe.error = "directory " + std::to_string(d) + " outside the image", pe;
+    }
+  }
   return pe;
 }
 

@@ -61,17 +61,30 @@ std::string RunObjdump(const std::string& path) {
   return out;
 }
 
-TEST(BuildPeFile, RoundTripOfEveryKindOfSectionInBothLayouts) {
-  for (const bool with : {true, false}) {
-    const testimg::ModuleSpec module_spec = AppModule(with);
+// Each layout as the image builder writes it: the layout is found, and the rebuilt file holds
+// what the header says in that layout (the timestamp and the sect14 pair only where it has them).
+TEST(BuildPeFile, RoundTripOfEveryKindOfSectionInEachLayout) {
+  using testimg::E32Form;
+  const std::pair<E32Form, E32Layout> layouts[] = {
+      {E32Form::kWithTimestamp, E32Layout::kWithTimestamp},
+      {E32Form::kWithoutTimestamp, E32Layout::kWithoutTimestamp},
+      {E32Form::kYear2000, E32Layout::kWithoutSect14}};
+  for (const auto& [form, layout] : layouts) {
+    SCOPED_TRACE(E32LayoutName(layout));
+    testimg::ModuleSpec module_spec = AppModule(form);
+    module_spec.e32->sect14rva = 0x3200;  // in section 1
+    module_spec.e32->sect14size = 0x48;
     RomImage image;
     Adopt(image, ModuleImage({module_spec}));
-    const PeFile pe =
-        Rebuild(image, with ? E32Layout::kWithTimestamp : E32Layout::kWithoutTimestamp);
+    const LayoutDetection detected = DetectE32Layout(image);
+    ASSERT_TRUE(detected.decided);
+    ASSERT_EQ(detected.layout, layout);
+    ASSERT_TRUE(ReadModuleToRebuild(image, 0, detected).ok());
+    const PeFile pe = Rebuild(image, layout);
     const ParsedPe parsed = testimg::ParsePe(pe.bytes);
     ASSERT_EQ(parsed.error, "");
     EXPECT_EQ(parsed.machine, 0x14C);
-    EXPECT_EQ(parsed.timestamp, with ? 0x4E71AA63u : 0u);
+    EXPECT_EQ(parsed.timestamp, form == E32Form::kWithTimestamp ? 0x4E71AA63u : 0u);
     EXPECT_EQ(parsed.characteristics, 0x0123);  // e32_imageflags + relocations stripped
     EXPECT_EQ(parsed.image_base, 0x80003000u);
     EXPECT_EQ(parsed.entry, 0x1234u);
@@ -101,6 +114,8 @@ TEST(BuildPeFile, RoundTripOfEveryKindOfSectionInBothLayouts) {
     EXPECT_EQ(parsed.dirs[3], (Dir{0x6000, 0x40}));
     EXPECT_EQ(parsed.dirs[5], (Dir{0, 0}));
     EXPECT_EQ(parsed.dirs[6], (Dir{0x1000, 0x1C}));
+    EXPECT_EQ(parsed.dirs[9], (Dir{0, 0}));
+    EXPECT_EQ(parsed.dirs[14], form == E32Form::kYear2000 ? (Dir{0, 0}) : (Dir{0x3200, 0x48}));
     EXPECT_EQ(pe.log.back(),
               "directory 5 (fixup unit 00009000, 128 bytes) lies in no section: left empty");
     EXPECT_EQ(pe.log[2],

@@ -12,36 +12,166 @@ using testimg::Adopt;
 using testimg::AppModule;
 using testimg::ModuleImage;
 
+using testimg::E32Form;
+using testimg::TwoModules;
+
 TEST(DetectE32Layout, DecidesEachLayoutFromTheUnits) {
-  for (const bool with : {true, false}) {
-    testimg::ModuleSpec second = AppModule(with);
-    second.name = "b.dll";
-    second.name_offset = 0x1810;
-    second.e32_offset = 0x1A40;
-    second.o32_offset = 0x1AC0;
-    for (auto& s : second.sections) s.data_offset = s.data_offset ? s.data_offset + 0x4000 : 0;
+  struct Case {
+    E32Form form;
+    E32Layout layout;
+    const char* log_line;
+  };
+  const Case cases[] = {
+      {E32Form::kWithTimestamp, E32Layout::kWithTimestamp,
+       "; e32_rom-Aufbau: mit e32_timestamp (2 Module untersucht, am besten passen 2 zum Aufbau "
+       "mit e32_timestamp, 0 zum Aufbau ohne e32_timestamp, 0 zum Aufbau ohne e32_sect14 und "
+       "e32_timestamp)"},
+      {E32Form::kWithoutTimestamp, E32Layout::kWithoutTimestamp,
+       "; e32_rom-Aufbau: ohne e32_timestamp (2 Module untersucht, am besten passen 0 zum Aufbau "
+       "mit e32_timestamp, 2 zum Aufbau ohne e32_timestamp, 0 zum Aufbau ohne e32_sect14 und "
+       "e32_timestamp)"},
+      {E32Form::kYear2000, E32Layout::kWithoutSect14,
+       "; e32_rom-Aufbau: ohne e32_sect14 und e32_timestamp (2 Module untersucht, am besten "
+       "passen 0 zum Aufbau mit e32_timestamp, 0 zum Aufbau ohne e32_timestamp, 2 zum Aufbau "
+       "ohne e32_sect14 und e32_timestamp)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(E32LayoutName(c.layout));
     RomImage image;
-    Adopt(image, ModuleImage({AppModule(with), second}));
+    Adopt(image, ModuleImage(TwoModules(c.form)));
     const LayoutDetection d = DetectE32Layout(image);
     EXPECT_TRUE(d.decided);
-    EXPECT_EQ(d.layout, with ? E32Layout::kWithTimestamp : E32Layout::kWithoutTimestamp);
+    EXPECT_EQ(d.layout, c.layout);
     EXPECT_EQ(d.modules_examined, 2u);
-    EXPECT_EQ(with ? d.votes_with : d.votes_without, 2u);
-    EXPECT_EQ(d.log_line, std::string("; e32_rom layout: ") +
-                              (with ? "with e32_timestamp (2 module(s) examined: 2 fit the layout "
-                                      "with e32_timestamp better, 0 the layout without)"
-                                    : "without e32_timestamp (2 module(s) examined: 0 fit the "
-                                      "layout with e32_timestamp better, 2 the layout without)"));
+    EXPECT_EQ(d.log_line, c.log_line);
 
-    const Result<ModuleInfo> r = ReadModule(image, 0);
+    const Result<ModuleInfo> r = ReadModuleToRebuild(image, 0, d);
     ASSERT_TRUE(r.ok()) << r.error().Message();
     const E32Fields& e = r->e32;
-    EXPECT_EQ(e.e32_timestamp, with ? std::optional<uint32_t>(0x4E71AA63) : std::nullopt);
+    EXPECT_EQ(r->e32_size(), c.form == E32Form::kWithTimestamp      ? 110u
+                             : c.form == E32Form::kWithoutTimestamp ? 106u
+                                                                    : 98u);
+    EXPECT_EQ(e.e32_timestamp, c.form == E32Form::kWithTimestamp
+                                   ? std::optional<uint32_t>(0x4E71AA63)
+                                   : std::nullopt);
+    EXPECT_EQ(e.e32_unit[e32rom::kUnitExport], (E32Unit{0x3010, 0x40}));
     EXPECT_EQ(e.e32_unit[e32rom::kUnitException], (E32Unit{0x6000, 0x40}));
     EXPECT_EQ(e.e32_unit[e32rom::kUnitFixup], (E32Unit{0x9000, 0x80}));
+    EXPECT_EQ(e.e32_unit[e32rom::kUnitTls], (E32Unit{0, 0}));
     EXPECT_EQ(e.e32_subsys, 9);
-    EXPECT_EQ(e.e32_vbase, 0x80003000u);
+    EXPECT_EQ(e.e32_vsize, 0xA000u);
   }
+}
+
+// A year-2000 module whose o32_rom table lies 112 bytes behind its header, with a plausible
+// subsystem in the 12 bytes between: the later layout fits the spacing and the subsystem, but
+// its units do not start where sections start, so the module is read in its own layout.
+TEST(DetectE32Layout, SpacingAndSubsystemAloneDoNotOutvoteTheUnits) {
+  std::vector<testimg::ModuleSpec> modules = TwoModules(E32Form::kYear2000);
+  testimg::ImageBuilder b(0x10000);
+  b.Compressor(testimg::FakeCompress).HeaderField16(68, 0x14C);
+  for (testimg::ModuleSpec& m : modules) {
+    m.o32_offset = m.e32_offset + 112;
+    b.AddModule(m).Put(m.e32_offset + 108, {9, 0});
+  }
+  RomImage image;
+  Adopt(image, b.Build());
+  const LayoutDetection d = DetectE32Layout(image);
+  EXPECT_TRUE(d.decided);
+  EXPECT_EQ(d.layout, E32Layout::kWithoutSect14);
+  EXPECT_EQ(d.votes, (std::array<uint32_t, 3>{0, 0, 2}));
+}
+
+// Headers whose fields fit every layout (no units, the same subsystem at each layout's place):
+// the record spacing decides. The builder laid e32_rom and o32_rom records out in turn, so the
+// next header lies one 100-byte record and one o32_rom record behind.
+TEST(DetectE32Layout, RecordSpacingDecidesWhereTheFieldsCannot) {
+  testimg::ImageBuilder b(0x10000);
+  b.HeaderField16(68, 0x14C);
+  for (uint32_t i = 0; i < 3; ++i) {
+    testimg::ModuleSpec m;
+    m.name = "m" + std::to_string(i);
+    m.name_offset = 0x1800 + 0x10 * i;
+    m.e32_offset = 0x2000 + i * (100 + 24);
+    m.o32_offset = 0x3000 + i * 24;
+    testimg::E32Spec e;
+    e.form = E32Form::kYear2000;
+    e.vsize = 0x2000;
+    m.e32 = e;
+    testimg::SectionSpec s;
+    s.rva = 0x1000;
+    s.vsize = 0x100;
+    s.data = testimg::Pattern(0x100, static_cast<uint8_t>(i));
+    s.data_offset = 0x4000 + i * 0x100;
+    m.sections.push_back(s);
+    b.AddModule(m).Put(m.e32_offset + 104, {9, 0}).Put(m.e32_offset + 108, {9, 0});
+  }
+  RomImage image;
+  Adopt(image, b.Build());
+  const LayoutDetection d = DetectE32Layout(image);
+  EXPECT_TRUE(d.decided);
+  EXPECT_EQ(d.layout, E32Layout::kWithoutSect14);
+  EXPECT_EQ(d.modules_examined, 3u);
+  // The last module has nothing behind it to measure.
+  EXPECT_EQ(d.votes, (std::array<uint32_t, 3>{0, 0, 2}));
+}
+
+// A module that fits no layout is not rebuilt, whatever the image's layout, and the refusal
+// says why for each layout; one that fits only another layout than the image's says which.
+TEST(ReadModuleToRebuild, RefusesAHeaderThatDoesNotFitTheImagesLayout) {
+  std::vector<testimg::ModuleSpec> modules = TwoModules(E32Form::kYear2000);
+  testimg::ModuleSpec none = AppModule(E32Form::kYear2000);
+  none.name = "none.dll";
+  none.name_offset = 0x1820;
+  none.e32_offset = 0x1B80;
+  none.o32_offset = 0x1C00;
+  none.sections.resize(1);
+  none.e32->subsys = 0;  // and no units: every layout reads subsystem 0
+  for (auto& unit : none.e32->units) unit[0] = unit[1] = 0;
+  testimg::ModuleSpec later = AppModule(E32Form::kWithTimestamp);
+  later.name = "later.dll";
+  later.name_offset = 0x1830;
+  later.e32_offset = 0x1D00;
+  later.o32_offset = 0x1D80;
+  later.sections.resize(1);
+  modules.push_back(none);
+  modules.push_back(later);
+  RomImage image;
+  Adopt(image, ModuleImage(modules));
+  const LayoutDetection d = DetectE32Layout(image);
+  ASSERT_TRUE(d.decided);
+  ASSERT_EQ(d.layout, E32Layout::kWithoutSect14);
+  EXPECT_TRUE(ReadModuleToRebuild(image, 1, d).ok());
+
+  const Result<ModuleInfo> r2 = ReadModuleToRebuild(image, 2, d);
+  ASSERT_FALSE(r2.ok());
+  EXPECT_EQ(r2.error().kind, ErrorKind::kE32Misfit);
+  EXPECT_EQ(r2.error().Message(),
+            "module 2 none.dll: e32_rom passt zu keinem Aufbau (mit e32_timestamp: e32_subsys 0 "
+            "ist keine PE-Subsystemnummer (1 bis 16); ohne e32_timestamp: e32_subsys 0 ist keine "
+            "PE-Subsystemnummer (1 bis 16); ohne e32_sect14 und e32_timestamp: e32_subsys 0 ist "
+            "keine PE-Subsystemnummer (1 bis 16)); kein PE geschrieben");
+
+  const Result<ModuleInfo> r3 = ReadModuleToRebuild(image, 3, d);
+  ASSERT_FALSE(r3.ok());
+  EXPECT_EQ(r3.error().kind, ErrorKind::kE32Misfit);
+  EXPECT_NE(r3.error().Message().find("nur zu mit e32_timestamp; kein PE geschrieben"),
+            std::string::npos)
+      << r3.error().Message();
+
+  // Alone, the module that fits nothing leaves the layout undecided, and is refused all the same.
+  RomImage alone;
+  Adopt(alone, ModuleImage({none}));
+  const LayoutDetection u = DetectE32Layout(alone);
+  EXPECT_FALSE(u.decided);
+  EXPECT_EQ(u.log_line,
+            "; e32_rom-Aufbau: nicht entscheidbar (1 Module untersucht, am besten passen 0 zum "
+            "Aufbau mit e32_timestamp, 0 zum Aufbau ohne e32_timestamp, 0 zum Aufbau ohne "
+            "e32_sect14 und e32_timestamp; kein Modul wird neu gebaut)");
+  const Result<ModuleInfo> r = ReadModuleToRebuild(alone, 0, u);
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.error().kind, ErrorKind::kLayoutUndecided);
+  EXPECT_NE(r.error().Message().find("passt zu keinem Aufbau"), std::string::npos);
 }
 
 TEST(DetectE32Layout, WithoutModulesIsUndecided) {
@@ -50,7 +180,7 @@ TEST(DetectE32Layout, WithoutModulesIsUndecided) {
   const LayoutDetection d = DetectE32Layout(image);
   EXPECT_FALSE(d.decided);
   EXPECT_EQ(d.layout, E32Layout::kWithTimestamp);
-  EXPECT_NE(d.log_line.find("undecided"), std::string::npos);
+  EXPECT_NE(d.log_line.find("nicht entscheidbar"), std::string::npos);
 }
 
 TEST(ReadModule, ReadsTheRecordsAndListsEveryStretch) {

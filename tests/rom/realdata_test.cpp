@@ -36,7 +36,7 @@ TEST(RealImages, LogAndMapOfTheBootloaders) {
     ASSERT_TRUE(LoadImage(image, path, FlashChoice::k32MB, 0).ok());
     AnalyseImage(image, lists);
     const testimg::Lines log = testimg::TextsOf(lists.AnalysisLog);
-    ASSERT_EQ(log.size(), 35u) << c.file;
+    ASSERT_EQ(log.size(), 36u) << c.file;
     EXPECT_EQ(log[2], c.ecec_line);
     EXPECT_EQ(log[3], "; zweiter Ptr zum RomHdr FEHLT !!!");
     // The bootloaders are padded behind what "phys last" marks.
@@ -44,6 +44,10 @@ TEST(RealImages, LogAndMapOfTheBootloaders) {
     EXPECT_NE(log[27].find("ist nicht das Ende des Image"), std::string::npos);
     EXPECT_EQ(log[28], "; =========================== Modules = 1");
     EXPECT_EQ(log[30].substr(0, 29), "M[--R-]  nk.exe              ");
+    EXPECT_EQ(log[34],
+              "; e32_rom-Aufbau: mit e32_timestamp (1 Module untersucht, am besten passen 1 zum "
+              "Aufbau mit e32_timestamp, 0 zum Aufbau ohne e32_timestamp, 0 zum Aufbau ohne "
+              "e32_sect14 und e32_timestamp)");
     EXPECT_EQ(log.back(), "; =========================== Files = 0");
     // Header block (84 + 32 bytes), leading gap and tail.
     ASSERT_EQ(lists.MemoryMap.size(), 3u);

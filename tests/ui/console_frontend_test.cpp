@@ -15,6 +15,7 @@
 #include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
+#include "tests/rom/module_fixture.h"
 #include "tests/rom/test_files.h"
 
 namespace console {
@@ -28,9 +29,10 @@ struct RunResult {
   std::string err;
 };
 
-RunResult RunConsole(const std::vector<std::string>& args) {
+RunResult RunConsole(const std::vector<std::string>& args,
+                     const rom::Decompressor& decompress = nullptr) {
   std::ostringstream out, err;
-  const int status = Run(args, out, err, nullptr);
+  const int status = Run(args, out, err, decompress);
   return {status, out.str(), err.str()};
 }
 
@@ -160,6 +162,28 @@ TEST_F(ConsoleOperations, RefusedOperationStopsTheRun) {
   EXPECT_EQ(r.status, 0) << r.err;
   r = RunConsole({"--image", image_, "--edit", "00001054", "$1", "x1"});
   EXPECT_EQ(r.status, 1);
+  // Values outside their field: the message, and the saved image shows the entry unchanged.
+  const struct {
+    const char* att;
+    const char* real;
+    const char* message;
+  } values[] = {
+      {"$1", "-5",
+       "Tarnwick: RealSize \"-5\" ist keine Zahl von 0 bis 4294967295; der Eintrag bleibt "
+       "unver\xC3\xA4ndert\n"},
+      {"$123456789", "5",
+       "Tarnwick: Atts \"$123456789\" ist kein Attributwort von $00000000 bis $FFFFFFFF; der "
+       "Eintrag bleibt unver\xC3\xA4ndert\n"},
+  };
+  for (const auto& v : values) {
+    r = RunConsole({"--image", image_, "--edit", "00001054", v.att, v.real, "--save", saved});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, v.message);
+    EXPECT_FALSE(std::filesystem::exists(saved));
+  }
+  r = RunConsole(
+      {"--image", image_, "--edit", "00001054", "$FFFFFFFF", "4294967295", "--save", saved});
+  EXPECT_EQ(r.status, 0) << r.err;
 
   EXPECT_EQ(RunConsole({"--image", image_, "--delete", "1020"}).status, 2);
   EXPECT_EQ(RunConsole({"--image", image_, "--delete", "0000102G"}).status, 2);
@@ -264,6 +288,60 @@ TEST(ConsoleModules, ExportModuleRebuildsAPeFile) {
   r = RunConsole({"--image", path, "--export-module", "NK.EXE", dir.File("x")});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "Tarnwick: no module is named NK.EXE\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
+}
+
+// --export-all on an image of each e32_rom layout says the layout and writes PE files with the
+// units and subsystem of that layout; a module that fits no layout is not written.
+TEST(ConsoleModules, ExportAllSaysTheLayoutOfEachGeneration) {
+  using testimg::E32Form;
+  struct Case {
+    E32Form form;
+    const char* layout;
+  };
+  const Case cases[] = {{E32Form::kWithTimestamp, "mit e32_timestamp"},
+                        {E32Form::kWithoutTimestamp, "ohne e32_timestamp"},
+                        {E32Form::kYear2000, "ohne e32_sect14 und e32_timestamp"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.layout);
+    TempDir dir;
+    const std::string path = dir.File("image.nb0");
+    testimg::WriteFile(path, testimg::ModuleImage(testimg::TwoModules(c.form)));
+    const RunResult r =
+        RunConsole({"--image", path, "--export-all", dir.File("out")}, testimg::FakeDecompress);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind(std::string("; e32_rom-Aufbau: ") + c.layout + " (2 Module", 0), 0u)
+        << r.err;
+    EXPECT_EQ(r.out,
+              "M app.exe -> app.exe: 16896 bytes, rebuilt PE file, 7 section(s)\n"
+              "M b.dll -> b.dll: 16896 bytes, rebuilt PE file, 7 section(s)\n");
+    for (const char* name : {"app.exe", "b.dll"}) {
+      const testimg::ParsedPe pe = testimg::ParsePe(testimg::ReadFile(dir.File("out/") + name));
+      EXPECT_EQ(pe.error, "") << name;
+      EXPECT_EQ(pe.subsystem, 9) << name;
+      EXPECT_EQ(pe.dirs[0], (std::array<uint32_t, 2>{0x3010, 0x40})) << name;
+      EXPECT_EQ(pe.dirs[3], (std::array<uint32_t, 2>{0x6000, 0x40})) << name;
+    }
+  }
+
+  // Subsystem 0 wherever a layout keeps it: no layout fits, and nothing is written.
+  testimg::ModuleSpec none = testimg::AppModule(E32Form::kYear2000);
+  none.e32->subsys = 0;
+  for (auto& unit : none.e32->units) unit[0] = unit[1] = 0;
+  TempDir dir;
+  const std::string path = dir.File("none.nb0");
+  testimg::WriteFile(path, testimg::ModuleImage({none}));
+  const RunResult r = RunConsole({"--image", path, "--export-all", dir.File("out")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out.rfind("M #0: not written, module 0 app.exe: e32_rom passt zu keinem Aufbau (", 0),
+            0u)
+      << r.out;
+  EXPECT_NE(r.err.find("; e32_rom-Aufbau: nicht entscheidbar"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out/app.exe")));
+  const RunResult one = RunConsole({"--image", path, "--export-module", "app.exe", dir.File("x")});
+  EXPECT_EQ(one.status, 1);
+  EXPECT_NE(one.err.find("passt zu keinem Aufbau"), std::string::npos) << one.err;
+  EXPECT_EQ(one.err.find("rebuilt & written"), std::string::npos) << one.err;
   EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
 }
 

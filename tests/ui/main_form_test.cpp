@@ -244,6 +244,10 @@ TEST_F(MainFormTest, AddsEditsAndSavesTheImage) {
   Button("EDOKButton")->click();
   EXPECT_EQ(dialogs_.beeps, beeps + 1);
   EXPECT_FALSE(Get<QGroupBox>("EditBox")->isHidden());
+  EXPECT_EQ(form_->StatusText(2),
+            QString::fromUtf8("RealSize \"x\" ist keine Zahl von 0 bis 4294967295; der Eintrag "
+                              "bleibt unverändert"));
+  EXPECT_EQ(Get<QLineEdit>("RealEdit")->text(), "x");  // the person's text stays
   Get<QLineEdit>("RealEdit")->setText("99");
   Button("EDOKButton")->click();
   EXPECT_TRUE(Get<QGroupBox>("EditBox")->isHidden());

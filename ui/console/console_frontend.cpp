@@ -14,14 +14,14 @@
 #include "fileio/file_io.h"
 #include "fileio/native_path.h"
 #include "rom/add_replace.h"
-#include "rom/listing/analysis.h"
 #include "rom/cp1252.h"
 #include "rom/entry_edit.h"
 #include "rom/export_all.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
-#include "rom/rom_image.h"
+#include "rom/listing/analysis.h"
 #include "rom/listing/row_actions.h"
+#include "rom/rom_image.h"
 #include "rom/stored_form.h"
 #include "rom/text_format.h"
 
@@ -213,10 +213,6 @@ void WriteLines(const std::vector<Row>& rows, std::ostream& out) {
     out.write(row.text.data(), static_cast<std::streamsize>(row.text.size()));
     out.write("\r\n", 2);
   }
-}
-
-std::string WithDollar(const std::string& text) {
-  return !text.empty() && text[0] == '$' ? text : "$" + text;
 }
 
 // A progress bar on standard error for work that takes longer than a second, shown only where
@@ -483,12 +479,10 @@ class Session {
   bool Edit(const Operation& op) {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
-    const auto real = rom::ParseFieldNumber(op.values[1], 32);
-    if (!real) return RejectRequest("RealSize is not a number: " + op.values[1]);
-    const auto word = rom::ParseFieldWordLow32(WithDollar(op.values[0]));
-    if (!word) return RejectRequest("Atts is not a hexadecimal number: " + op.values[0]);
+    const auto values = rom::ReadEntryValues(op.values[0], op.values[1]);
+    if (!values) return RejectRequest(values.error().Message());
     const auto entry = rom::EntryOfMapRow(lists_, index);
-    const auto set = rom::SetEntry(image_, entry->index, *word, static_cast<uint32_t>(*real));
+    const auto set = rom::SetEntry(image_, entry->index, values->attributes, values->real_size);
     if (!set) return StopWith(set.error().Message());
     Reanalyse();
     return true;

@@ -9,9 +9,9 @@
 #include "rom/entry_edit.h"
 #include "rom/image_open.h"
 #include "rom/image_save.h"
+#include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
-#include "rom/listing/row_actions.h"
 #include "rom/stored_form.h"
 #include "rom/text_format.h"
 
@@ -26,10 +26,6 @@ namespace {
 constexpr const char* kNoWay = "Das geht nicht";
 constexpr const char* kProgram = "Tarnwick";
 constexpr const char* kPickFile = "Datei zum Einfügen aussuchen";
-
-std::string WithDollar(const std::string& text) {
-  return !text.empty() && text[0] == '$' ? text : "$" + text;
-}
 
 }  // namespace
 
@@ -345,9 +341,11 @@ void MainPresenter::OpenEntryEdit() {
 
 void MainPresenter::ToggleAttribute(const std::string& att_text,
                                     const std::array<bool, 4>& checks) {
-  auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
+  auto word = rom::ReadAttributeWord(att_text);
   if (!word) {
+    // The field keeps the person's text; the message says what it cannot hold.
     prompts_.Beep();
+    state_.status_detail = word.error().Message();
     return;
   }
   for (size_t k = 0; k < 4; ++k) {
@@ -360,22 +358,18 @@ void MainPresenter::ToggleAttribute(const std::string& att_text,
 }
 
 void MainPresenter::ConfirmEntryEdit(const std::string& att_text, const std::string& real_text) {
-  const auto real = rom::ParseFieldNumber(real_text, 32);
-  if (!real) {
-    prompts_.Beep();  // the box stays open and nothing changes
+  const auto values = rom::ReadEntryValues(att_text, real_text);
+  if (!values) {
+    // The box stays open with the person's texts, and nothing changes.
+    prompts_.Beep();
+    state_.status_detail = values.error().Message();
     return;
   }
   state_.edit_box.visible = false;
   state_.status_subject.clear();
-  const auto word = rom::ParseFieldWordLow32(WithDollar(att_text));
-  if (!word) {
-    prompts_.Beep();
-    edit_target_.reset();
-    return;
-  }
   bool refused = false;
   if (edit_target_) {
-    const auto set = rom::SetEntry(image_, *edit_target_, *word, static_cast<uint32_t>(*real));
+    const auto set = rom::SetEntry(image_, *edit_target_, values->attributes, values->real_size);
     prompts_.Beep();  // the beep confirms the change, or marks the refusal
     refused = !set;
     if (refused) state_.status_detail = set.error().Message();
