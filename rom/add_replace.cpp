@@ -82,6 +82,10 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
       table_end + filesentry::kSize + inserted > buffer) {
     return DoesNotFit(image);
   }
+  if (auto e = CheckRamStart(image, static_cast<int64_t>(length + filesentry::kSize + inserted))) {
+    return *e;
+  }
+  const bool follows = PhysLastIsImageEnd(image);
 
   // Entries behind the header move with it; the new entry already holds its final addresses,
   // so it is written after them, where the table stands before the move.
@@ -107,11 +111,13 @@ Result<Done> AddFile(RomImage& image, const std::string& name, std::span<const u
   image.SetImageLength(int64_t{image.ImageLength()} + static_cast<int64_t>(inserted));
   image.MarkEdited();
   (void)LocateRomHeader(image);
+  FollowImageEnd(image, follows);
   return Done{};
 }
 
 Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
-                                std::span<const uint8_t> bytes, uint8_t fill) {
+                                std::span<const uint8_t> bytes, uint8_t fill,
+                                std::optional<uint32_t> real_size) {
   const auto entry = FileEntry(image, plan.entry);
   if (!entry || OffsetOf(image, entry->Get(filesentry::ulLoadOffset)) != plan.start) {
     return Error{.kind = ErrorKind::kNoEntry, .first = plan.entry};
@@ -127,28 +133,48 @@ Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
                       .size = static_cast<uint32_t>(image.ImageLength())};
   if (plan.room < 0) return outside;
   const auto room = static_cast<uint64_t>(plan.room);
+  const int64_t shift = new_area - plan.room;
   Replacement done;
   // Only the chosen entry gets the new sizes (its attribute word and name stay), written
   // where the entry stands before anything moves.
   auto set_sizes = [&] {
     entry->Set(filesentry::nCompFileSize, size);
-    entry->Set(filesentry::nRealFileSize, size);
+    entry->Set(filesentry::nRealFileSize, real_size.value_or(size));
   };
 
+  // What behind the file may not move: a fixed block, or a module (the guard names it).
+  std::optional<Error> stays;
   if (plan.fixed_block_behind) {
-    if (room < static_cast<uint64_t>(new_area)) return Error{.kind = ErrorKind::kRoomTooSmall};
+    stays = Error{.kind = ErrorKind::kRoomTooSmall};
+  } else if (shift != 0) {
+    if (auto e = CheckEdit(image, {plan.start, plan.next_start, true, plan.entry})) {
+      if (e->kind != ErrorKind::kModuleBehind && e->kind != ErrorKind::kModuleUnreadable) return *e;
+      stays = std::move(e);
+    }
+  }
+
+  const bool follows = PhysLastIsImageEnd(image);
+  if (stays) {
+    // The bytes must fit the room; the alignment behind them need not, as it holds only fill.
+    if (room < size) {
+      if (stays->kind != ErrorKind::kModuleBehind) return *stays;
+      Error e = *stays;
+      e.kind = ErrorKind::kModuleRoomTooSmall;
+      e.size = size;
+      e.last = room;
+      return e;
+    }
     if (!image.Fits(s, room)) return outside;
     const auto end = static_cast<uint32_t>(s + room);
     if (auto e = CheckEdit(image, {plan.start, end, false, plan.entry})) return *e;
     set_sizes();
     const auto place = *image.MutableBytes(s, room);
-    if (room > static_cast<uint64_t>(new_area)) {
-      done.gap_left = true;
-      std::fill(place.begin(), place.end(), fill);
-    }
     std::copy(bytes.begin(), bytes.end(), place.begin());
+    std::fill(place.begin() + size, place.end(), fill);
+    done.in_place = true;
+    done.gap_left = plan.fixed_block_behind && room > static_cast<uint64_t>(new_area);
+    if (stays->kind != ErrorKind::kRoomTooSmall) done.module = stays->name;
   } else {
-    const int64_t shift = new_area - plan.room;
     const int64_t new_length = image.ImageLength() + shift;
     if (new_length > static_cast<int64_t>(buffer)) return DoesNotFit(image);
     if (new_length < 0 || s + static_cast<uint64_t>(new_area) > buffer ||
@@ -159,6 +185,7 @@ Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
     const EditZone zone = shift != 0 ? EditZone{plan.start, plan.next_start, true, plan.entry}
                                      : EditZone{plan.start, plan.next_start, false, plan.entry};
     if (auto e = CheckEdit(image, zone)) return *e;
+    if (auto e = CheckRamStart(image, new_length)) return *e;
     set_sizes();
     const Move move{plan.next_start, static_cast<int32_t>(shift)};
     RelocateFileEntries(image, move);
@@ -176,6 +203,7 @@ Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
   }
   image.MarkEdited();
   (void)LocateRomHeader(image);
+  FollowImageEnd(image, follows);
   return done;
 }
 

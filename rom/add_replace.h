@@ -1,6 +1,7 @@
-// Adding a file in front of the ROM header, and replacing a file's bytes in place.
+// Adding a file in front of the ROM header, and replacing a file's stored bytes.
 //
-// Both store the new bytes as they are: nothing is compressed on the way in.
+// Both store the bytes they are given: what a compressed entry's stream is made of is decided
+// before (stored_form.h).
 #ifndef TARNWICK_ROM_ADD_REPLACE_H_
 #define TARNWICK_ROM_ADD_REPLACE_H_
 
@@ -33,9 +34,10 @@ struct TableEndWarning {
 // Inserts `name` (Windows-1252, from EntryNameFromPath) and `bytes` directly in front of the
 // ROM header, appends a file entry (attributes R, the creation `time` as a FILETIME) and moves
 // the header block with everything behind it back; file entries whose data or name lie at or
-// behind the header are corrected. Refused when the result does not fit the buffer, when
-// data behind the file table would be overwritten by the new entry, or when a module lies
-// behind the header.
+// behind the header are corrected, and the header's "phys last" follows the image's end where
+// it marked it. Refused when the result does not fit the buffer or would reach the header's
+// RAM Start, when data behind the file table would be overwritten by the new entry, or when a
+// module lies behind the header.
 [[nodiscard]] Result<Done> AddFile(RomImage& image, const std::string& name,
                                    std::span<const uint8_t> bytes, uint64_t time);
 
@@ -50,13 +52,21 @@ struct ReplacePlan {
 
 struct Replacement {
   bool gap_left = false;  // a fixed block follows and the new bytes left a rest of the room
+  bool in_place = false;  // something behind may not move: the bytes went into the old room
+  std::string module;     // the module behind that kept them there (Windows-1252), if any
 };
 
-// Puts `bytes` in the place of the plan's file. With a fixed block behind, the bytes must fit
-// the room (a rest is filled with `fill`); otherwise what follows moves by the difference.
-// Only the plan's entry gets the new sizes.
+// Puts the stored bytes `bytes` in the place of the plan's file. When something behind it may
+// not move (a fixed block, or anything of a module: its name, e32_rom, o32_rom records or
+// section data), the bytes go into the file's room, whose rest takes `fill`, and bytes longer
+// than the room are refused, naming what stands behind. Otherwise what follows moves
+// by the difference, and the ROM header's "phys last" follows the image's end where it marked
+// it. Only the plan's entry gets the new sizes: nCompFileSize the bytes' length, nRealFileSize
+// `real_size` (default: the same). Refused with the image unchanged when the result would not
+// fit the buffer or would reach the header's RAM Start.
 [[nodiscard]] Result<Replacement> ReplaceFile(RomImage& image, const ReplacePlan& plan,
-                                              std::span<const uint8_t> bytes, uint8_t fill);
+                                              std::span<const uint8_t> bytes, uint8_t fill,
+                                              std::optional<uint32_t> real_size = std::nullopt);
 
 }  // namespace rom
 

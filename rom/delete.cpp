@@ -61,6 +61,7 @@ void RemoveTableEntry(RomImage& image, uint32_t index, uint8_t fill) {
 // drops `entry` from the table, closes the gap.
 Removal Remove(RomImage& image, uint32_t start, uint32_t delta, std::optional<uint32_t> entry,
                uint8_t fill) {
+  const bool follows = PhysLastIsImageEnd(image);
   const Move move{start + delta, -static_cast<int32_t>(delta)};
   const uint32_t count = RelocateFileEntries(image, move, entry);
   if (entry) RemoveTableEntry(image, *entry, fill);
@@ -70,6 +71,7 @@ Removal Remove(RomImage& image, uint32_t start, uint32_t delta, std::optional<ui
   // The entries and the header moved: find them again before anyone reads them.
   image.MarkEdited();
   (void)LocateRomHeader(image);
+  FollowImageEnd(image, follows);
   return {delta, count, image.RomBase()};
 }
 
@@ -81,7 +83,15 @@ std::string Describe(const Removal& removal) {
          " Base= " + H8(removal.rom_base);
 }
 
-Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
+namespace {
+
+// The stretch a deletion of file `entry` removes: [start, start + delta).
+struct FileRemoval {
+  uint32_t start = 0;
+  uint32_t delta = 0;
+};
+
+Result<FileRemoval> PlanFileRemoval(const RomImage& image, uint32_t entry) {
   if (entry >= image.FileCount()) return Error{.kind = ErrorKind::kNoEntry, .first = entry};
   const FileStretch st = FileStretchOf(image, entry);
   const uint32_t first = st.data_offset;
@@ -100,7 +110,21 @@ Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
     }
   }
   if (auto e = CheckEdit(image, {removal, removal + delta, delta != 0, entry})) return *e;
-  return Remove(image, removal, delta, entry, fill);
+  return FileRemoval{removal, delta};
+}
+
+}  // namespace
+
+std::optional<Error> CheckDeleteFile(const RomImage& image, uint32_t entry) {
+  const Result<FileRemoval> plan = PlanFileRemoval(image, entry);
+  if (!plan) return plan.error();
+  return std::nullopt;
+}
+
+Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill) {
+  const Result<FileRemoval> plan = PlanFileRemoval(image, entry);
+  if (!plan) return plan.error();
+  return Remove(image, plan->start, plan->delta, entry, fill);
 }
 
 Result<Removal> DeleteBlock(RomImage& image, uint32_t first, uint32_t last, uint8_t fill) {

@@ -25,6 +25,10 @@ struct Removal {
 // `fill`. Refused (nothing changed) when the edit would lose or misplace anything else.
 [[nodiscard]] Result<Removal> DeleteFile(RomImage& image, uint32_t entry, uint8_t fill);
 
+// Why DeleteFile of `entry` would be refused, without changing anything; nullopt when it
+// would be done.
+[[nodiscard]] std::optional<Error> CheckDeleteFile(const RomImage& image, uint32_t entry);
+
 // Deletes the stretch [first, last] (a fixed block of the memory map); the file table keeps
 // its entries.
 [[nodiscard]] Result<Removal> DeleteBlock(RomImage& image, uint32_t first, uint32_t last,

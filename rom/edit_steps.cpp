@@ -35,6 +35,32 @@ void RefreshSecondPointer(RomImage& image) {
   }
 }
 
+bool PhysLastIsImageEnd(const RomImage& image) {
+  const auto hdr = RomHeaderView(image);
+  return hdr && hdr->Get(romhdr::physlast) ==
+                    image.RomBase() + static_cast<uint32_t>(image.ImageLength());
+}
+
+void FollowImageEnd(RomImage& image, bool follows) {
+  const auto hdr = RomHeaderView(image);
+  if (!follows || !hdr) return;
+  hdr->Set(romhdr::physlast, image.RomBase() + static_cast<uint32_t>(image.ImageLength()));
+}
+
+std::optional<Error> CheckRamStart(const RomImage& image, int64_t new_length) {
+  const auto hdr = RomHeaderView(image);
+  if (!hdr || new_length <= image.ImageLength()) return std::nullopt;
+  const uint32_t ram_start = hdr->Get(romhdr::ulRAMStart);
+  // RAM Start as an offset from the image's first byte; one below RomBase wraps far above any
+  // length a buffer allows.
+  const uint32_t ram_offset = ram_start - image.RomBase();
+  if (ram_offset < static_cast<uint32_t>(image.ImageLength())) return std::nullopt;
+  if (static_cast<uint64_t>(new_length) <= ram_offset) return std::nullopt;
+  return Error{.kind = ErrorKind::kPastRamStart,
+               .first = ram_start,
+               .last = image.RomBase() + static_cast<uint32_t>(new_length) - 1u};
+}
+
 void MoveHeaderPointers(RomImage& image, const Move& move) {
   if (image.SignatureOffset() < 0 || image.RomHeaderOffset() < move.from) return;
   const auto s = static_cast<uint32_t>(image.SignatureOffset());

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "rom/result.h"
 #include "rom/rom_image.h"
 
 namespace rom {
@@ -33,6 +34,19 @@ void MoveHeaderPointers(RomImage& image, const Move& move);
 
 // Copies the header address at HeaderPointerOffset to SecondPointerOffset, when there is one.
 void RefreshSecondPointer(RomImage& image);
+
+// True when the ROM header's "phys last" is the address just behind the image (RomBase +
+// ImageLength). Read before an edit changes the length: only then does it follow the length.
+[[nodiscard]] bool PhysLastIsImageEnd(const RomImage& image);
+
+// After an edit has changed ImageLength and found the header again: when `follows` (what
+// PhysLastIsImageEnd said before the edit), "phys last" becomes RomBase + ImageLength.
+void FollowImageEnd(RomImage& image, bool follows);
+
+// Why the image may not grow to `new_length` bytes: the header's "RAM Start" lies at or behind
+// the image's end now, and the grown image would reach it. nullopt otherwise (also for an image
+// that does not grow, and for a RAM Start below RomBase or inside the image already).
+[[nodiscard]] std::optional<Error> CheckRamStart(const RomImage& image, int64_t new_length);
 
 // Everything from start + n to the buffer's end moves forward by n; the last n bytes of the
 // buffer take `fill`. Clamped to the buffer.

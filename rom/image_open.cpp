@@ -23,6 +23,7 @@ void FindWrappedHeader(RomImage& image, uint8_t fill) {
   const uint32_t start = found->image_start;
   if (start != 0) {
     const std::span<uint8_t> buffer = image.MutableBuffer();
+    image.MutableSource().wrapper.assign(buffer.begin(), buffer.begin() + start);
     std::memmove(buffer.data(), buffer.data() + start, buffer.size() - start);
     std::memset(buffer.data() + buffer.size() - start, fill, start);
     image.SetImageLength(int64_t{image.ImageLength()} - start);

@@ -2,6 +2,7 @@
 #include "rom/image_save.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "fileio/file_io.h"
 #include "rom/bin_cuts.h"
@@ -29,12 +30,19 @@ Result<Done> Write(const std::string& path, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-Result<Done> SaveImage(RomImage& image, const std::string& path) {
+Result<Done> SaveImage(RomImage& image, const std::string& path, WrapperChoice wrapper) {
   if (!image.HasData()) return Error{.kind = ErrorKind::kNothingLoaded};
   RefreshSecondPointer(image);
   const auto bytes = *image.Bytes(0, static_cast<uint64_t>(image.ImageLength()));
-  if (!NamesRecordFile(path)) return Write(path, bytes);
   const ImageSource& source = image.Source();
+  if (!NamesRecordFile(path)) {
+    if (wrapper == WrapperChoice::kDrop || source.wrapper.empty()) return Write(path, bytes);
+    std::vector<uint8_t> file;
+    file.reserve(source.wrapper.size() + bytes.size());
+    file.insert(file.end(), source.wrapper.begin(), source.wrapper.end());
+    file.insert(file.end(), bytes.begin(), bytes.end());
+    return Write(path, file);
+  }
   const uint32_t start = source.records ? source.records->start : image.RomBase();
   const uint32_t launch = source.records ? source.records->launch : image.RomBase();
   const std::vector<BinCut> cuts =

@@ -58,17 +58,21 @@ std::string CharacterText(char32_t cp) {
   return "das Zeichen \xE2\x80\x9E" + utf8 + "\xE2\x80\x9C (U+" + hex + ")";
 }
 
-std::string NameFaultText(NameFault fault, char32_t code_point) {
+// The refusal of a name that cannot be stored, whole: each fault has its own sentence, so that
+// no clause of one runs into another's punctuation.
+std::string BadNameText(NameFault fault, char32_t code_point) {
   switch (fault) {
     case NameFault::kEmpty:
-      return "keinen Namen";
+      return "Die Datei hat keinen Namen, der im Image gespeichert werden kann.";
     case NameFault::kInvalidUtf8:
-      return "Bytes, die kein gültiges UTF-8 sind,";
+      return "Der Name enthält Bytes, die kein gültiges UTF-8 sind; er kann im Image nicht "
+             "gespeichert werden.";
     case NameFault::kControlCharacter:
     case NameFault::kUnmappable:
       break;
   }
-  return CharacterText(code_point);
+  return "Der Name enthält " + CharacterText(code_point) +
+         ", das im Image nicht gespeichert werden kann.";
 }
 
 }  // namespace
@@ -130,12 +134,24 @@ std::string Error::Message() const {
       return "Die Datei passt nicht mehr in den Puffer von " + std::to_string(size) + " Bytes.";
     case ErrorKind::kRoomTooSmall:
       return "Es liegt ein fixer Block dahinter und die Datei ist zu groß.";
+    case ErrorKind::kModuleRoomTooSmall:
+      return "Das Modul " + n + " (" + ModulePartText(module_part, section) + " bei " + at +
+             ") liegt dahinter und darf nicht verschoben werden; die Datei ist zu groß (" +
+             std::to_string(size) + " Bytes, Platz für " + std::to_string(last) + " Bytes).";
+    case ErrorKind::kNotCompressible:
+      if (reason.empty()) {
+        return "Es ist keine Kompression verfügbar; die Datei kann nur roh ersetzt werden.";
+      }
+      return "Die Datei (" + std::to_string(size) + " Bytes) lässt sich nicht als " + reason +
+             "-Strom speichern.";
+    case ErrorKind::kPastRamStart:
+      return "Das Image reichte nach der Änderung bis " + H8(static_cast<uint32_t>(last)) +
+             " und damit über RAM Start (" + at + "); das Image wird nicht verändert.";
     case ErrorKind::kDataBehindTable:
       return "Hinter der Dateitabelle (" + at +
              ") liegen Daten; der neue Eintrag würde sie überschreiben.";
     case ErrorKind::kBadName:
-      return "Der Name enthält " + NameFaultText(name_fault, code_point) +
-             ", das im Image nicht gespeichert werden kann.";
+      return BadNameText(name_fault, code_point);
     case ErrorKind::kNoEntry:
       return "Eintrag " + std::to_string(first) + " gibt es nicht mehr; nichts geschrieben";
     case ErrorKind::kNotAFile:

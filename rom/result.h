@@ -56,6 +56,12 @@ enum class ErrorKind {
                       // or overwritten
   kDoesNotFit,        // the result does not fit the buffer of `size` bytes
   kRoomTooSmall,      // a fixed block follows and the new bytes need more than the room
+  kModuleRoomTooSmall,  // module `name` has its `module_part` at `first` behind the file, so
+                        // nothing may move, and the `size` new bytes need more than the room
+                        // of `last` bytes
+  kNotCompressible,   // `size` bytes cannot be stored as a stream of the coding `reason`
+                      // (empty: no compression is available)
+  kPastRamStart,      // the image would end at address `last`, past RAM Start at `first`
   kDataBehindTable,   // the new entry would overwrite data behind the file table at `first`
   kBadName,           // the name cannot be stored: `name_fault` (and `code_point`)
   kNoEntry,           // the entry (`first`) does not exist (any more)

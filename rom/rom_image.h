@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "rom/bin_records.h"
 #include "rom/result.h"
@@ -63,6 +64,7 @@ struct RomLocation {
 struct ImageSource {
   std::optional<BinLayout> records;  // read from a "B000FF" record file
   uint32_t wrapper_bytes = 0;        // bytes of another tool's header dropped in front
+  std::vector<uint8_t> wrapper;      // those bytes, as loaded: a save writes them in front again
   // The header's offset when the signature block does not hold it: found by the search and
   // kept up to date by every move of the header.
   std::optional<uint32_t> header_offset;

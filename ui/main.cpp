@@ -64,7 +64,8 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     std::ios::sync_with_stdio(false);
-    return console::Run(args, std::cout, std::cerr, console::MakeDecompressor(*lib));
+    return console::Run(args, std::cout, std::cerr, console::MakeDecompressor(*lib),
+                        console::MakeStreamCodec(*lib));
   }
 #ifdef TARNWICK_WITH_WINDOWS
   if (!DisplayAvailable()) {

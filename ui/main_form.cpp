@@ -163,7 +163,7 @@ TMainForm::TMainForm(Dialogs& dialogs, const codec::CompressionLibrary& library,
   // The open dialog starts in the program's own folder.
   presenter_ = std::make_unique<presenter::MainPresenter>(
       *prompts_, console::MakeDecompressor(library_),
-      PathToNative(QCoreApplication::applicationDirPath()));
+      PathToNative(QCoreApplication::applicationDirPath()), console::MakeStreamCodec(library_));
   // Windows that read the buffer close before a load releases it.
   presenter_->SetBeforeBufferRelease([this] { CloseHexPanels(); });
 

@@ -251,6 +251,12 @@ void AnalyseImage(RomImage& image, RomLists& lists) {
     return;
   }
   WriteHeaderFields(*hdr, lists);
+  // Edits keep "phys last" at the image's end only where it marked the end before.
+  const uint32_t image_end = image.RomBase() + length;
+  if (hdr->Get(romhdr::physlast) != image_end) {
+    Push(lists, "; phys last " + H8(hdr->Get(romhdr::physlast)) + " ist nicht das Ende des Image (" +
+                    H8(image_end) + "); er folgt der L\xE4nge nicht");
+  }
   Push(lists, "; =========================== Modules = " + std::to_string(loc->nummods));
   Push(lists, "; [CHRS] = Compressed,Hidden,ROM,System");
   WriteModules(image, loc->nummods, lists);

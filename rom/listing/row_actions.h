@@ -29,9 +29,21 @@ namespace rom {
 [[nodiscard]] bool FixedBlockFollows(std::span<const MapRow> map, int64_t index);
 
 // The plan for memory-map row `index`: nullopt where nothing can be replaced (not a file
-// data row, or one of the last two rows). The file's room reaches to the next row's start; a
-// small gap's bytes behind it count as room.
+// data row). The file's room reaches to the next row's start, for the last file the start of
+// the "unallocated" row, where the image ends; a small gap's bytes behind it count as room.
 [[nodiscard]] std::optional<ReplacePlan> PlanReplace(const RomLists& lists, int64_t index);
+
+// Why the file of memory-map row `index` cannot be replaced by any bytes at all (kNotAFile
+// for a row of no file, or what the edit guard says about the file's room); nullopt when it
+// can, at least by bytes that fit its room.
+[[nodiscard]] std::optional<Error> WhyNoReplacement(const RomImage& image, const RomLists& lists,
+                                                    int64_t index);
+
+// Why DeleteStretch on a file data row would be refused (a fixed block or a module behind the
+// file, or anything else the edit guard refuses), without changing anything; nullopt when it
+// would be done, and for rows of any other kind.
+[[nodiscard]] std::optional<Error> WhyNoFileDeletion(const RomImage& image, const RomLists& lists,
+                                                     int64_t index);
 
 // Deletes what memory-map row `index` shows: the file of a file data row (refused when a fixed
 // block follows anywhere behind it: the bytes behind a file move, and a fixed block may hold

@@ -139,6 +139,11 @@ TEST_F(MainPresenterTest, EveryKindOfLineGivesItsButtons) {
   EXPECT_FALSE(s().del.enabled);
   EXPECT_EQ(s().del.caption, "Datei löschen");
   EXPECT_EQ(s().status_detail.substr(0, 12), "0000200C .. ");
+  // Panel 2 says why the file cannot be deleted.
+  EXPECT_NE(s().status_detail.find(" — Hinter der Datei bei 0000200C liegt ein fixer Block; sie "
+                                   "kann nicht gelöscht werden."),
+            std::string::npos)
+      << s().status_detail;
   // A fixed block: "Block löschen", nothing else.
   p_.SelectMapLine(FixedBlockAfter("readme.txt"));
   EXPECT_TRUE(s().del.enabled);
@@ -573,8 +578,16 @@ TEST_F(MainPresenterTest, ReplaceInFrontOfAFixedBlockLeavesARestAndSaysSo) {
   p_.ReplaceSelected();
   ASSERT_EQ(prompts_.messages.size(), 1u);
   EXPECT_EQ(prompts_.messages[0].caption, "Das gibt eine Lücke");
-  EXPECT_EQ(s().status_detail, "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  // boot.ini has no C bit: its bytes go in as they are, and the status says so.
+  EXPECT_EQ(s().status_detail,
+            "Datei ungepackt gespeichert: 4 Bytes (am alten Platz: ein fixer Block liegt "
+            "dahinter)");
   EXPECT_EQ(s().map_selection, Row({"F[", "boot.ini"}));
+  // "roh" ticked: the raw replacement with its own message.
+  p_.SetRawExport(true);
+  prompts_.files.push_back(small);
+  p_.ReplaceSelected();
+  EXPECT_EQ(s().status_detail, "ACHTUNG! Real-FileSize ggf. korrigieren!");
 }
 
 TEST_F(MainPresenterTest, AFailedSaveIsAnErrorAndKeepsTheOldFile) {

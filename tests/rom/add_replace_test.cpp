@@ -199,15 +199,23 @@ TEST_F(ReplaceTest, RefusesGrowthPastTheBuffer) {
   EXPECT_EQ(Contents().at("big"), Pattern(100, 1));
 }
 
-TEST_F(ReplaceTest, LastTwoLinesCannotBeReplaced) {
+TEST_F(ReplaceTest, TheLastFileLineIsReplacedUpToWhereTheImageEnds) {
   ImageBuilder b(0x2100);
   b.HeaderOffset(0x100);
   b.AddFile({.name = "last", .name_offset = 0x1F00, .data = Pattern(16, 1), .data_offset = 0x2000});
   Load(b.Build());
   const int index = MapIndex("00002000");
   ASSERT_EQ(index, static_cast<int>(lists_.MemoryMap.size()) - 2);
-  EXPECT_FALSE(PlanReplace(lists_, index));
+  const auto plan = PlanReplace(lists_, index);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->next_start, 0x2010u);  // the "unallocated" line's start
+  EXPECT_EQ(plan->room, 16);
+  EXPECT_FALSE(plan->fixed_block_behind);
+  EXPECT_FALSE(PlanReplace(lists_, index + 1));  // "unallocated" itself
   EXPECT_FALSE(PlanReplace(lists_, -1));
+  ASSERT_TRUE(Replace("00002000", Pattern(24, 2)).ok());
+  EXPECT_EQ(Contents().at("last"), Pattern(24, 2));
+  EXPECT_EQ(image_.ImageLength(), 0x2100 + 8);
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #ifndef TARNWICK_TESTS_ROM_EDIT_FIXTURE_H_
 #define TARNWICK_TESTS_ROM_EDIT_FIXTURE_H_
 
+#include <algorithm>
 #include <map>
+#include <memory>
 
 #include "rom/rom_header.h"
 #include "tests/rom/rom_fixture.h"
@@ -29,6 +31,16 @@ inline ImageBuilder FourFiles() {
 
 class EditFixture : public RomFixture {
  protected:
+  // The image in a buffer of its size and 64 KiB of fill: the code paths of a flash-sized
+  // buffer, at a fraction of the copies that snapshots of the buffer make.
+  void LoadSmall(const Bytes& bytes) {
+    const size_t size = bytes.size() + (64u << 10);
+    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
+    std::fill(buffer.get(), buffer.get() + size, uint8_t{0xFF});
+    std::copy(bytes.begin(), bytes.end(), buffer.get());
+    image_.Adopt(std::move(buffer), static_cast<int32_t>(size), static_cast<int32_t>(bytes.size()));
+    rom::AnalyseImage(image_, lists_);
+  }
   // Name -> stored bytes of every file entry whose bytes lie in the buffer.
   std::map<std::string, Bytes> Contents() {
     std::map<std::string, Bytes> files;

@@ -4,8 +4,9 @@
 // name) and every module (its table entry, its e32_rom and o32_rom bytes and each section's
 // stored bytes, all at their offsets). After the edit: a refused edit left the buffer and the
 // length byte-identical; a done edit left every other file entry pointing at exactly its old
-// stored bytes and name, and every module byte where it was. The reader here does not use
-// rom/'s views, so a fault there cannot hide itself.
+// stored bytes and name, and every module byte where it was; and the header's "phys last",
+// where it marked the image's end, marks the new end (elsewhere it stays). The reader here does
+// not use rom/'s views, so a fault there cannot hide itself.
 #ifndef TARNWICK_TESTS_ROM_EDIT_PROPERTY_H_
 #define TARNWICK_TESTS_ROM_EDIT_PROPERTY_H_
 
@@ -58,6 +59,7 @@ struct ModuleSnap {
 struct Tables {
   bool found = false;
   uint32_t base = 0, header = 0, modules = 0, files = 0;
+  uint32_t phys_last = 0;
 };
 
 // The header and the table positions, read as the format says: the first "ECEC" at a
@@ -69,8 +71,9 @@ inline Tables Locate(View b, int32_t length) {
       const auto address = Le32(b, at + 4), offset = Le32(b, at + 8);
       if (!address || !offset) return t;
       const auto mods = Le32(b, uint64_t{*offset} + 16), files = Le32(b, uint64_t{*offset} + 48);
-      if (!mods || !files) return t;
-      t = {true, *address - *offset, *offset, *mods, *files};
+      const auto phys_last = Le32(b, uint64_t{*offset} + 12);
+      if (!mods || !files || !phys_last) return t;
+      t = {true, *address - *offset, *offset, *mods, *files, *phys_last};
       return t;
     }
   }
@@ -150,6 +153,14 @@ inline std::string CheckKept(const Snapshot& before, const rom::RomImage& image,
   if (before.tables.found != t.found) return "the header was lost";
   if (!t.found) return {};
   if (t.base != before.tables.base) return "RomBase changed";
+  const uint32_t end_before = before.tables.base + static_cast<uint32_t>(before.length);
+  const uint32_t end_after = t.base + static_cast<uint32_t>(image.ImageLength());
+  if (before.tables.phys_last == end_before && t.phys_last != end_after) {
+    return "phys last did not follow the image's end";
+  }
+  if (before.tables.phys_last != end_before && t.phys_last != before.tables.phys_last) {
+    return "phys last changed although it did not mark the image's end";
+  }
   const uint64_t module_table = uint64_t{t.header} + 84;
   for (size_t m = 0; m < before.modules.size(); ++m) {
     if (Slice(after, module_table + 32 * m, 32) != before.modules[m].entry) {

@@ -7,15 +7,19 @@
 #include <functional>
 #include <memory>
 
+#include "compress/compression_library.h"
 #include "rom/add_replace.h"
 #include "rom/delete.h"
 #include "rom/entry_edit.h"
 #include "rom/image_save.h"
 #include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
+#include "rom/stored_form.h"
 #include "tests/image_builder/demo_image.h"
+#include "tests/image_builder/rom_compressor.h"
 #include "tests/rom/edit_fixture.h"
 #include "tests/rom/edit_property.h"
+#include "ui/console/library_decompressor.h"
 
 namespace rom {
 namespace {
@@ -67,17 +71,16 @@ ImageBuilder SharedOffsetsAndMarkers() {
 
 class EditSafetyTest : public testimg::EditFixture {
  protected:
-  // Runs `edit` on a fresh load of `bytes` and checks the property; true when it was done.
-  // The image in a buffer of its size and 64 KiB of fill: the code paths of a flash-sized
-  // buffer, at a fraction of the copies the snapshots make.
-  void LoadSmall(const Bytes& bytes) {
-    const size_t size = bytes.size() + (64u << 10);
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
-    std::fill(buffer.get(), buffer.get() + size, uint8_t{0xFF});
-    std::copy(bytes.begin(), bytes.end(), buffer.get());
-    image_.Adopt(std::move(buffer), static_cast<int32_t>(size), static_cast<int32_t>(bytes.size()));
-    AnalyseImage(image_, lists_);
+  void SetUp() override {
+    std::string missing;
+    library_ = codec::CompressionLibrary::Bind(missing);
+    ASSERT_TRUE(library_) << missing;
+    codec_ = console::MakeStreamCodec(*library_);
   }
+  std::unique_ptr<codec::CompressionLibrary> library_;
+  StreamCodec codec_;
+
+  // Runs `edit` on a fresh load of `bytes` and checks the property; true when it was done.
 
   template <typename Edit>
   bool Keeps(const Bytes& bytes, Edit edit,
@@ -122,6 +125,15 @@ class EditSafetyTest : public testimg::EditFixture {
             },
             except, at + " replace " + std::to_string(size));
       }
+      // In the stored form: a compressed entry gets a stream of its coding.
+      done += Keeps(
+          bytes,
+          [&]() -> Result<StoredReplacement> {
+            const auto plan = PlanReplace(lists_, static_cast<int64_t>(i));
+            if (!plan) return Error{.kind = ErrorKind::kNotAFile};
+            return ReplaceFileStored(image_, *plan, Pattern(300, 9), 0, codec_);
+          },
+          except, at + " replace stored");
       done += Keeps(
           bytes, [&] { return SetEntry(image_, e, 0x843, 7); }, except, at + " edit");
     }
@@ -138,6 +150,10 @@ TEST_F(EditSafetyTest, EveryEditOnEveryFileLineKeepsEverythingElse) {
   CheckEveryEdit(HeaderInTheMiddle(true).Build(), "middle+module");
   EXPECT_GT(CheckEveryEdit(SharedOffsetsAndMarkers().Build(), "shared"), 5);
   EXPECT_GT(CheckEveryEdit(testimg::DemoImage(nullptr), "demo"), 20);
+  for (const codec::PageCoding coding : {codec::PageCoding::kLzx, codec::PageCoding::kLz77}) {
+    EXPECT_GT(CheckEveryEdit(testimg::DemoImage(testimg::RomCompressor(coding)), "packed demo"),
+              20);
+  }
   for (const char* real : {"6410_EBOOT.nb0", "6410_IROM_EBOOT_SDFUSER.nb0"}) {
     const auto path = std::filesystem::path(TARNWICK_REALDATA) / real;
     if (std::filesystem::exists(path)) CheckEveryEdit(testimg::ReadFile(path.string()), real);
@@ -171,12 +187,19 @@ TEST_F(EditSafetyTest, NothingMovesAModule) {
   const auto plan = PlanReplace(lists_, MapIndex("00002000"));
   ASSERT_TRUE(plan);
   ASSERT_FALSE(plan->fixed_block_behind);
+  const Bytes before = Head(0x4000);
   const auto grow = ReplaceFile(image_, *plan, Pattern(400, 1), 0);
   ASSERT_FALSE(grow.ok());
   EXPECT_EQ(grow.error().Message(),
-            "Das Modul late.dll (Name bei 00003000) liegt dahinter; ein Modul darf nicht "
-            "verschoben werden.");
+            "Das Modul late.dll (Name bei 00003000) liegt dahinter und darf nicht verschoben "
+            "werden; die Datei ist zu groß (400 Bytes, Platz für 16 Bytes).");
+  EXPECT_EQ(Head(0x4000), before);
   EXPECT_TRUE(ReplaceFile(image_, *plan, Pattern(16, 2), 0).ok());  // the same size moves nothing
+  // Fewer bytes go into the old room: the module stays where it is.
+  const auto shrink = ReplaceFile(image_, *plan, Pattern(5, 3), 0);
+  ASSERT_TRUE(shrink.ok()) << shrink.error().Message();
+  EXPECT_TRUE(shrink->in_place);
+  EXPECT_EQ(image_.ImageLength(), 0x4000);
 
   // A file inside a module's section: removing it would move the section's stored bytes.
   ImageBuilder inside(0x4000);
@@ -253,8 +276,11 @@ TEST_F(EditSafetyTest, AddedNamesMustFitTheCodePageAndTheLines) {
   EXPECT_NE(EntryNameFromPath("/tmp/a\nb").error().Message().find("Steuerzeichen U+000A"),
             std::string::npos);
   EXPECT_NE(EntryNameFromPath("/tmp/a\tb").error().Message().find("U+0009"), std::string::npos);
-  EXPECT_EQ(EntryNameFromPath(std::string("/tmp/\xC3(")).error().kind, ErrorKind::kBadName);
-  EXPECT_FALSE(EntryNameFromPath("/tmp/").ok());
+  EXPECT_EQ(EntryNameFromPath(std::string("/tmp/\xC3(")).error().Message(),
+            "Der Name enthält Bytes, die kein gültiges UTF-8 sind; er kann im Image nicht "
+            "gespeichert werden.");
+  EXPECT_EQ(EntryNameFromPath("/tmp/").error().Message(),
+            "Die Datei hat keinen Namen, der im Image gespeichert werden kann.");
 }
 
 TEST_F(EditSafetyTest, SavedImageLoadsToTheSameLists) {

@@ -29,8 +29,8 @@ class ImageOpenTest : public testimg::EditFixture {
     ASSERT_TRUE(r.ok()) << r.error().Message();
     AnalyseImage(image_, lists_);
   }
-  Bytes Saved(const std::string& name) {
-    const auto e = SaveImage(image_, dir_.File(name));
+  Bytes Saved(const std::string& name, WrapperChoice wrapper = WrapperChoice::kKeep) {
+    const auto e = SaveImage(image_, dir_.File(name), wrapper);
     EXPECT_TRUE(e.ok()) << e.error().Message();
     return testimg::ReadFile(dir_.File(name));
   }
@@ -127,8 +127,14 @@ TEST_F(ImageOpenTest, AnImageBehindAnotherToolsHeaderOpensWithItsModulesAndFiles
                                 ", RomHdr (in Img) @ 00001000, RomBase 80000000";
       const testimg::Lines log = testimg::TextsOf(lists_.AnalysisLog);
       EXPECT_NE(std::find(log.begin(), log.end(), found), log.end());
-      // The buffer holds the image, and a save writes it without the wrapper.
-      EXPECT_EQ(Saved("plain.nb0"), image);
+      // The buffer holds the image; a save writes the wrapper in front again, so that the
+      // same file comes back, unless it asks for the image alone. Records never carry it.
+      EXPECT_EQ(Head(image.size()), image);
+      EXPECT_EQ(Saved("again.nb0"), file);
+      EXPECT_EQ(Saved("plain.nb0", WrapperChoice::kDrop), image);
+      Open(Saved("records.bin"), "records.bin");
+      EXPECT_EQ(Head(image.size()), image);
+      Open(file, "wrapped.nb0");
       // Edits find the header again after it moved: the addition moves it behind the new
       // file, and a signature block without the offset keeps its 0.
       ASSERT_TRUE(AddFile(image_, "c.txt", testimg::Pattern(7, 3), 0).ok());
@@ -138,6 +144,13 @@ TEST_F(ImageOpenTest, AnImageBehindAnotherToolsHeaderOpensWithItsModulesAndFiles
       EXPECT_EQ(Contents().at("a.txt"), testimg::Pattern(20, 1));
       EXPECT_EQ(Dword(0x48), offset_stored ? 0x1010u : 0u);
       EXPECT_EQ(Dword(0x44), 0x80001010u);
+      // The edited image goes out behind the same wrapper, and loads back to the same lists.
+      const RomLists edited = lists_;
+      const Bytes saved = Saved("edited.nb0");
+      ASSERT_EQ(saved.size(), wrapper + static_cast<size_t>(image_.ImageLength()));
+      EXPECT_EQ(Bytes(saved.begin(), saved.begin() + wrapper), Bytes(wrapper, 0x5A));
+      Open(saved, "edited.nb0");
+      EXPECT_EQ(lists_.MemoryMap, edited.MemoryMap);
     }
   }
 }

@@ -6,7 +6,12 @@
 
 #include <sstream>
 
+#include "compress/compression_library.h"
 #include "rom/listing/analysis.h"
+#include "rom/rom_header.h"
+#include "rom/text_format.h"
+#include "tests/image_builder/rom_compressor.h"
+#include "ui/console/library_decompressor.h"
 #include "tests/fileio/small_file_system.h"
 #include "tests/image_builder/demo_image.h"
 #include "tests/rom/edit_fixture.h"
@@ -151,7 +156,7 @@ TEST_F(ConsoleOperations, RefusedOperationStopsTheRun) {
   EXPECT_NE(r.err.find("00001021"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(saved));
 
-  // The last file line before the header block cannot be replaced.
+  // The last file line before the header block is replaced like any other.
   testimg::WriteFile(dir_.File("x"), {1});
   r = RunConsole({"--image", image_, "--replace", "00001054", dir_.File("x")});
   EXPECT_EQ(r.status, 0) << r.err;
@@ -385,6 +390,102 @@ TEST(TarnwickProgram, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
   for (const auto& args : runs) {
     const int status = testfs::StatusWithin(5, [&] { return RunConsole(args).status; });
     EXPECT_EQ(status, 1) << args[1] << " " << args.back();
+  }
+}
+
+// Runs with the program's own codecs, as Tarnwick's main binds them.
+class ConsolePutBack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string missing;
+    library_ = codec::CompressionLibrary::Bind(missing);
+    ASSERT_TRUE(library_) << missing;
+  }
+  RunResult RunWithCodecs(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int status =
+        console::Run(args, out, err, MakeDecompressor(*library_), MakeStreamCodec(*library_));
+    return {status, out.str(), err.str()};
+  }
+  // Start offsets of the memory-map lines of compressed files.
+  std::vector<std::string> CompressedStarts(const std::string& image) {
+    std::vector<std::string> starts;
+    std::istringstream map(RunWithCodecs({"--image", image, "--map"}).out);
+    for (std::string line; std::getline(map, line);) {
+      if (line.find(" F[C") == 20) starts.push_back(line.substr(0, 8));
+    }
+    return starts;
+  }
+  TempDir dir_;
+  std::unique_ptr<codec::CompressionLibrary> library_;
+};
+
+TEST_F(ConsolePutBack, ExportChangeReplaceAndExportAgainInEitherCoding) {
+  for (const codec::PageCoding coding : {codec::PageCoding::kLzx, codec::PageCoding::kLz77}) {
+    const char* name = coding == codec::PageCoding::kLzx ? "LZX" : "LZ77";
+    SCOPED_TRACE(name);
+    const std::string image = dir_.File("demo.nb0");
+    testimg::WriteFile(image, testimg::DemoImage(testimg::RomCompressor(coding)));
+    const std::vector<std::string> starts = CompressedStarts(image);
+    ASSERT_GE(starts.size(), 4u);
+    for (const std::string& start : starts) {
+      const std::string own = dir_.File("own"), again = dir_.File("again"),
+                        saved = dir_.File("saved.nb0");
+      ASSERT_EQ(RunWithCodecs({"--image", image, "--export", start, own}).status, 0) << start;
+      // Its own bytes back, and the export of the saved image gives them again.
+      RunResult r = RunWithCodecs({"--image", image, "--replace", start, own, "--save", saved});
+      ASSERT_EQ(r.status, 0) << start << ": " << r.err;
+      EXPECT_EQ(r.err.rfind(std::string("Datei als ") + name + " gepackt gespeichert: " +
+                                std::to_string(testimg::ReadFile(own).size()) +
+                                " Bytes, im Image ",
+                            0),
+                0u)
+          << r.err;
+      ASSERT_EQ(RunWithCodecs({"--image", saved, "--export", start, again}).status, 0) << start;
+      EXPECT_EQ(testimg::ReadFile(again), testimg::ReadFile(own)) << start;
+
+      // Raw: the bytes as given (here the stored stream itself, which fits its room whatever
+      // lies behind), both sizes their length, the old message.
+      const std::string stored = dir_.File("stored");
+      ASSERT_EQ(RunWithCodecs({"--image", image, "--export-raw", start, stored}).status, 0);
+      r = RunWithCodecs({"--image", image, "--replace-raw", start, stored, "--export-raw", start,
+                         again, "--save", saved});
+      ASSERT_EQ(r.status, 0) << start << ": " << r.err;
+      EXPECT_EQ(r.err, "ACHTUNG! Real-FileSize ggf. korrigieren!\n");
+      EXPECT_EQ(testimg::ReadFile(again), testimg::ReadFile(stored)) << start;
+      rom::RomImage loaded;
+      rom::RomLists lists;
+      ASSERT_TRUE(rom::LoadImage(loaded, saved, rom::FlashChoice::k32MB, 0).ok());
+      rom::AnalyseImage(loaded, lists);
+      const int32_t entry = rom::FindFileByOffset(loaded, *rom::ParseHex32(start));
+      ASSERT_GE(entry, 0);
+      const rom::RecordView e = *rom::FileEntry(loaded, static_cast<uint32_t>(entry));
+      EXPECT_EQ(e.Get(rom::filesentry::nCompFileSize), testimg::ReadFile(stored).size());
+      EXPECT_EQ(e.Get(rom::filesentry::nRealFileSize), testimg::ReadFile(stored).size());
+      EXPECT_NE(e.Get(rom::filesentry::dwFileAttributes) & rom::kAttrCompressed, 0u);
+    }
+  }
+}
+
+TEST_F(ConsolePutBack, AWrappedImageIsSavedBehindItsWrapper) {
+  const testimg::Bytes flat = testimg::PlausibleImage(0x900).SecondPointer(0x60).Build();
+  for (const size_t wrapper : {size_t{0x200}, size_t{0x800}}) {
+    testimg::Bytes file(wrapper, 0xA5);
+    file.insert(file.end(), flat.begin(), flat.end());
+    const std::string image = dir_.File("wrapped.nb0"), saved = dir_.File("saved.nb0"),
+                      plain = dir_.File("plain.nb0"), added = dir_.File("c.txt");
+    testimg::WriteFile(image, file);
+    testimg::WriteFile(added, testimg::Pattern(9, 1));
+    ASSERT_EQ(
+        RunWithCodecs({"--image", image, "--save", saved, "--save-unwrapped", plain}).status, 0);
+    EXPECT_EQ(testimg::ReadFile(saved), file) << wrapper;
+    EXPECT_EQ(testimg::ReadFile(plain), flat) << wrapper;
+    const RunResult r = RunWithCodecs({"--image", image, "--add", added, "--save", saved});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const testimg::Bytes edited = testimg::ReadFile(saved);
+    ASSERT_GT(edited.size(), file.size());
+    EXPECT_EQ(testimg::Bytes(edited.begin(), edited.begin() + static_cast<ptrdiff_t>(wrapper)),
+              testimg::Bytes(wrapper, 0xA5));
   }
 }
 

@@ -11,6 +11,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
@@ -324,7 +325,9 @@ TEST_F(MainFormTest, ReplacesInFrontOfAFixedBlock) {
   EXPECT_EQ(dialogs_.messages[0].second, "Das geht nicht");
   replace_with(12);  // fits exactly: no box
   EXPECT_EQ(dialogs_.messages.size(), 1u);
-  EXPECT_EQ(form_->StatusText(2), "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  EXPECT_EQ(form_->StatusText(2),
+            QString::fromUtf8("Datei ungepackt gespeichert: 12 Bytes (am alten Platz: ein fixer "
+                              "Block liegt dahinter)"));
   replace_with(4);  // leaves a rest filled with the preset byte
   ASSERT_EQ(dialogs_.messages.size(), 2u);
   EXPECT_EQ(dialogs_.messages[1].second, QString::fromUtf8("Das gibt eine Lücke"));
@@ -333,6 +336,76 @@ TEST_F(MainFormTest, ReplacesInFrontOfAFixedBlock) {
   const Bytes image = ImageBytes();
   EXPECT_EQ(Bytes(image.begin() + 0x2000, image.begin() + 0x200C), expected);
   EXPECT_EQ(Bytes(image.begin() + 0x200C, image.begin() + 0x201C), testimg::Pattern(16, 2));
+}
+
+// tz.dat, compressed, with nothing fixed behind it: put back with "roh" unticked its content is
+// compressed again; ticked, the bytes go in as they are. Mouse clicks on the window's controls.
+TEST_F(MainFormTest, ReplacesACompressedFileCompressedOrRaw) {
+  LoadDemo();
+  ShowSorted();
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+  const int row = MapRow({"F[C", "tz.dat"});
+  ASSERT_GE(row, 0);
+  const uint32_t start = form_->lists().MemoryMap[static_cast<size_t>(row)].first;
+  const std::string changed = dir_.File("tz.dat");
+  testimg::WriteFile(changed, testimg::BytesOf(std::string(900, 'z')));
+  auto entry = [&] {
+    const int32_t i = rom::FindFileByOffset(form_->image(), start);
+    EXPECT_GE(i, 0);
+    return *rom::FileEntry(form_->image(), static_cast<uint32_t>(std::max(i, 0)));
+  };
+  const uint32_t attributes = entry().Get(rom::filesentry::dwFileAttributes);
+  auto replace = [&] {
+    ClickMapRow(row);
+    ASSERT_TRUE(Button("ReplaceButton")->isEnabled());
+    dialogs_.files.push_back(QString::fromStdString(changed));
+    QTest::mouseClick(Button("ReplaceButton"), Qt::LeftButton);
+  };
+
+  replace();
+  const uint32_t stored = entry().Get(rom::filesentry::nCompFileSize);
+  EXPECT_EQ(form_->StatusText(2), QString::fromStdString("Datei als LZX gepackt gespeichert: 900 "
+                                                         "Bytes, im Image " +
+                                                         std::to_string(stored) + " Bytes"));
+  EXPECT_LT(stored, 900u);
+  EXPECT_EQ(entry().Get(rom::filesentry::nRealFileSize), 900u);
+  EXPECT_EQ(entry().Get(rom::filesentry::dwFileAttributes), attributes);
+  // The decompressed export gives the new bytes.
+  const QString out = QString::fromStdString(dir_.File("tz.out"));
+  ClickMapRow(row);
+  dialogs_.files.push_back(out);
+  QTest::mouseClick(Button("SaveFileButton"), Qt::LeftButton);
+  EXPECT_EQ(testimg::ReadFile(out.toStdString()), testimg::ReadFile(changed));
+
+  QTest::mouseClick(Get<QCheckBox>("RawCheckBox"), Qt::LeftButton);
+  ASSERT_TRUE(Get<QCheckBox>("RawCheckBox")->isChecked());
+  replace();
+  EXPECT_EQ(form_->StatusText(2), "ACHTUNG! Real-FileSize ggf. korrigieren!");
+  EXPECT_EQ(entry().Get(rom::filesentry::nCompFileSize), 900u);
+  EXPECT_EQ(entry().Get(rom::filesentry::nRealFileSize), 900u);
+  EXPECT_EQ(entry().Get(rom::filesentry::dwFileAttributes), attributes);
+  const Bytes image = ImageBytes();
+  EXPECT_EQ(Bytes(image.begin() + start, image.begin() + start + 900), testimg::ReadFile(changed));
+}
+
+// A file with a module behind: replacement stays on, deletion is off and panel 2 says why.
+TEST_F(MainFormTest, AFileThatCannotBeDeletedSaysWhy) {
+  testimg::ImageBuilder b(0x2000);
+  b.HeaderOffset(0x100);
+  b.AddFile(
+      {.name = "f", .name_offset = 0x1000, .data = testimg::Pattern(16, 1), .data_offset = 0x1010});
+  b.AddModule({.name = "nk.exe", .name_offset = 0x1020, .e32_offset = 0x1040, .o32_offset = 0x1080});
+  testimg::WriteFile(image_path_, b.Build());
+  LoadDemo();
+  ShowSorted();
+  ClickMapRow(MapRow({"00001010 .. ", "F["}));
+  EXPECT_TRUE(Button("ReplaceButton")->isEnabled());
+  EXPECT_FALSE(Button("DeleteButton")->isEnabled());
+  EXPECT_TRUE(form_->StatusText(2).endsWith(QString::fromUtf8(
+      " — Das Modul nk.exe (Name bei 00001020) liegt dahinter; ein Modul darf nicht verschoben "
+      "werden.")))
+      << form_->StatusText(2).toStdString();
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "rom/listing/analysis.h"
 #include "rom/listing/row_actions.h"
 #include "rom/rom_image.h"
+#include "rom/stored_form.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -42,11 +43,17 @@ constexpr const char* kUsage =
     "  --export-raw START OUT  the same with \"Export roh\" ticked (bytes as stored)\n"
     "  --delete START          delete the file or fixed block at START\n"
     "  --add FILE              add FILE in front of the ROM header\n"
-    "  --replace START FILE    replace the file at START by FILE\n"
+    "  --replace START FILE    replace the file at START by FILE in the form the image stores\n"
+    "                          it: compressed in the coding of its stream where the entry has\n"
+    "                          the C bit (a FILE that already is such a stream goes in as it is)\n"
+    "  --replace-raw START FILE\n"
+    "                          replace it by FILE's bytes as they are (\"roh\" ticked)\n"
     "  --edit START ATTRS REALSIZE\n"
     "                          set the attribute word and real size of the file at START\n"
     "  --save OUT              write the image to OUT: a name ending in .bin as B000FF records,\n"
-    "                          any other as the flat image (its first ImageLength bytes)\n"
+    "                          any other as the flat image (its first ImageLength bytes,\n"
+    "                          behind the header of another tool it was loaded from)\n"
+    "  --save-unwrapped OUT    the same without that other tool's header in front\n"
     "  --export-module NAME OUT\n"
     "                          rebuild the module NAME as a PE file in OUT\n"
     "  --export-all DIR        write every file (decompressed where compressed) and every\n"
@@ -62,8 +69,10 @@ enum class OpKind {
   kDelete,
   kAdd,
   kReplace,
+  kReplaceRaw,
   kEdit,
   kSave,
+  kSaveUnwrapped,
   kExportModule,
   kExportAll
 };
@@ -94,8 +103,10 @@ constexpr OpSyntax kOps[] = {
     {"--delete", OpKind::kDelete, true, 0},
     {"--add", OpKind::kAdd, false, 1},
     {"--replace", OpKind::kReplace, true, 1},
+    {"--replace-raw", OpKind::kReplaceRaw, true, 1},
     {"--edit", OpKind::kEdit, true, 2},
     {"--save", OpKind::kSave, false, 1},
+    {"--save-unwrapped", OpKind::kSaveUnwrapped, false, 1},
     {"--export-module", OpKind::kExportModule, false, 2},
     {"--export-all", OpKind::kExportAll, false, 1},
 };
@@ -246,8 +257,13 @@ class ProgressBar {
 class Session {
  public:
   Session(rom::RomImage& image, rom::RomLists& lists, uint8_t preset,
-          const rom::Decompressor& decompress, std::ostream& err)
-      : image_(image), lists_(lists), preset_(preset), decompress_(decompress), err_(err) {}
+          const rom::Decompressor& decompress, const rom::StreamCodec& codec, std::ostream& err)
+      : image_(image),
+        lists_(lists),
+        preset_(preset),
+        decompress_(decompress),
+        codec_(codec),
+        err_(err) {}
 
   // Runs one operation; false when it failed or was refused (the reason is on `err`).
   bool Apply(const Operation& op, std::ostream& out) {
@@ -266,11 +282,14 @@ class Session {
       case OpKind::kAdd:
         return Add(op);
       case OpKind::kReplace:
-        return Replace(op);
+      case OpKind::kReplaceRaw:
+        return Replace(op, op.kind == OpKind::kReplaceRaw);
       case OpKind::kEdit:
         return Edit(op);
       case OpKind::kSave:
-        return Save(op.values[0]);
+        return Save(op.values[0], rom::WrapperChoice::kKeep);
+      case OpKind::kSaveUnwrapped:
+        return Save(op.values[0], rom::WrapperChoice::kDrop);
       case OpKind::kExportModule:
         return ExportModule(op);
       case OpKind::kExportAll:
@@ -334,8 +353,8 @@ class Session {
     return std::move(r.bytes);
   }
 
-  bool Save(const std::string& path) {
-    const auto saved = rom::SaveImage(image_, path);
+  bool Save(const std::string& path, rom::WrapperChoice wrapper) {
+    const auto saved = rom::SaveImage(image_, path, wrapper);
     if (!saved) return StopWith(saved.error().Message());
     return true;
   }
@@ -401,7 +420,8 @@ class Session {
     const auto removal = rom::DeleteStretch(image_, lists_, index, preset_);
     if (!removal && removal.error().kind == rom::ErrorKind::kFixedBlockBehind) {
       return RejectRequest("the file at " + rom::H8(op.pick.start) +
-                           " has a fixed block behind it and cannot be deleted");
+                           " has a fixed block behind it and cannot be deleted: " +
+                           removal.error().Message());
     }
     if (!removal) return StopWith(removal.error().Message());
     Reanalyse();
@@ -423,19 +443,32 @@ class Session {
     return true;
   }
 
-  bool Replace(const Operation& op) {
+  bool Replace(const Operation& op, bool raw) {
     const int64_t index = FindFileLine(op.pick);
     if (index < 0) return NoLine(op.pick, "file");
     const auto plan = rom::PlanReplace(lists_, index);
-    if (!plan)
-      return RejectRequest("the file line at " + rom::H8(op.pick.start) + " cannot be replaced");
+    if (const auto why = rom::WhyNoReplacement(image_, lists_, index); why || !plan) {
+      return RejectRequest("the file line at " + rom::H8(op.pick.start) +
+                           " cannot be replaced: " + (why ? why->Message() : std::string()));
+    }
     const auto bytes = ReadInput(op.values[0]);
     if (!bytes) return false;
-    const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
-    if (!replaced) return StopWith(replaced.error().Message());
+    bool gap_left = false;
+    std::string done;
+    if (raw) {
+      const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, preset_);
+      if (!replaced) return StopWith(replaced.error().Message());
+      gap_left = replaced->gap_left;
+      done = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+    } else {
+      const auto replaced = rom::ReplaceFileStored(image_, *plan, *bytes, preset_, codec_);
+      if (!replaced) return StopWith(replaced.error().Message());
+      gap_left = replaced->placed.gap_left;
+      done = rom::Describe(replaced.value());
+    }
     Reanalyse();
-    ShowStatus("ACHTUNG! Real-FileSize ggf. korrigieren!");
-    if (replaced->gap_left) {
+    ShowStatus(done);
+    if (gap_left) {
       ShowStatus(
           "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest "
           "übrig.");
@@ -459,6 +492,7 @@ class Session {
   rom::RomLists& lists_;
   uint8_t preset_;
   const rom::Decompressor& decompress_;
+  const rom::StreamCodec& codec_;
   std::ostream& err_;
 };
 
@@ -469,7 +503,7 @@ bool IsConsoleInvocation(const std::vector<std::string>& args) {
 }
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-        const rom::Decompressor& decompress) {
+        const rom::Decompressor& decompress, const rom::StreamCodec& codec) {
   if (args.size() == 1 && args[0] == "--version") {
     out << "Tarnwick " << TARNWICK_VERSION << "\n";
     return 0;
@@ -495,7 +529,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     err << "Tarnwick: " << rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message() << "\n";
   }
 
-  Session session{image, lists, options->preset, decompress, err};
+  Session session{image, lists, options->preset, decompress, codec, err};
   for (const Operation& op : options->operations) {
     if (!session.Apply(op, out)) return 1;
   }

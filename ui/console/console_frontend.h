@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "rom/decompressor.h"
+#include "rom/stream_coding.h"
 
 namespace console {
 
@@ -20,10 +21,13 @@ namespace console {
 [[nodiscard]] bool IsConsoleInvocation(const std::vector<std::string>& args);
 
 // Runs the front end on `args` (without the program name). `decompress` reads the image's
-// compressed files and module sections. Exit status: 0 success, 1 a load or an operation failed
-// or was refused (nothing after it runs), 2 wrong options.
+// compressed files and module sections; `codec` reads and writes each page coding on its own,
+// for putting compressed files back (without it a compressed entry can only be replaced raw).
+// Exit status: 0 success, 1 a load or an operation failed or was refused (nothing after it
+// runs), 2 wrong options.
 [[nodiscard]] int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                      const rom::Decompressor& decompress);
+                      const rom::Decompressor& decompress,
+                      const rom::StreamCodec& codec = rom::StreamCodec{});
 
 }  // namespace console
 

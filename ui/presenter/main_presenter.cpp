@@ -12,6 +12,7 @@
 #include "rom/listing/row_actions.h"
 #include "rom/rom_header.h"
 #include "rom/rom_layout.h"
+#include "rom/stored_form.h"
 #include "rom/text_format.h"
 
 #ifndef TARNWICK_VERSION
@@ -29,8 +30,11 @@ constexpr const char* kPickFile = "Datei zum Einfügen aussuchen";
 }  // namespace
 
 MainPresenter::MainPresenter(Prompts& prompts, rom::Decompressor decompress,
-                             std::string open_folder)
-    : prompts_(prompts), decompress_(std::move(decompress)), open_folder_(std::move(open_folder)) {
+                             std::string open_folder, rom::StreamCodec codec)
+    : prompts_(prompts),
+      decompress_(std::move(decompress)),
+      open_folder_(std::move(open_folder)),
+      codec_(std::move(codec)) {
   state_.status_subject = std::string("Tarnwick ") + TARNWICK_VERSION;  // until the first load
   UpdateControls();
 }
@@ -136,11 +140,20 @@ void MainPresenter::SelectLogLine(int64_t index) {
   UpdateControls();
 }
 
+std::string MainPresenter::MapRowText(int64_t index) const {
+  const rom::MapRow* row = lists_.MapRowAt(index);
+  if (!row) return {};
+  std::string text = rom::Cp1252ToUtf8(row->text);
+  if (row->kind != rom::StretchKind::kFileData) return text;
+  // The buttons that are off for this file say why here.
+  auto why = rom::WhyNoReplacement(image_, lists_, index);
+  if (!why) why = rom::WhyNoFileDeletion(image_, lists_, index);
+  if (why) text += " — " + why->Message();
+  return text;
+}
+
 std::string MainPresenter::SelectionText() const {
-  if (state_.sorted_shown) {
-    const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
-    return row ? rom::Cp1252ToUtf8(row->text) : std::string();
-  }
+  if (state_.sorted_shown) return MapRowText(state_.map_selection);
   return LogRowText(lists_.LogRowAt(state_.log_selection));
 }
 
@@ -149,7 +162,7 @@ void MainPresenter::SelectMapLine(int64_t index) {
   if (!row) return;
   state_.map_selection = index;
   map_row_clicked_ = true;
-  state_.status_detail = rom::Cp1252ToUtf8(row->text);
+  state_.status_detail = MapRowText(index);
   UpdateControls();
 }
 
@@ -169,12 +182,14 @@ void MainPresenter::UpdateControls() {
   const rom::MapRow* row = lists_.MapRowAt(state_.map_selection);
   const std::optional<rom::StretchKind> kind =
       sorted && map_row_clicked_ && row ? std::optional(row->kind) : std::nullopt;
-  state_.replace.enabled = kind == rom::StretchKind::kFileData;
+  const bool file = kind == rom::StretchKind::kFileData;
+  state_.replace.enabled =
+      file && !rom::WhyNoReplacement(image_, lists_, state_.map_selection).has_value();
   state_.del.caption = kind == rom::StretchKind::kFixedBlock ? "Block löschen" : "Datei löschen";
-  // A file with a fixed block anywhere behind it cannot be deleted.
-  state_.del.enabled = kind == rom::StretchKind::kFixedBlock ||
-                       (kind == rom::StretchKind::kFileData &&
-                        !rom::FixedBlockFollows(lists_.MemoryMap, state_.map_selection));
+  // A file with a fixed block or a module anywhere behind it cannot be deleted.
+  state_.del.enabled =
+      kind == rom::StretchKind::kFixedBlock ||
+      (file && !rom::WhyNoFileDeletion(image_, lists_, state_.map_selection).has_value());
 }
 
 namespace {
@@ -360,18 +375,30 @@ void MainPresenter::ReplaceSelected() {
   if (!path) return;
   const auto bytes = ReadPicked(*path);
   if (!bytes) return;
-  const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, Fill());
-  if (!replaced) return Refused(replaced.error().Message(), kNoWay);
+  bool gap_left = false;
+  std::string done;
+  if (state_.raw_export) {
+    // "roh": the bytes as they are, the sizes their length; the entry is the user's to correct.
+    const auto replaced = rom::ReplaceFile(image_, *plan, *bytes, Fill());
+    if (!replaced) return Refused(replaced.error().Message(), kNoWay);
+    gap_left = replaced->gap_left;
+    done = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+  } else {
+    const auto replaced = rom::ReplaceFileStored(image_, *plan, *bytes, Fill(), codec_);
+    if (!replaced) return Refused(replaced.error().Message(), kNoWay);
+    gap_left = replaced->placed.gap_left;
+    done = rom::Describe(replaced.value());
+  }
   rom::AnalyseImage(image_, lists_);
   SetModified(true);
   ListsChanged(state_.map_selection);
-  if (replaced->gap_left) {
+  if (gap_left) {
     prompts_.Beep();
     prompts_.Message(
         "Es liegt ein fixer Block dahinter und die Datei ist kleiner, also bleibt ein Rest übrig.",
         "Das gibt eine Lücke", Severity::kInformation);
   }
-  state_.status_detail = "ACHTUNG! Real-FileSize ggf. korrigieren!";
+  state_.status_detail = done;
 }
 
 void MainPresenter::OpenEntryEdit() {

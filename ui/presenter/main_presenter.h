@@ -18,6 +18,7 @@
 #include "rom/decompressor.h"
 #include "rom/listing/analysis.h"
 #include "rom/rom_image.h"
+#include "rom/stream_coding.h"
 #include "ui/presenter/prompts.h"
 
 namespace presenter {
@@ -46,7 +47,7 @@ struct MainState {
   bool flash_enabled = true;  // "Flash Size" and "Preset" groups
   rom::FlashChoice flash = rom::FlashChoice::kNone;
   bool preset_ff = false;
-  bool raw_export = false;              // "Export roh"
+  bool raw_export = false;              // "Export roh": raw exports and raw replacements
   bool sorted_shown = false;            // "Zeige sortierte Liste"
   bool edit_group_visible = false;      // "Edit Datei"
   bool delete_warning_visible = false;  // "einen Block löschen"
@@ -84,7 +85,10 @@ struct HexRequest {
 
 class MainPresenter {
  public:
-  MainPresenter(Prompts& prompts, rom::Decompressor decompress, std::string open_folder);
+  // `decompress` reads compressed files and module sections; `codec` writes compressed files
+  // back (without it a compressed entry can only be replaced raw).
+  MainPresenter(Prompts& prompts, rom::Decompressor decompress, std::string open_folder,
+                rom::StreamCodec codec = {});
 
   [[nodiscard]] const MainState& state() const { return state_; }
   [[nodiscard]] const rom::RomImage& image() const { return image_; }
@@ -138,8 +142,10 @@ class MainPresenter {
   [[nodiscard]] std::optional<HexRequest> HexRange();
 
  private:
-  // What status panel 2 shows for the selected line of the list that is shown.
+  // What status panel 2 shows for the selected line of the list that is shown: the line, and
+  // for a file line that cannot be replaced or deleted, why not.
   [[nodiscard]] std::string SelectionText() const;
+  [[nodiscard]] std::string MapRowText(int64_t index) const;
   void ListsChanged(int64_t map_selection);
   // The rows that the filter lets through, anew.
   void ApplyFilter();
@@ -157,6 +163,7 @@ class MainPresenter {
   Prompts& prompts_;
   rom::Decompressor decompress_;
   std::string open_folder_;
+  rom::StreamCodec codec_;
   std::function<void()> before_release_;
   rom::RomImage image_;
   rom::RomLists lists_;
