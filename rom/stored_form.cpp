@@ -25,12 +25,15 @@ std::optional<StreamCoding> CodingOfStream(std::span<const uint8_t> stream,
   return std::nullopt;
 }
 
-// The stored bytes of file entry `index` with the C bit; nullopt for other entries and for
-// bytes outside the buffer.
-std::optional<std::span<const uint8_t>> CompressedFileBytes(const RomImage& image,
-                                                            uint32_t index) {
+// The stored bytes of file entry `index`; with `compressed_only`, nullopt for entries without
+// the C bit. Nullopt for bytes outside the buffer.
+std::optional<std::span<const uint8_t>> StoredFileBytes(const RomImage& image, uint32_t index,
+                                                        bool compressed_only) {
   const auto e = FileEntry(image, index);
-  if (!e || (e->Get(filesentry::dwFileAttributes) & kAttrCompressed) == 0) return std::nullopt;
+  if (!e) return std::nullopt;
+  if (compressed_only && (e->Get(filesentry::dwFileAttributes) & kAttrCompressed) == 0) {
+    return std::nullopt;
+  }
   return image.Bytes(OffsetOf(image, e->Get(filesentry::ulLoadOffset)),
                      e->Get(filesentry::nCompFileSize));
 }
@@ -40,7 +43,7 @@ std::optional<StreamCoding> CodingOfTheImage(const RomImage& image, uint32_t exc
                                              const StreamCodec& codec) {
   for (uint32_t i = 0; i < image.FileCount(); ++i) {
     if (i == except) continue;
-    if (const auto stored = CompressedFileBytes(image, i)) {
+    if (const auto stored = StoredFileBytes(image, i, true)) {
       if (const auto coding = CodingOfStream(*stored, codec)) return coding;
     }
   }
@@ -62,13 +65,8 @@ std::optional<StreamCoding> CodingOfTheImage(const RomImage& image, uint32_t exc
 }  // namespace
 
 StreamCoding CodingOfEntry(const RomImage& image, uint32_t entry, const StreamCodec& codec) {
-  const auto e = FileEntry(image, entry);
-  if (e) {
-    const auto stored = image.Bytes(OffsetOf(image, e->Get(filesentry::ulLoadOffset)),
-                                    e->Get(filesentry::nCompFileSize));
-    if (stored) {
-      if (const auto coding = CodingOfStream(*stored, codec)) return *coding;
-    }
+  if (const auto stored = StoredFileBytes(image, entry, false)) {
+    if (const auto coding = CodingOfStream(*stored, codec)) return *coding;
   }
   return CodingOfTheImage(image, entry, codec).value_or(StreamCoding::kLzx);
 }
