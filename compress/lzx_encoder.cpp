@@ -125,9 +125,7 @@ void SolveRuns(uint32_t n, uint32_t single, uint32_t c19, uint32_t c17, uint32_t
   }
 }
 
-// The cheapest coding of runs of zeros up to kLongest, for one set of pretree costs: the same
-// costs come back for every part of every page (the first, flat pricing), so the table is
-// kept.
+// The cheapest coding of runs of zeros up to kLongest, for one set of pretree costs.
 struct ZeroRuns {
   static constexpr uint32_t kLongest = 51 + 19 + 5;  // longer runs first give up 18-codes of 51
   std::array<uint32_t, 4> key{};                     // the costs of 0, 17, 18, 19
@@ -136,16 +134,44 @@ struct ZeroRuns {
   std::array<uint8_t, kLongest + 1> step;
 };
 
+// The tables of the last few sets of costs: the same costs come back for every part of every
+// page (the first, flat pricing) and within a page (a pretree that a refinement leaves as it
+// was).
+struct ZeroRunCache {
+  std::array<ZeroRuns, 4> tables;
+  uint32_t next = 0;  // the table a new set of costs replaces
+
+  const ZeroRuns& Solve(const std::array<uint32_t, kPretreeSymbols>& cost, uint32_t longest) {
+    const std::array<uint32_t, 4> key = {cost[0], cost[17], cost[18], cost[19]};
+    ZeroRuns* zeros = nullptr;
+    for (ZeroRuns& z : tables) {
+      if (z.key == key) zeros = &z;
+    }
+    if (zeros == nullptr) {
+      zeros = &tables[next];
+      next = (next + 1) % tables.size();
+      zeros->key = key;
+      zeros->solved = 0;
+    }
+    if (longest > zeros->solved) {
+      // The costs of the shorter runs do not depend on the longest one solved.
+      zeros->solved = longest;
+      SolveRuns(longest, cost[0], cost[19] + 1 + cost[0], cost[17] + 4, cost[18] + 5,
+                zeros->best.data(), zeros->step.data());
+    }
+    return *zeros;
+  }
+};
+
 // The pretree symbols for lengths [start, end), against previous lengths of 0 (one block per
 // page). Each run of equal lengths is cut into single symbols and run codes (17, 18 for
 // zeros, 19 for any value) at the least cost under `cost` (bits of each pretree symbol, extra
 // bits included by the caller's choice below).
 void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
-                const std::array<uint32_t, kPretreeSymbols>& cost, ZeroRuns& zeros,
+                const std::array<uint32_t, kPretreeSymbols>& cost, ZeroRunCache& cache,
                 TreePart& part) {
   part.count = 0;
-  const uint32_t c17 = cost[17] + 4, c18 = cost[18] + 5;
-  const std::array<uint32_t, 4> key = {cost[0], cost[17], cost[18], cost[19]};
+  const uint32_t c17 = cost[17] + 4;
   uint32_t longest_zeros = 0;
   for (uint32_t i = start; i < end; ++i) {
     uint32_t run = 0;
@@ -153,13 +179,7 @@ void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
     longest_zeros = std::max(longest_zeros, run);
     i += run;
   }
-  longest_zeros = std::min(longest_zeros, ZeroRuns::kLongest);
-  if (key != zeros.key || longest_zeros > zeros.solved) {
-    zeros.key = key;
-    zeros.solved = longest_zeros;
-    SolveRuns(longest_zeros, cost[0], cost[19] + 1 + cost[0], c17, c18, zeros.best.data(),
-              zeros.step.data());
-  }
+  const ZeroRuns& zeros = cache.Solve(cost, std::min(longest_zeros, ZeroRuns::kLongest));
 
   std::array<uint32_t, kMainSymbols + 1> best;
   std::array<uint8_t, kMainSymbols + 1> step;
@@ -171,6 +191,11 @@ void ChooseRuns(const uint8_t* lengths, uint32_t start, uint32_t end,
     i += run;
     const uint32_t delta = (17 - v) % 17;  // (previous 0 - length) mod 17
     const uint32_t c19 = cost[19] + 1 + cost[delta];
+    if (v != 0 && run < 4) {
+      // Too short for a run code: single lengths.
+      for (; run > 0; --run) part.symbols[part.count++] = {static_cast<uint8_t>(delta), 0, 0};
+      continue;
+    }
     const uint8_t* steps = zeros.step.data();
     if (v == 0) {
       for (; run > ZeroRuns::kLongest; run -= 51) part.symbols[part.count++] = {18, 5, 51 - 20};
@@ -211,7 +236,7 @@ void FinishTreePart(TreePart& part) {
 
 // The pretree-coded part of lengths [start, end): its run codes chosen under flat costs, then
 // kRefineRounds times more under the pretree the choice before led to; the cheapest is kept.
-void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRuns& zeros,
+void PrepareTreePart(const uint8_t* lengths, uint32_t start, uint32_t end, ZeroRunCache& zeros,
                      TreePart& part) {
   std::array<uint32_t, kPretreeSymbols> cost;
   cost.fill(5);
@@ -403,7 +428,7 @@ struct LzxPageEncoder::Tables {
   Code code;
   bool aligned;
   std::array<TreePart, 3> parts;
-  ZeroRuns zeros;
+  ZeroRunCache zeros;
 };
 
 std::unique_ptr<LzxPageEncoder> LzxPageEncoder::Create() {

@@ -162,12 +162,17 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
     uint32_t best = 2;
     uint32_t found = 0;
     uint32_t depth = 0;
+    // A candidate longer than `best` has the byte at `best` in common.
+    const uint8_t* at_best = data + best;
+    uint8_t want = at_best[i];
     for (uint32_t src = t.prev[i]; src != kNone && depth < kMaxCandidates;
          src = t.prev[src], ++depth) {
-      if (data[src + best] != data[i + best]) continue;
+      if (at_best[src] != want) continue;
       const uint32_t len = CommonPrefix(data + src, data + i, max_length);
       if (len <= best) continue;
       best = len;
+      at_best = data + best;
+      want = at_best[i];
       t.matches[count + found] = {static_cast<uint16_t>(len), static_cast<uint16_t>(i - src)};
       if (++found == kMaxMatchesPerPosition || len >= kNiceLength || len == max_length) break;
     }
@@ -341,17 +346,21 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
   // long copy all end at the same place.
   uint32_t chain_from = 0, chain_d = 0;
   std::array<uint32_t, kChainLiterals + 1> chain_len{};
+  bool chain_any = false;  // some chain_len is not 0
   auto relax_chain = [&](uint32_t from, uint32_t first, uint32_t d, uint32_t cost) {
     if (from != chain_from || d != chain_d) {
       chain_from = from;
       chain_d = d;
+      chain_any = false;
       for (uint32_t k = 1, p = from + 1; k <= kChainLiterals; ++k, ++p) {
         chain_len[k] =
             p + kMinMatch <= n && bytes::LoadLe16(data + p) == bytes::LoadLe16(data + p - d)
                 ? CommonPrefix(data + p - d + 2, data + p + 2, std::min(kMaxMatch, n - p) - 2) + 2
                 : 0;
+        chain_any |= chain_len[k] != 0;
       }
     }
+    if (!chain_any) return;
     for (uint32_t k = 1, p = from + 1; k <= kChainLiterals && p <= n; ++k, ++p) {
       cost += costs.main[data[p - 1]];
       const uint32_t len = chain_len[k];
