@@ -1,10 +1,11 @@
 // The LZX encoder's page parse: match finding and a forward minimum-cost path.
 //
-// Matches: hash chains over 3-byte prefixes, searched from the most recent position; each
-// position keeps the matches of increasing length found there (the closest distance for each
-// length). Inside a match of kNiceLength bytes or more the search is skipped. Besides, each
-// position knows the closest earlier copy of its two bytes (a two-byte match), up to
-// kMaxPairDistance back.
+// Matches: the positions grouped by a hash of their first 3 bytes, each searched among the
+// kMaxCandidates positions before it in its group, the most recent first; each position
+// keeps the matches of increasing length found there (the closest distance for each length).
+// Inside a match of kNiceLength bytes or more the search is skipped. Besides, each position
+// knows the closest earlier copy of its two bytes (a two-byte match), up to kMaxPairDistance
+// back.
 //
 // Path: node i is "the first i bytes coded". Going forward, each reached node is expanded by
 // a literal, by matches at the node's own three repeat offsets (every length from 2), by the
@@ -48,7 +49,6 @@ constexpr uint32_t kMaxMatchesPerPosition = 16;
 constexpr uint32_t kMaxPairDistance = 64;
 constexpr uint32_t kPairBits = 12;
 constexpr uint32_t kChainLiterals = 2;
-constexpr uint16_t kNone = 0xFFFF;
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 constexpr uint32_t kPadding = 16;  // readable zero bytes behind the page for 8-byte compares
 
@@ -101,8 +101,13 @@ constexpr Repeats Apply(Repeats r, uint32_t d) {
 
 struct LzxParser::Tables {
   std::array<uint8_t, kPageSize + kPadding> data;
-  std::array<uint16_t, 1u << kHashBits> head;
-  std::array<uint16_t, kPageSize> prev;
+  // The positions grouped by the hash of their three bytes (a counting sort), in page order
+  // within each group: a position's candidates lie in front of it in its group, the nearest
+  // first, and the next one's place is known without loading the one before.
+  std::array<uint16_t, (1u << kHashBits) + 1> group_start;
+  std::array<uint16_t, kPageSize> hash;             // of each position
+  std::array<uint16_t, kPageSize> rank;             // of each position in its group
+  std::array<uint16_t, kPageSize> by_hash;          // the positions, grouped
   std::array<uint32_t, kPageSize + 1> first_match;  // index into matches
   std::array<Match, kPageSize * kMaxMatchesPerPosition> matches;
   std::array<uint16_t, kPageSize> pair_distance;  // of the two-byte match; 0 for none
@@ -135,7 +140,20 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
   std::memset(t.data.data() + n_, 0, kPadding);
   data_ = t.data.data();
   const uint8_t* data = data_;
-  t.head.fill(kNone);
+  const uint32_t hashed = n_ >= 3 ? n_ - 2 : 0;  // positions with three bytes
+  t.group_start.fill(0);
+  for (uint32_t i = 0; i < hashed; ++i) {
+    const uint32_t h = Hash3<kHashBits>(data + i);
+    t.hash[i] = static_cast<uint16_t>(h);
+    t.rank[i] = t.group_start[h + 1]++;
+  }
+  for (uint32_t h = 1; h <= 1u << kHashBits; ++h) {
+    t.group_start[h] = static_cast<uint16_t>(t.group_start[h] + t.group_start[h - 1]);
+  }
+  for (uint32_t i = 0; i < hashed; ++i) {
+    t.by_hash[t.group_start[t.hash[i]] + t.rank[i]] = static_cast<uint16_t>(i);
+  }
+
   uint32_t count = 0;
   uint32_t skip_until = 0;
   for (uint32_t i = 0; i < n_; ++i) {
@@ -150,23 +168,17 @@ void LzxParser::FindMatches(std::span<const uint8_t> page) {
       }
       t.pair_last[slot] = static_cast<uint16_t>(i);
     }
-    if (i + 3 > n_) {
-      t.prev[i] = kNone;
-      continue;
-    }
-    const uint32_t h = Hash3<kHashBits>(data + i);
-    t.prev[i] = t.head[h];
-    t.head[h] = static_cast<uint16_t>(i);
-    if (i < skip_until) continue;
+    if (i >= hashed || i < skip_until) continue;
     const uint32_t max_length = std::min(kMaxMatch, n_ - i);
     uint32_t best = 2;
     uint32_t found = 0;
-    uint32_t depth = 0;
     // A candidate longer than `best` has the byte at `best` in common.
     const uint8_t* at_best = data + best;
     uint8_t want = at_best[i];
-    for (uint32_t src = t.prev[i]; src != kNone && depth < kMaxCandidates;
-         src = t.prev[src], ++depth) {
+    const uint16_t* const own = t.by_hash.data() + t.group_start[t.hash[i]] + t.rank[i];
+    const uint16_t* const last = own - std::min<uint32_t>(t.rank[i], kMaxCandidates);
+    for (const uint16_t* c = own; c != last;) {
+      const uint32_t src = *--c;
       if (at_best[src] != want) continue;
       const uint32_t len = CommonPrefix(data + src, data + i, max_length);
       if (len <= best) continue;
@@ -318,10 +330,21 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
   auto match_cost = [&](uint32_t slot, uint32_t len) {
     return len < 9 ? header[slot * 8 + len - 2] : header[slot * 8 + 7] + long_cost[len];
   };
-  auto footer_cost = [&](uint32_t slot, uint32_t footer) {
+  // What the footer of a match costs, by position slot and the low 3 bits of the formatted
+  // offset (d + 2): from slot 8 on, where footers may end in an aligned symbol, the slots
+  // start at multiples of 8, so those are the footer's low bits.
+  std::array<uint32_t, kNumSlots * 8> footer_costs;
+  for (uint32_t slot = 0; slot < kNumSlots; ++slot) {
     const uint32_t extra = kExtraBits[slot];
-    if (!costs.aligned_block || extra < 3) return extra * kCostScale;
-    return (extra - 3) * kCostScale + costs.aligned[footer & 7];
+    for (uint32_t low = 0; low < 8; ++low) {
+      footer_costs[slot * 8 + low] = !costs.aligned_block || extra < 3
+                                         ? extra * kCostScale
+                                         : (extra - 3) * kCostScale + costs.aligned[low];
+    }
+  }
+  static_assert(kSlotBase[8] % 8 == 0 && kExtraBits[7] < 3);
+  auto footer_cost = [&](uint32_t slot, uint32_t d) {
+    return footer_costs[slot * 8 + (d + 2) % 8];
   };
   // Relaxes nodes i + from .. i + to (from >= 2) by a match at `distance` with position slot
   // `slot` whose footer and base cost come to `fixed`.
@@ -431,7 +454,7 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
         len = longest_match;
         d = m_end[-1].distance;
         const uint32_t slot = t.slot[d + 2];
-        cost = base + footer_cost(slot, d + 2 - kSlotBase[slot]) + match_cost(slot, len);
+        cost = base + footer_cost(slot, d) + match_cost(slot, len);
       }
       if (cost < nodes[i + len].cost) nodes[i + len] = {cost, Step(len, d)};
       i += len - 1;
@@ -445,7 +468,7 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
 
     if (const uint32_t d = t.pair_distance[i]; d != 0 && d != r[0] && d != r[1] && d != r[2]) {
       const uint32_t slot = t.slot[d + 2];
-      const uint32_t cost = base + footer_cost(slot, d + 2 - kSlotBase[slot]) + header[slot * 8];
+      const uint32_t cost = base + footer_cost(slot, d) + header[slot * 8];
       if (cost < nodes[i + 2].cost) nodes[i + 2] = {cost, Step(2, d)};
       relax_chain(i + 2, 2, d, cost);
     }
@@ -459,7 +482,7 @@ uint32_t LzxParser::Parse(const CostModel& costs, Item* items) {
         continue;
       }
       const uint32_t slot = t.slot[d + 2];
-      const uint32_t fixed = base + footer_cost(slot, d + 2 - kSlotBase[slot]);
+      const uint32_t fixed = base + footer_cost(slot, d);
       relax_lengths(i, l, len, slot, d, fixed);
       l = len + 1;
       // The chain behind the longest match only: shorter ones rarely set a better distance.
