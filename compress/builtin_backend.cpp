@@ -24,15 +24,17 @@ std::span<uint8_t> Destination(uint8_t* dst, uint32_t cap) {
 }
 
 uint32_t Compress(PageCoding coding, const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                  uint32_t dst_cap, uint32_t one, uint32_t page) {
+                  uint32_t dst_cap, uint32_t one, uint32_t page,
+                  const PageProgress& progress = {}) {
   if (!CompressArgsOk(one, page) || (!src && src_len != 0)) return kCodecFailure;
-  return CompressRomStream(coding, Source(src, src_len), Destination(dst, dst_cap));
+  return CompressRomStream(coding, Source(src, src_len), Destination(dst, dst_cap), progress);
 }
 
 uint32_t Decompress(PageReading reading, const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                    uint32_t dst_cap, uint32_t zero, uint32_t one, uint32_t page) {
+                    uint32_t dst_cap, uint32_t zero, uint32_t one, uint32_t page,
+                    const PageProgress& progress = {}) {
   if (!DecompressArgsOk(zero, one, page) || (!src && src_len != 0)) return kCodecFailure;
-  return DecompressRomStream(reading, Source(src, src_len), Destination(dst, dst_cap));
+  return DecompressRomStream(reading, Source(src, src_len), Destination(dst, dst_cap), progress);
 }
 
 // Version 4 (Compress.dll) is the newer LZX coding, version 3 (CECompress.dll) the older
@@ -58,6 +60,30 @@ class BuiltinLibrary final : public CompressionLibrary {
   uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                            uint32_t zero, uint32_t one, uint32_t page) const override {
     return Decompress(PageReading::kEither, src, src_len, dst, dst_cap, zero, one, page);
+  }
+
+ protected:
+  // The codecs tell each page.
+  uint32_t Invoke(Operation op, const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t cap,
+                  const PageProgress& progress) const override {
+    switch (op) {
+      case Operation::kCompress3:
+        return Compress(PageCoding::kLz77, src, src_len, dst, cap, kArgOne, kArgPageSize,
+                        progress);
+      case Operation::kCompress4:
+        return Compress(PageCoding::kLzx, src, src_len, dst, cap, kArgOne, kArgPageSize,
+                        progress);
+      case Operation::kDecompress3:
+        return Decompress(PageReading::kLz77, src, src_len, dst, cap, kArgZero, kArgOne,
+                          kArgPageSize, progress);
+      case Operation::kDecompress4:
+        return Decompress(PageReading::kLzx, src, src_len, dst, cap, kArgZero, kArgOne,
+                          kArgPageSize, progress);
+      case Operation::kDecompressRom:
+        return Decompress(PageReading::kEither, src, src_len, dst, cap, kArgZero, kArgOne,
+                          kArgPageSize, progress);
+    }
+    return kCodecFailure;
   }
 };
 

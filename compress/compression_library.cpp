@@ -14,32 +14,32 @@ bool IsCompression(Operation op) {
 
 }  // namespace
 
+uint32_t CompressionLibrary::Invoke(Operation op, const uint8_t* src, uint32_t src_len,
+                                   uint8_t* dst, uint32_t cap,
+                                   const PageProgress& /*progress*/) const {
+  switch (op) {
+    case Operation::kCompress3:
+      return CECompress3(src, src_len, dst, cap, kArgOne, kArgPageSize);
+    case Operation::kCompress4:
+      return CECompress4(src, src_len, dst, cap, kArgOne, kArgPageSize);
+    case Operation::kDecompress3:
+      return CEDecompress3(src, src_len, dst, cap, kArgZero, kArgOne, kArgPageSize);
+    case Operation::kDecompress4:
+      return CEDecompress4(src, src_len, dst, cap, kArgZero, kArgOne, kArgPageSize);
+    case Operation::kDecompressRom:
+      return CEDecompressROM(src, src_len, dst, cap, kArgZero, kArgOne, kArgPageSize);
+  }
+  return kTopBit;
+}
+
 std::optional<uint32_t> CompressionLibrary::CallChecked(Operation op, std::span<const uint8_t> src,
-                                                        std::span<uint8_t> dst,
-                                                        uint32_t* raw) const {
+                                                        std::span<uint8_t> dst, uint32_t* raw,
+                                                        const PageProgress& progress) const {
   if (raw) *raw = 0;
   if (src.size() > UINT32_MAX || dst.size() > UINT32_MAX) return std::nullopt;
   const auto src_len = static_cast<uint32_t>(src.size());
   const auto cap = static_cast<uint32_t>(dst.size());
-  uint32_t result = 0;
-  switch (op) {
-    case Operation::kCompress3:
-      result = CECompress3(src.data(), src_len, dst.data(), cap, kArgOne, kArgPageSize);
-      break;
-    case Operation::kCompress4:
-      result = CECompress4(src.data(), src_len, dst.data(), cap, kArgOne, kArgPageSize);
-      break;
-    case Operation::kDecompress3:
-      result = CEDecompress3(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
-      break;
-    case Operation::kDecompress4:
-      result = CEDecompress4(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
-      break;
-    case Operation::kDecompressRom:
-      result =
-          CEDecompressROM(src.data(), src_len, dst.data(), cap, kArgZero, kArgOne, kArgPageSize);
-      break;
-  }
+  const uint32_t result = Invoke(op, src.data(), src_len, dst.data(), cap, progress);
   if (raw) *raw = result;
   if ((result & kTopBit) != 0 || result > cap) return std::nullopt;
   if (result == 0) {

@@ -14,6 +14,8 @@
 #include <span>
 #include <string>
 
+#include "compress/rom_codec.h"
+
 namespace codec {
 
 // (source, source length, destination, capacity, 1, 4096) -> bytes written.
@@ -60,15 +62,24 @@ class CompressionLibrary {
   // bit set, a result beyond the capacity, a source or capacity beyond 32 bits, a compression
   // result of 0 (even 0 bytes compress to a 3-byte stream), or a decompression result of 0
   // for any source other than the empty stream 00 00 00 (the platform's libraries may return
-  // 0 for failure). `raw`, when given, receives the function's own result.
+  // 0 for failure). `raw`, when given, receives the function's own result. `progress`, when
+  // given, is told after each page where the backend can tell (the built-in codecs; the
+  // platform's libraries handle a call at once and tell nothing); when it returns false the
+  // call stops and fails.
   [[nodiscard]] std::optional<uint32_t> CallChecked(Operation op, std::span<const uint8_t> src,
-                                                    std::span<uint8_t> dst,
-                                                    uint32_t* raw = nullptr) const;
+                                                    std::span<uint8_t> dst, uint32_t* raw = nullptr,
+                                                    const PageProgress& progress = {}) const;
 
   // ROM-mode decompression under the same rules: what the image tools use for compressed
   // files and module sections of either page coding.
   [[nodiscard]] std::optional<uint32_t> DecompressRom(std::span<const uint8_t> src,
                                                       std::span<uint8_t> dst) const;
+
+ protected:
+  // Calls the raw function of `op` with the constants every caller passes. A backend that can
+  // tell its pages overrides it to tell `progress`.
+  virtual uint32_t Invoke(Operation op, const uint8_t* src, uint32_t src_len, uint8_t* dst,
+                          uint32_t cap, const PageProgress& progress) const;
 };
 
 }  // namespace codec

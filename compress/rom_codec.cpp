@@ -13,7 +13,7 @@
 namespace codec {
 
 uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
-                           std::span<uint8_t> dst) {
+                           std::span<uint8_t> dst, const PageProgress& progress) {
   if (src.size() > kMaxRomData) return kCodecFailure;
   const auto total = static_cast<uint32_t>(src.size());
   const uint32_t pages = PageCount(total);
@@ -43,12 +43,13 @@ uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
     if (!written) return kCodecFailure;
     end += *written;
     StoreU24(out.data() + kFieldSize * (k + 1), static_cast<uint32_t>(end));
+    if (progress && !progress(k + 1, pages)) return kCodecFailure;
   }
   return static_cast<uint32_t>(end);
 }
 
 uint32_t DecompressRomStream(PageReading reading, std::span<const uint8_t> src,
-                             std::span<uint8_t> dst) {
+                             std::span<uint8_t> dst, const PageProgress& progress) {
   const std::optional<PageFraming> framing = PageFraming::Read(src);
   if (!framing || framing->total() > dst.size()) return kCodecFailure;
   LzxPageDecoder lzx;
@@ -59,6 +60,7 @@ uint32_t DecompressRomStream(PageReading reading, std::span<const uint8_t> src,
     const bool is_lzx = reading == PageReading::kLzx ||
                         (reading == PageReading::kEither && IsLzxRecord(record, size));
     if (is_lzx ? !lzx.Decode(record, page) : !DecodeLz77Page(record, page)) return kCodecFailure;
+    if (progress && !progress(k + 1, framing->pages())) return kCodecFailure;
   }
   return framing->total();
 }

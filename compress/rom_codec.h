@@ -4,6 +4,7 @@
 #define TARNWICK_COMPRESS_ROM_CODEC_H_
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 namespace codec {
@@ -26,19 +27,25 @@ inline constexpr uint32_t kCodecFailure = 0xFFFFFFFF;
 // Data of 16 MiB or more cannot be expressed: Total and the page offsets are 24-bit fields.
 inline constexpr uint32_t kMaxRomData = 0xFFFFFF;
 
+// Told after each page of a call: the pages done so far and the pages in all. False stops the
+// call, which then fails; what it wrote is no stream.
+using PageProgress = std::function<bool(uint32_t done, uint32_t pages)>;
+
 // Compresses `src` into `dst` (its size is the capacity). The stream's size, or kCodecFailure
 // when `src` reaches 16 MiB, the stream would reach 16 MiB, the encoder's tables cannot be
 // allocated, or the stream does not fit `dst`; nothing is written past dst's end. Equal
 // inputs give equal streams. An empty `src` gives the 3 bytes 00 00 00.
 [[nodiscard]] uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
-                                         std::span<uint8_t> dst);
+                                         std::span<uint8_t> dst,
+                                         const PageProgress& progress = {});
 
 // Decompresses a stream into `dst`. The number of bytes written (Total), or kCodecFailure
 // when the framing or any page is damaged, a page is not of the coding that `reading` allows,
 // or Total exceeds dst's size. Never reads outside `src` nor writes outside `dst`, and
 // allocates nothing.
 [[nodiscard]] uint32_t DecompressRomStream(PageReading reading, std::span<const uint8_t> src,
-                                           std::span<uint8_t> dst);
+                                           std::span<uint8_t> dst,
+                                           const PageProgress& progress = {});
 
 }  // namespace codec
 

@@ -76,18 +76,24 @@ class RunProgress {
 
   // Before file n of m; false once the person has cancelled.
   bool Step(int n, int m, const QString& name) {
-    bar_->setRange(0, m);
-    bar_->setValue(n - 1);
-    label_->setText(QString("Datei %1 von %2: %3").arg(n).arg(m).arg(name));
-    // What the person did during the last file first: once the box is up, the window behind
-    // it no longer gets its clicks, nor its close.
-    QApplication::processEvents();
-    if (!cancelled_ && !dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
-      dialog_.setMinimumWidth(360);
-      dialog_.show();
-      QApplication::processEvents();
-    }
-    return !cancelled_;
+    file_ = n;
+    // Each file takes kPageSteps steps of the bar, so that it moves within a long file too.
+    bar_->setRange(0, std::max(1, std::min(m, kMaxFiles)) * kPageSteps);
+    bar_->setValue(std::min(n - 1, kMaxFiles) * kPageSteps);
+    file_text_ = QString("Datei %1 von %2: %3").arg(n).arg(m).arg(name);
+    label_->setText(file_text_);
+    return Attend();
+  }
+
+  // After page `done` of the `pages` of the file in hand; false once the person has cancelled.
+  bool Page(uint32_t done, uint32_t pages) {
+    if (pages == 0) return !cancelled_;
+    const int within = static_cast<int>(uint64_t{done} * kPageSteps / pages);
+    bar_->setValue(std::min(file_ - 1, kMaxFiles) * kPageSteps + within);
+    // A long file's pages come faster than anyone reads: the box keeps up a few times a second.
+    if (since_events_.isValid() && since_events_.elapsed() < kPageEventsMs) return !cancelled_;
+    label_->setText(QString("%1 (Seite %2 von %3)").arg(file_text_).arg(done).arg(pages));
+    return Attend();
   }
 
   // Hides the box while a question is asked; it comes back a delay after the answer.
@@ -98,10 +104,31 @@ class RunProgress {
   void Cancel() { cancelled_ = true; }
 
  private:
+  static constexpr int kPageSteps = 1000;
+  static constexpr int kMaxFiles = 1 << 20;  // the bar's range stays within an int
+  static constexpr int kPageEventsMs = 100;
+
+  // What the person did meanwhile first: once the box is up, the window behind it no longer
+  // gets its clicks, nor its close. Then the box comes up once the run has gone on for a while,
+  // drawn with where the run is from its first appearance on.
+  bool Attend() {
+    QApplication::processEvents();
+    since_events_.start();
+    if (!cancelled_ && !dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
+      dialog_.setMinimumWidth(360);
+      dialog_.show();
+      QApplication::processEvents();
+    }
+    return !cancelled_;
+  }
+
   QDialog dialog_;
   QLabel* label_ = nullptr;
   QProgressBar* bar_ = nullptr;
   QElapsedTimer clock_;
+  QElapsedTimer since_events_;  // since the events were last let through
+  QString file_text_;
+  int file_ = 1;
   int delay_ms_;
   bool cancelled_ = false;
 };
@@ -140,6 +167,12 @@ class TCompressForm::PromptsAdapter final : public presenter::BatchPrompts {
   bool Step(int n, int m, const std::string& name) override {
     if (!progress_) return !form_.close_requested_;
     const bool go_on = progress_->Step(n, m, Text(name));
+    if (form_.close_requested_) progress_->Cancel();
+    return go_on && !form_.close_requested_;
+  }
+  bool PageStep(uint32_t done, uint32_t pages) override {
+    if (!progress_) return !form_.close_requested_;
+    const bool go_on = progress_->Page(done, pages);
     if (form_.close_requested_) progress_->Cancel();
     return go_on && !form_.close_requested_;
   }

@@ -18,6 +18,7 @@
 
 #ifdef TARNWICK_WITH_WINDOWS
 #include <QApplication>
+#include <QSettings>
 
 #include "ui/dialogs.h"
 #include "ui/main_form.h"
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
   ui::InstallQtTranslations(app);
   ui::QtDialogs dialogs;
   ui::TMainForm form(dialogs, *lib);
+  QSettings settings("Tarnwick", "Tarnwick");
+  form.KeepRecentFilesIn(&settings);
   form.show();
   if (!args.empty()) form.LoadAtStart(QString::fromLocal8Bit(args[0].c_str()));
   return QApplication::exec();

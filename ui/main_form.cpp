@@ -16,13 +16,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <functional>
 
@@ -385,7 +388,21 @@ QGroupBox* TMainForm::BuildPresetGroup() {
 void TMainForm::BuildTopButtons(QVBoxLayout* top) {
   lade_button_ = PanelButton(panel_, "LadeButton", "Lade  *.NB0", 121, 25);
   Connect(lade_button_, &presenter::MainPresenter::Load);
-  top->addWidget(lade_button_);
+  // Beside it, the images loaded or saved last.
+  recent_button_ = new QToolButton(panel_);
+  recent_button_->setObjectName("RecentButton");
+  recent_button_->setArrowType(Qt::DownArrow);
+  recent_button_->setToolTip("Zuletzt geöffnete Images");
+  recent_button_->setPopupMode(QToolButton::InstantPopup);
+  recent_button_->setMenu(new QMenu(recent_button_));
+  recent_button_->setFixedSize(
+      recent_button_->sizeHint().width(),
+      std::max(recent_button_->sizeHint().height(), lade_button_->minimumHeight()));
+  auto* load_row = new QHBoxLayout;
+  load_row->setSpacing(2);
+  load_row->addWidget(lade_button_, 1);
+  load_row->addWidget(recent_button_);
+  top->addLayout(load_row);
   write_button_ = PanelButton(panel_, "WriteButton", "Log speichern", 121, 25);
   Connect(write_button_, &presenter::MainPresenter::SaveList);
   top->addWidget(write_button_);
@@ -527,11 +544,13 @@ void TMainForm::FitPanelWidth() {
   int width = kPanelWidth;
   for (QWidget* w :
        {static_cast<QWidget*>(flash_radio_), static_cast<QWidget*>(preset_),
-        static_cast<QWidget*>(lade_button_), static_cast<QWidget*>(write_button_),
+        static_cast<QWidget*>(write_button_),
         static_cast<QWidget*>(file_list_check_box_), static_cast<QWidget*>(hex_button_),
         static_cast<QWidget*>(compress_tool_button_)}) {
     width = std::max(width, w->sizeHint().expandedTo(w->minimumSize()).width() + 14);
   }
+  width = std::max(width, lade_button_->sizeHint().expandedTo(lade_button_->minimumSize()).width() +
+                              2 + recent_button_->width() + 14);
   for (QGroupBox* box : {fedit_group_box_, group_box1_, edit_box_}) {
     width = std::max(width, box->minimumSizeHint().width());
   }
@@ -623,6 +642,7 @@ void TMainForm::Sync() {
   if (box.visible) edit_box_->raise();
   status_[0]->setText(QString::fromStdString(s.status_subject));
   status_[1]->setText(QString::fromStdString(s.status_detail));
+  SyncRecentFiles();
   syncing_ = false;
   KeepMinimumSize();
 }
@@ -643,6 +663,54 @@ void TMainForm::LoadAtStart(const QString& path) {
   presenter_->ChooseFlash(rom::FlashChoice::k32MB);
   presenter_->LoadPath(PathToNative(path));
   Sync();
+}
+
+namespace {
+constexpr const char* kRecentFilesKey = "RecentFiles";
+}  // namespace
+
+void TMainForm::KeepRecentFilesIn(QSettings* settings) {
+  settings_ = settings;
+  if (!settings_) return;
+  std::vector<std::string> paths;
+  for (const QString& path : settings_->value(kRecentFilesKey).toStringList()) {
+    paths.push_back(PathToNative(path));
+  }
+  presenter_->SetRecentFiles(std::move(paths));
+  recent_shown_.clear();
+  Sync();
+}
+
+void TMainForm::SyncRecentFiles() {
+  const std::vector<std::string>& recent = presenter_->state().recent_files;
+  recent_button_->setEnabled(!recent.empty());
+  if (recent == recent_shown_ && !recent_button_->menu()->isEmpty()) return;
+  recent_shown_ = recent;
+  QMenu* menu = recent_button_->menu();
+  menu->clear();
+  QStringList stored;
+  for (size_t i = 0; i < recent.size(); ++i) {
+    const QString path = PathFromNative(recent[i]);
+    stored << path;
+    QString text = path;
+    text.replace('&', "&&");
+    QAction* action = menu->addAction(QString("&%1  %2").arg(i + 1).arg(text));
+    connect(action, &QAction::triggered, this, [this, i] {
+      presenter_->LoadRecent(i);
+      Sync();
+    });
+  }
+  menu->addSeparator();
+  QAction* clear = menu->addAction("Liste leeren");
+  clear->setEnabled(!recent.empty());
+  connect(clear, &QAction::triggered, this, [this] {
+    presenter_->ClearRecentFiles();
+    Sync();
+  });
+  if (settings_ && settings_->value(kRecentFilesKey).toStringList() != stored) {
+    settings_->setValue(kRecentFilesKey, stored);
+    settings_->sync();
+  }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -23,6 +23,8 @@ class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QSettings;
+class QToolButton;
 class QVBoxLayout;
 
 namespace ui {
@@ -40,6 +42,9 @@ class TMainForm : public QMainWindow {
 
   // As if the user had clicked "32 MB" and loaded `path` through the open dialog.
   void LoadAtStart(const QString& path);
+  // The recent images are read from `settings` and written back there whenever they change
+  // (without settings they last as long as the window).
+  void KeepRecentFilesIn(QSettings* settings);
 
   [[nodiscard]] QString StatusText(int panel) const;
   [[nodiscard]] const rom::RomImage& image() const { return presenter_->image(); }
@@ -78,6 +83,8 @@ class TMainForm : public QMainWindow {
   // Copies the presenter's state into the widgets.
   void Sync();
   void KeepMinimumSize();
+  // The recent images' menu and the settings, where the list changed.
+  void SyncRecentFiles();
   void SelectRow(QListView* view, LineListModel* model, int64_t row);
   void OpenHexPanel();
   void OpenCompressForm();
@@ -98,6 +105,9 @@ class TMainForm : public QMainWindow {
   QGroupBox* preset_ = nullptr;
   QRadioButton* preset_ff_ = nullptr;
   QPushButton* lade_button_ = nullptr;
+  QToolButton* recent_button_ = nullptr;
+  std::vector<std::string> recent_shown_;
+  QSettings* settings_ = nullptr;
   QPushButton* write_button_ = nullptr;
   QCheckBox* file_list_check_box_ = nullptr;
   QPushButton* hex_button_ = nullptr;

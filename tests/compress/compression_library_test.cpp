@@ -109,6 +109,15 @@ TEST(BuiltinLibrary, RefusesOtherConstantsAndSpeaksBothCodings) {
     EXPECT_EQ(lib->CallChecked(unpack, stream, out), 5000u);
     EXPECT_EQ(lib->DecompressRom(stream, out), 5000u);
     EXPECT_FALSE(lib->DecompressRom(stream, std::span(out.data(), 4999)));
+    // Each page is told; a progress that says stop makes the call fail.
+    std::vector<uint32_t> told;
+    const PageProgress stop_after_first = [&](uint32_t done, uint32_t pages) {
+      told.push_back(done * 10 + pages);
+      return done < 1;
+    };
+    EXPECT_FALSE(lib->CallChecked(unpack, stream, out, nullptr, stop_after_first));
+    EXPECT_FALSE(lib->CallChecked(pack, text, packed, nullptr, stop_after_first));
+    EXPECT_EQ(told, (std::vector<uint32_t>{12, 12}));
   }
 }
 

@@ -61,6 +61,12 @@ class ScriptedBatchPrompts final : public BatchPrompts {
     return a;
   }
   bool Step(int n, int, const std::string&) override { return n != cancel_at; }
+  uint32_t cancel_at_page = 0;  // PageStep answers false after this page (from 1); 0: never
+  std::vector<std::pair<uint32_t, uint32_t>> pages;
+  bool PageStep(uint32_t done, uint32_t total) override {
+    pages.emplace_back(done, total);
+    return done != cancel_at_page;
+  }
   void TargetRowAdded(const BatchRow& row) override { added.push_back(row.text); }
 };
 
@@ -155,6 +161,23 @@ TEST_F(BatchPresenterTest, CompressesMarkedFilesAndReportsFailures) {
   EXPECT_EQ(s().count_text, "  2 Dateien (de-) komprimiert");
   EXPECT_EQ(testimg::ReadFile((out / "B.bin").string()), testimg::Pattern(5000, 1));
   EXPECT_TRUE(prompts_.messages.empty());
+}
+
+// The run tells each page of a file; cancelled within a file, that file is not written.
+TEST_F(BatchPresenterTest, PagesAreToldAndACancelWithinAFileWritesNothing) {
+  ListAndMarkAll();
+  ASSERT_TRUE(Start(codec::Operation::kCompress4));
+  // a.txt (3000 bytes) has one page, B.bin (5000 bytes) two.
+  EXPECT_EQ(prompts_.pages, (std::vector<std::pair<uint32_t, uint32_t>>{{1, 1}, {1, 2}, {2, 2}}));
+  std::filesystem::remove_all(target_);
+  std::filesystem::create_directories(target_);
+  prompts_.pages.clear();
+  prompts_.cancel_at_page = 1;
+  ASSERT_TRUE(Start(codec::Operation::kCompress3));
+  EXPECT_EQ(prompts_.pages.size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_empty(target_));
+  EXPECT_EQ(prompts_.added.size(), 2u);  // the first run's rows only
+  EXPECT_EQ(s().count_text, "  0 Dateien (de-) komprimiert\n  abgebrochen nach 0 von 2");
 }
 
 TEST_F(BatchPresenterTest, AsksBeforeReplacingUnlessTold) {

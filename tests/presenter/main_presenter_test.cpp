@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <deque>
 #include <filesystem>
@@ -356,6 +357,53 @@ TEST_F(MainPresenterTest, ADroppedFileLoadsLikeTheFirstLoad) {
   prompts_.save_answers.push_back(SaveChanges::kDiscard);
   p_.LoadDropped(other);
   EXPECT_EQ(s().title, other);
+}
+
+// The recent images: newest first, each once, at most eight; a saved image joins them; one that
+// no longer loads leaves them; a recent load asks about unsaved changes like any load.
+TEST_F(MainPresenterTest, RecentImagesFollowLoadsAndSaves) {
+  std::vector<std::string> kept;
+  for (int i = 0; i < 10; ++i) kept.push_back(dir_.File("old" + std::to_string(i % 9) + ".nb0"));
+  p_.SetRecentFiles(kept);  // old8 comes twice: kept once; ten paths, eight kept
+  ASSERT_EQ(s().recent_files.size(), kMaxRecentFiles);
+  EXPECT_EQ(s().recent_files.back(), dir_.File("old7.nb0"));
+
+  LoadDemo();
+  EXPECT_EQ(s().recent_files.front(), demo_);
+  EXPECT_EQ(s().recent_files.size(), kMaxRecentFiles);
+  // old0 is missing: the load says so and its line goes.
+  p_.LoadRecent(1);
+  ASSERT_EQ(prompts_.messages.size(), 1u);
+  EXPECT_EQ(prompts_.messages[0].severity, Severity::kError);
+  EXPECT_EQ(std::ranges::count(s().recent_files, dir_.File("old0.nb0")), 0);
+  EXPECT_EQ(s().recent_files.size(), kMaxRecentFiles - 1);
+
+  p_.LoadRecent(0);
+  EXPECT_EQ(s().title, demo_);
+  p_.ShowSorted(true);
+  p_.SelectMapLine(Row({"F[", "tz.dat"}));
+  p_.DeleteSelected();
+  const std::string saved = dir_.File("saved.nb0");
+  prompts_.files.push_back(saved);
+  p_.SaveImage();
+  EXPECT_EQ(s().recent_files[0], saved);
+  EXPECT_EQ(s().recent_files[1], demo_);
+  p_.DeleteSelected();  // an unsaved edit again
+  p_.SelectMapLine(Row({"F[", "empty.dat"}));
+  p_.DeleteSelected();
+  ASSERT_TRUE(s().modified);
+  p_.LoadRecent(1);  // "Abbrechen" at the question: nothing loads, the list stays
+  EXPECT_EQ(prompts_.save_questions, 1);
+  EXPECT_EQ(s().title, "*" + saved);
+  EXPECT_EQ(s().recent_files[0], saved);
+  prompts_.save_answers.push_back(SaveChanges::kDiscard);
+  p_.LoadRecent(1);
+  EXPECT_EQ(s().title, demo_);
+  EXPECT_EQ(s().recent_files[0], demo_);
+  p_.LoadRecent(99);  // no such line: nothing happens
+  EXPECT_EQ(s().title, demo_);
+  p_.ClearRecentFiles();
+  EXPECT_TRUE(s().recent_files.empty());
 }
 
 // The filter chosen in a save dialog gives a name typed without an extension its extension.

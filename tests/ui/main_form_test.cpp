@@ -10,8 +10,11 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QMenu>
 #include <QRadioButton>
+#include <QSettings>
 #include <QTest>
+#include <QToolButton>
 
 #include "rom/rom_header.h"
 #include "tests/image_builder/demo_image.h"
@@ -114,6 +117,32 @@ TEST_F(MainFormTest, LoadShowsTheLogAndFreezesTheChoices) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_TRUE(dialogs_.messages[0].first.contains("missing.nb0"));
   EXPECT_EQ(log->rowCount(), 0);
+}
+
+// The recent images outlive the window: a second window with the same settings offers the
+// image loaded in the first, and loads it from its menu.
+TEST_F(MainFormTest, RecentImagesAreKeptBetweenRunsAndLoadFromTheMenu) {
+  QSettings settings(QString::fromStdString(dir_.File("settings.ini")), QSettings::IniFormat);
+  form_->KeepRecentFilesIn(&settings);
+  EXPECT_FALSE(Get<QToolButton>("RecentButton")->isEnabled());
+  LoadDemo();
+  EXPECT_EQ(settings.value("RecentFiles").toStringList(),
+            QStringList{QString::fromStdString(image_path_)});
+
+  form_ = std::make_unique<ui::TMainForm>(dialogs_, *library_);
+  QSettings again(QString::fromStdString(dir_.File("settings.ini")), QSettings::IniFormat);
+  form_->KeepRecentFilesIn(&again);
+  auto* recent = Get<QToolButton>("RecentButton");
+  ASSERT_TRUE(recent->isEnabled());
+  const QList<QAction*> actions = recent->menu()->actions();
+  ASSERT_EQ(actions.size(), 3);  // the image, a separator, "Liste leeren"
+  EXPECT_EQ(actions[0]->text(), "&1  " + QString::fromStdString(image_path_));
+  actions[0]->trigger();  // no flash size chosen yet: 32 MB, as for a dropped file
+  EXPECT_EQ(form_->windowTitle(), QString::fromStdString(image_path_));
+  EXPECT_EQ(form_->StatusText(1), "max. FlashSize: 33554432 ( 32 MB )");
+  recent->menu()->actions().back()->trigger();
+  EXPECT_FALSE(recent->isEnabled());
+  EXPECT_TRUE(again.value("RecentFiles").toStringList().isEmpty());
 }
 
 TEST_F(MainFormTest, SortedListAndButtonStatesOfEveryKindOfLine) {

@@ -120,6 +120,9 @@ void BatchPresenter::Run(codec::Operation op, bool overwrite_without_asking) {
   hooks.progress = [this](int n, int m, const std::string& name) {
     return prompts_.Step(n, m, name);
   };
+  hooks.page_progress = [this](uint32_t done, uint32_t pages) {
+    return prompts_.PageStep(done, pages);
+  };
   hooks.ask_overwrite = [this](const std::string& path) { return prompts_.AskOverwrite(path); };
   failed_.clear();
   hooks.result = [this](const BatchRow& row) {

@@ -29,6 +29,9 @@ class BatchPrompts {
   virtual OverwriteChoice AskOverwrite(const std::string& path) = 0;
   // Before file n (from 1) of m of a run; false cancels the rest.
   virtual bool Step(int n, int m, const std::string& name) = 0;
+  // After page `done` of the `pages` of the file in hand, where the library tells its pages;
+  // false cancels the run there.
+  virtual bool PageStep(uint32_t /*done*/, uint32_t /*pages*/) { return true; }
   // A run added `row` at the end of the target list.
   virtual void TargetRowAdded(const BatchRow& row) = 0;
 };

@@ -89,9 +89,21 @@ BatchResult RunBatch(const std::vector<std::string>& names, const std::string& s
       return result;
     }
 
+    bool stopped = false;
+    codec::PageProgress page_progress;
+    if (hooks.page_progress) {
+      page_progress = [&](uint32_t done, uint32_t pages) {
+        stopped = !hooks.page_progress(done, pages);
+        return !stopped;
+      };
+    }
     const std::optional<uint32_t> written =
         lib.CallChecked(op, std::span<const uint8_t>(in.bytes.get(), in.size),
-                        std::span(out.get(), kOutputSize - 1));
+                        std::span(out.get(), kOutputSize - 1), nullptr, page_progress);
+    if (stopped) {
+      result.cancelled = true;
+      return result;
+    }
     if (!written) {
       if (hooks.result) hooks.result(FailedRow(name, RefusalReason(op, in.size)));
       continue;

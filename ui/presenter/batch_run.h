@@ -19,6 +19,9 @@ struct BatchHooks {
   std::function<OverwriteChoice(const std::string& path)> ask_overwrite;
   // Called before file n (from 1) of m; false cancels the rest.
   std::function<bool(int n, int m, const std::string& name)> progress;
+  // Called after each page of the file in hand, where the library tells its pages: the pages
+  // done and the pages of the file. False cancels the run there; the file is not written.
+  std::function<bool(uint32_t done, uint32_t pages)> page_progress;
   // Called with each result row for the target list as soon as it is known: the file written
   // (kWritten) or refused by the library (kFailed).
   std::function<void(const BatchRow& row)> result;

@@ -1,6 +1,8 @@
 // The main window's behaviour: loading, the two lists, and every editing action.
 #include "ui/presenter/main_presenter.h"
 
+#include <algorithm>
+
 #include "fileio/creation_time.h"
 #include "fileio/file_io.h"
 #include "rom/add_replace.h"
@@ -66,7 +68,7 @@ void MainPresenter::Load() {
   if (path) LoadPath(*path);
 }
 
-void MainPresenter::LoadPath(const std::string& path) {
+bool MainPresenter::LoadPath(const std::string& path) {
   state_.flash_enabled = false;
   CloseEntryEdit();
   state_.delete_warning_visible = false;
@@ -81,6 +83,7 @@ void MainPresenter::LoadPath(const std::string& path) {
   if (load) {
     rom::AnalyseImage(image_, lists_);
     image_path_ = path;
+    RememberRecent(path);
     if (image_.SignatureOffset() < 0) {
       state_.status_detail = rom::Error{.kind = rom::ErrorKind::kNoHeader}.Message();
     }
@@ -91,12 +94,39 @@ void MainPresenter::LoadPath(const std::string& path) {
   SetModified(false);
   ListsChanged(-1);
   if (!load) prompts_.Message(load.error().Message(), kProgram, Severity::kError);
+  return static_cast<bool>(load);
 }
 
 void MainPresenter::LoadDropped(const std::string& path) {
   if (!MayDropImage()) return;
   if (state_.flash == rom::FlashChoice::kNone) state_.flash = rom::FlashChoice::k32MB;
   LoadPath(path);
+}
+
+void MainPresenter::SetRecentFiles(std::vector<std::string> paths) {
+  state_.recent_files.clear();
+  for (std::string& path : paths) {
+    if (path.empty() || std::ranges::find(state_.recent_files, path) != state_.recent_files.end()) {
+      continue;
+    }
+    if (state_.recent_files.size() == kMaxRecentFiles) break;
+    state_.recent_files.push_back(std::move(path));
+  }
+}
+
+void MainPresenter::LoadRecent(size_t index) {
+  if (index >= state_.recent_files.size() || !MayDropImage()) return;
+  const std::string path = state_.recent_files[index];
+  if (state_.flash == rom::FlashChoice::kNone) state_.flash = rom::FlashChoice::k32MB;
+  if (!LoadPath(path)) std::erase(state_.recent_files, path);
+}
+
+void MainPresenter::ClearRecentFiles() { state_.recent_files.clear(); }
+
+void MainPresenter::RememberRecent(const std::string& path) {
+  std::erase(state_.recent_files, path);
+  state_.recent_files.insert(state_.recent_files.begin(), path);
+  if (state_.recent_files.size() > kMaxRecentFiles) state_.recent_files.resize(kMaxRecentFiles);
 }
 
 void MainPresenter::Reload() {
@@ -491,6 +521,7 @@ bool MainPresenter::WriteImage() {
   }
   // The title names the file the image now is; panel 2 says where it went.
   image_path_ = *path;
+  RememberRecent(*path);
   SetModified(false);
   state_.status_detail = "Image gespeichert: " + *path;
   return true;

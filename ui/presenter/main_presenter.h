@@ -74,7 +74,12 @@ struct MainState {
   std::string filter;
   std::vector<int64_t> log_shown;
   std::vector<int64_t> map_shown;
+  // The images loaded or saved last, newest first (at most kMaxRecentFiles): the window keeps
+  // them between runs.
+  std::vector<std::string> recent_files;
 };
+
+inline constexpr size_t kMaxRecentFiles = 8;
 
 // What a new hex window shows.
 struct HexRequest {
@@ -104,13 +109,21 @@ class MainPresenter {
 
   // "Lade  *.NB0": the open dialog, then LoadPath.
   void Load();
-  // Loads `path` with the chosen flash size and preset (as after the open dialog).
-  void LoadPath(const std::string& path);
+  // Loads `path` with the chosen flash size and preset (as after the open dialog). False when
+  // the file could not be loaded (the person was told why).
+  bool LoadPath(const std::string& path);
   // Loads `path` as a file dropped onto the window: after the question about unsaved changes,
   // with the flash size chosen, or 32 MB when none is chosen yet.
   void LoadDropped(const std::string& path);
   // Loads the file of the image anew from disk, after the question about unsaved changes.
   void Reload();
+  // The list of recent images as kept from the last run (missing and repeated paths dropped
+  // later, when they fail to load).
+  void SetRecentFiles(std::vector<std::string> paths);
+  // Loads recent image `index` as a dropped file is loaded. One that no longer loads leaves
+  // the list.
+  void LoadRecent(size_t index);
+  void ClearRecentFiles();
   // Before the image is dropped (the window closes, another image is loaded): asks
   // "Änderungen speichern?" when there are unsaved changes and saves when told to. False when
   // the person cancels, or the save did not happen: the image must stay.
@@ -152,6 +165,8 @@ class MainPresenter {
   // Deletes the file or block of the selected map row.
   void DeleteSelectedStretch();
   void UpdateControls();
+  // `path` was loaded or saved: it heads the recent images.
+  void RememberRecent(const std::string& path);
   // The image changed in memory, or was saved or loaded: the title says so.
   void SetModified(bool modified);
   // "Image speichern": true when the image was written.
