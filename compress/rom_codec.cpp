@@ -4,13 +4,48 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "compress/lz77_page_codec.h"
 #include "compress/lzx_decoder.h"
 #include "compress/lzx_encoder.h"
 #include "compress/page_framing.h"
+#include "compress/page_threads.h"
 
 namespace codec {
+
+namespace {
+
+// The encoder of one coding, one per thread.
+class PageEncoder {
+ public:
+  // False when the encoder's tables cannot be allocated.
+  bool Create(PageCoding coding) {
+    if (coding == PageCoding::kLzx) {
+      lzx_ = LzxPageEncoder::Create();
+      return lzx_ != nullptr;
+    }
+    lz77_ = Lz77PageEncoder::Create();
+    return lz77_ != nullptr;
+  }
+  [[nodiscard]] std::optional<size_t> Encode(std::span<const uint8_t> page,
+                                             std::span<uint8_t> out) {
+    return lzx_ ? lzx_->Encode(page, out) : lz77_->Encode(page, out);
+  }
+
+ private:
+  std::unique_ptr<LzxPageEncoder> lzx_;
+  std::unique_ptr<Lz77PageEncoder> lz77_;
+};
+
+// Pages a thread codes between two looks at the progress: short enough for a progress box
+// that moves, long enough that starting the threads costs next to nothing.
+constexpr uint32_t kBatchPagesPerThread = 16;
+// Room for one page's record while it waits for its place in the stream: a page coded in
+// either coding takes far less (a record that would not fit here is coded again in place).
+constexpr size_t kRecordRoom = 4 * kPageSize;
+
+}  // namespace
 
 uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
                            std::span<uint8_t> dst, const PageProgress& progress) {
@@ -19,31 +54,53 @@ uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
   const uint32_t pages = PageCount(total);
   const uint32_t front = FramingSize(pages);
   if (dst.size() < front) return kCodecFailure;
-  std::unique_ptr<LzxPageEncoder> lzx;
-  std::unique_ptr<Lz77PageEncoder> lz77;
-  if (pages > 0) {
-    if (coding == PageCoding::kLzx) {
-      lzx = LzxPageEncoder::Create();
-      if (!lzx) return kCodecFailure;
-    } else {
-      lz77 = Lz77PageEncoder::Create();
-      if (!lz77) return kCodecFailure;
+  // One encoder per thread; fewer threads where not all can have their tables.
+  std::vector<PageEncoder> encoders(pages > 0 ? PageThreads(pages) : 0);
+  for (size_t i = 0; i < encoders.size(); ++i) {
+    if (!encoders[i].Create(coding)) {
+      if (i == 0) return kCodecFailure;
+      encoders.resize(i);
+      break;
     }
   }
+  const auto threads = static_cast<unsigned>(encoders.size());
+  const auto page_of = [&](uint32_t k) {
+    const size_t start = size_t{k} * kPageSize;
+    return src.subspan(start, std::min<size_t>(kPageSize, total - start));
+  };
   // Nothing behind the 24-bit offsets' reach is ever written.
   const std::span<uint8_t> out = dst.first(std::min<size_t>(dst.size(), kMaxFieldValue));
   StoreU24(out.data(), total);
   size_t end = front;
-  for (uint32_t k = 0; k < pages; ++k) {
-    const size_t start = size_t{k} * kPageSize;
-    const std::span<const uint8_t> page =
-        src.subspan(start, std::min<size_t>(kPageSize, total - start));
-    const std::optional<size_t> written =
-        lzx ? lzx->Encode(page, out.subspan(end)) : lz77->Encode(page, out.subspan(end));
-    if (!written) return kCodecFailure;
-    end += *written;
-    StoreU24(out.data() + kFieldSize * (k + 1), static_cast<uint32_t>(end));
-    if (progress && !progress(k + 1, pages)) return kCodecFailure;
+  // Records coded on other threads wait in `room` until they are copied in page order.
+  const uint32_t batch_pages = threads > 1 ? threads * kBatchPagesPerThread : 1;
+  std::vector<uint8_t> room(threads > 1 ? batch_pages * kRecordRoom : 0);
+  std::vector<std::optional<size_t>> coded(batch_pages);
+  for (uint32_t first = 0; first < pages; first += batch_pages) {
+    const uint32_t count = std::min(batch_pages, pages - first);
+    if (threads > 1) {
+      RunOnThreads(threads, [&](unsigned t) {
+        for (uint32_t i = t; i < count; i += threads) {
+          coded[i] = encoders[t].Encode(
+              page_of(first + i), std::span(room).subspan(size_t{i} * kRecordRoom, kRecordRoom));
+        }
+      });
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint32_t k = first + i;
+      std::optional<size_t> written;
+      if (threads > 1 && coded[i] && *coded[i] <= out.size() - end) {
+        std::copy_n(room.begin() + static_cast<ptrdiff_t>(size_t{i} * kRecordRoom), *coded[i],
+                    out.begin() + static_cast<ptrdiff_t>(end));
+        written = coded[i];
+      } else {
+        written = encoders[0].Encode(page_of(k), out.subspan(end));
+      }
+      if (!written) return kCodecFailure;
+      end += *written;
+      StoreU24(out.data() + kFieldSize * (k + 1), static_cast<uint32_t>(end));
+      if (progress && !progress(k + 1, pages)) return kCodecFailure;
+    }
   }
   return static_cast<uint32_t>(end);
 }

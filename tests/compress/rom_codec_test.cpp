@@ -12,6 +12,7 @@
 #include <random>
 
 #include "compress/page_framing.h"
+#include "compress/page_threads.h"
 #include "tests/compress/codec_test_data.h"
 
 namespace codec {
@@ -155,6 +156,41 @@ TEST(RomCodec, SameInputSameStreamAndCapacityOneByteShortFails) {
   // The empty input is the 3-byte stream, in either coding.
   EXPECT_EQ(Compress(PageCoding::kLzx, {}), (Bytes{0, 0, 0}));
   EXPECT_EQ(Compress(PageCoding::kLz77, {}), (Bytes{0, 0, 0}));
+}
+
+// Long streams are coded on several threads: the stream is the same on any number of them, a
+// stream that does not fit fails without writing past the end, and the pages are told in order.
+TEST(RomCodec, AnyNumberOfThreadsGivesTheSameStream) {
+  Bytes in = codectest::Text(200000, 5);
+  const Bytes x86 = codectest::X86Like(150000, 6), noise = codectest::Random(180000, 7);
+  in.insert(in.end(), x86.begin(), x86.end());
+  in.insert(in.end(), noise.begin(), noise.end());
+  const auto pages = static_cast<uint32_t>((in.size() + kPageSize - 1) / kPageSize);
+  ASSERT_GT(pages, 100u);
+  for (PageCoding coding : kCodings) {
+    SetPageThreads(1);
+    const Bytes one = Compress(coding, in);
+    ASSERT_FALSE(one.empty());
+    for (unsigned threads : {2u, 3u, 8u}) {
+      SetPageThreads(threads);
+      EXPECT_EQ(Compress(coding, in), one) << NameOf(coding) << " on " << threads << " threads";
+      Bytes guarded(one.size(), 0x5A);
+      EXPECT_EQ(CompressRomStream(coding, in, std::span(guarded.data(), one.size() - 1)),
+                kCodecFailure);
+      EXPECT_EQ(guarded.back(), 0x5A);
+    }
+    std::vector<uint32_t> told;
+    const Exact src(in);
+    Bytes out(Room(in.size()));
+    ASSERT_EQ(CompressRomStream(coding, src.span(), out, [&](uint32_t done, uint32_t of) {
+                told.push_back(done);
+                return of == pages;
+              }),
+              one.size());
+    ASSERT_EQ(told.size(), pages);
+    EXPECT_TRUE(std::ranges::is_sorted(told) && told.front() == 1 && told.back() == pages);
+    SetPageThreads(0);
+  }
 }
 
 // Bits that any coding of `page` as literals alone needs at least: its order-0 entropy.
