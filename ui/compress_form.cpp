@@ -23,6 +23,7 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 
 #include "ui/list_rows.h"
@@ -87,11 +88,13 @@ class RunProgress {
 
   // After page `done` of the `pages` of the file in hand; false once the person has cancelled.
   bool Page(uint32_t done, uint32_t pages) {
-    if (pages == 0) return !cancelled_;
+    // A long file's pages come faster than anyone reads: the box keeps up a few times a second,
+    // its bar and its text together.
+    if (pages == 0 || (since_events_.isValid() && since_events_.elapsed() < kPageEventsMs)) {
+      return !cancelled_;
+    }
     const int within = static_cast<int>(uint64_t{done} * kPageSteps / pages);
     bar_->setValue(std::min(file_ - 1, kMaxFiles) * kPageSteps + within);
-    // A long file's pages come faster than anyone reads: the box keeps up a few times a second.
-    if (since_events_.isValid() && since_events_.elapsed() < kPageEventsMs) return !cancelled_;
     label_->setText(QString("%1 (Seite %2 von %3)").arg(file_text_).arg(done).arg(pages));
     return Attend();
   }
@@ -107,6 +110,7 @@ class RunProgress {
   static constexpr int kPageSteps = 1000;
   static constexpr int kMaxFiles = 1 << 20;  // the bar's range stays within an int
   static constexpr int kPageEventsMs = 100;
+  static constexpr int kMappingMs = 300;
 
   // What the person did meanwhile first: once the box is up, the window behind it no longer
   // gets its clicks, nor its close. Then the box comes up once the run has gone on for a while,
@@ -117,6 +121,15 @@ class RunProgress {
     if (!cancelled_ && !dialog_.isVisible() && clock_.elapsed() >= delay_ms_) {
       dialog_.setMinimumWidth(360);
       dialog_.show();
+      // Drawn before the run goes on: the window system maps the box a moment after show(),
+      // and until the next look at the events the box would stand there empty.
+      QElapsedTimer mapping;
+      mapping.start();
+      while (dialog_.windowHandle() && !dialog_.windowHandle()->isExposed() &&
+             mapping.elapsed() < kMappingMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+      }
+      dialog_.repaint();
       QApplication::processEvents();
     }
     return !cancelled_;
