@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -63,7 +64,7 @@ uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
       break;
     }
   }
-  const auto threads = static_cast<unsigned>(encoders.size());
+  auto threads = static_cast<unsigned>(encoders.size());
   const auto page_of = [&](uint32_t k) {
     const size_t start = size_t{k} * kPageSize;
     return src.subspan(start, std::min<size_t>(kPageSize, total - start));
@@ -72,9 +73,17 @@ uint32_t CompressRomStream(PageCoding coding, std::span<const uint8_t> src,
   const std::span<uint8_t> out = dst.first(std::min<size_t>(dst.size(), kMaxFieldValue));
   StoreU24(out.data(), total);
   size_t end = front;
-  // Records coded on other threads wait in `room` until they are copied in page order.
+  // Records coded on other threads wait in `room` until they are copied in page order; without
+  // the memory for it, one thread codes them all.
+  std::vector<uint8_t> room;
+  if (threads > 1) {
+    try {
+      room.resize(size_t{threads} * kBatchPagesPerThread * kRecordRoom);
+    } catch (const std::bad_alloc&) {
+      threads = 1;
+    }
+  }
   const uint32_t batch_pages = threads > 1 ? threads * kBatchPagesPerThread : 1;
-  std::vector<uint8_t> room(threads > 1 ? batch_pages * kRecordRoom : 0);
   std::vector<std::optional<size_t>> coded(batch_pages);
   for (uint32_t first = 0; first < pages; first += batch_pages) {
     const uint32_t count = std::min(batch_pages, pages - first);
