@@ -23,65 +23,57 @@ std::span<uint8_t> Destination(uint8_t* dst, uint32_t cap) {
   return dst ? std::span<uint8_t>(dst, cap) : std::span<uint8_t>();
 }
 
-uint32_t Compress(PageCoding coding, const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                  uint32_t dst_cap, uint32_t one, uint32_t page,
-                  const PageProgress& progress = {}) {
-  if (!CompressArgsOk(one, page) || (!src && src_len != 0)) return kCodecFailure;
-  return CompressRomStream(coding, Source(src, src_len), Destination(dst, dst_cap), progress);
-}
-
-uint32_t Decompress(PageReading reading, const uint8_t* src, uint32_t src_len, uint8_t* dst,
-                    uint32_t dst_cap, uint32_t zero, uint32_t one, uint32_t page,
-                    const PageProgress& progress = {}) {
-  if (!DecompressArgsOk(zero, one, page) || (!src && src_len != 0)) return kCodecFailure;
-  return DecompressRomStream(reading, Source(src, src_len), Destination(dst, dst_cap), progress);
-}
-
 // Version 4 (Compress.dll) is the newer LZX coding, version 3 (CECompress.dll) the older
 // LZ77 coding; ROM mode reads both, page by page, so that images of either generation open.
 class BuiltinLibrary final : public CompressionLibrary {
  public:
   uint32_t CECompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                        uint32_t one, uint32_t page) const override {
-    return Compress(PageCoding::kLz77, src, src_len, dst, dst_cap, one, page);
+    return CompressArgsOk(one, page) ? Invoke(Operation::kCompress3, src, src_len, dst, dst_cap, {})
+                                     : kCodecFailure;
   }
   uint32_t CECompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                        uint32_t one, uint32_t page) const override {
-    return Compress(PageCoding::kLzx, src, src_len, dst, dst_cap, one, page);
+    return CompressArgsOk(one, page) ? Invoke(Operation::kCompress4, src, src_len, dst, dst_cap, {})
+                                     : kCodecFailure;
   }
   uint32_t CEDecompress3(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                          uint32_t zero, uint32_t one, uint32_t page) const override {
-    return Decompress(PageReading::kLz77, src, src_len, dst, dst_cap, zero, one, page);
+    return DecompressArgsOk(zero, one, page)
+               ? Invoke(Operation::kDecompress3, src, src_len, dst, dst_cap, {})
+               : kCodecFailure;
   }
   uint32_t CEDecompress4(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                          uint32_t zero, uint32_t one, uint32_t page) const override {
-    return Decompress(PageReading::kLzx, src, src_len, dst, dst_cap, zero, one, page);
+    return DecompressArgsOk(zero, one, page)
+               ? Invoke(Operation::kDecompress4, src, src_len, dst, dst_cap, {})
+               : kCodecFailure;
   }
   uint32_t CEDecompressROM(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_cap,
                            uint32_t zero, uint32_t one, uint32_t page) const override {
-    return Decompress(PageReading::kEither, src, src_len, dst, dst_cap, zero, one, page);
+    return DecompressArgsOk(zero, one, page)
+               ? Invoke(Operation::kDecompressRom, src, src_len, dst, dst_cap, {})
+               : kCodecFailure;
   }
 
  protected:
-  // The codecs tell each page.
+  // The codecs behind every operation, telling each page.
   uint32_t Invoke(Operation op, const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t cap,
                   const PageProgress& progress) const override {
+    if (!src && src_len != 0) return kCodecFailure;
+    const std::span<const uint8_t> in = Source(src, src_len);
+    const std::span<uint8_t> out = Destination(dst, cap);
     switch (op) {
       case Operation::kCompress3:
-        return Compress(PageCoding::kLz77, src, src_len, dst, cap, kArgOne, kArgPageSize,
-                        progress);
+        return CompressRomStream(PageCoding::kLz77, in, out, progress);
       case Operation::kCompress4:
-        return Compress(PageCoding::kLzx, src, src_len, dst, cap, kArgOne, kArgPageSize,
-                        progress);
+        return CompressRomStream(PageCoding::kLzx, in, out, progress);
       case Operation::kDecompress3:
-        return Decompress(PageReading::kLz77, src, src_len, dst, cap, kArgZero, kArgOne,
-                          kArgPageSize, progress);
+        return DecompressRomStream(PageReading::kLz77, in, out, progress);
       case Operation::kDecompress4:
-        return Decompress(PageReading::kLzx, src, src_len, dst, cap, kArgZero, kArgOne,
-                          kArgPageSize, progress);
+        return DecompressRomStream(PageReading::kLzx, in, out, progress);
       case Operation::kDecompressRom:
-        return Decompress(PageReading::kEither, src, src_len, dst, cap, kArgZero, kArgOne,
-                          kArgPageSize, progress);
+        return DecompressRomStream(PageReading::kEither, in, out, progress);
     }
     return kCodecFailure;
   }
