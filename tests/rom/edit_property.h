@@ -124,8 +124,12 @@ inline Snapshot Take(const rom::RomImage& image) {
   for (uint32_t f = 0; f < s.tables.files && f < 65536; ++f) {
     const auto entry = Slice(b, file_table + 28ull * f, 28);
     if (!entry) break;
-    FileSnap snap{*entry, Slice(b, *Le32(*entry, 24) - s.tables.base, *Le32(*entry, 16)),
-                  Name(b, *Le32(*entry, 20) - s.tables.base)};
+    const uint32_t data = *Le32(*entry, 24) - s.tables.base, size = *Le32(*entry, 16);
+    FileSnap snap{*entry, Slice(b, data, size), Name(b, *Le32(*entry, 20) - s.tables.base)};
+    // Stored bytes that overlap the ROM header or the tables (only a damaged image has them)
+    // take the fields every edit rewrites there: they are not compared.
+    const uint64_t tables_end = file_table + 28ull * s.tables.files;
+    if (data < tables_end && uint64_t{data} + size > s.tables.header) snap.stored.reset();
     s.files.push_back(std::move(snap));
   }
   return s;
